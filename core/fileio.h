@@ -1,0 +1,90 @@
+// Files with 64-bit sizes and positions. Input goes through a buffer of our own, so that
+// the one-byte steps of frame resynchronisation cost no system call; output is buffered
+// and every write and the close are checked. Failures throw std::system_error carrying
+// the platform's text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zembrio {
+
+class TInputFile {
+ public:
+  static constexpr size_t kDefaultBufferSize = 1 << 20;
+
+  // Opens for reading; others may go on reading and writing the file.
+  explicit TInputFile(const std::string& path, size_t bufferSize = kDefaultBufferSize);
+  ~TInputFile();
+  TInputFile(const TInputFile&) = delete;
+  TInputFile& operator=(const TInputFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Size of the file when it was opened.
+  int64_t Size() const { return size_; }
+  int64_t Position() const { return position_; }
+  // Moves the read position; a seek inside the buffered window costs nothing.
+  void Seek(int64_t position);
+  // Reads up to count bytes; fewer only at the end of the file (0 at the end).
+  size_t Read(void* dest, size_t count);
+  // Moves forward by count bytes without reading them.
+  void Skip(int64_t count) { Seek(position_ + count); }
+
+ private:
+  void Fill();
+
+  std::string path_;
+  int fd_ = -1;
+  int64_t size_ = 0;
+  int64_t position_ = 0;
+  std::vector<unsigned char> buffer_;
+  int64_t bufferStart_ = 0;  // file offset of buffer_[0]
+  size_t bufferFill_ = 0;    // valid bytes in buffer_
+};
+
+class TOutputFile {
+ public:
+  static constexpr size_t kDefaultBufferSize = 1 << 20;
+
+  // Creates the file, or truncates it when it exists.
+  explicit TOutputFile(const std::string& path, size_t bufferSize = kDefaultBufferSize);
+  // Closes without reporting; call Close() to learn about a failure.
+  ~TOutputFile();
+  TOutputFile(const TOutputFile&) = delete;
+  TOutputFile& operator=(const TOutputFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  void Write(const void* data, size_t count);
+  void Write(const std::string& text) { Write(text.data(), text.size()); }
+  // Bytes written so far (buffered included).
+  int64_t Size() const { return written_; }
+  void Flush();
+  // Flushes and closes; throws when either fails. Safe to call twice.
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::vector<unsigned char> buffer_;
+  size_t bufferFill_ = 0;
+  int64_t written_ = 0;
+};
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates a folder with every missing parent; throws std::system_error on failure.
+void ForceDirectories(const std::string& path);
+// Deletes a file; false when it could not be deleted.
+bool DeleteFile(const std::string& path);
+// True when both names lead to the same existing file (links and "..", "." spellings).
+bool SameFile(const std::string& a, const std::string& b);
+// Writes a whole file through a temporary file beside it and a rename, so that a crash
+// or a full disk never leaves it half-written. Throws std::system_error on failure.
+void WriteFileAtomically(const std::string& path, const std::string& content);
+// Reads a whole file; throws std::system_error.
+std::string ReadWholeFile(const std::string& path);
+
+}  // namespace zembrio

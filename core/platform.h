@@ -1,0 +1,32 @@
+// The Linux adaptations of the program's places: where the executable, the settings file and
+// the external Ogg cutter live, and the path rules. Each rule lives here and only here.
+#pragma once
+
+#include <string>
+
+namespace zembrio {
+
+constexpr char kPathDelimiter = '/';
+
+// Full path of the running executable.
+std::string ExecutablePath();
+// Folder of the executable with a trailing "/".
+std::string ExecutableFolder();
+// The executable's path with ".ini" when that file exists or its folder is writable;
+// otherwise $XDG_CONFIG_HOME/zembrio/zembrio.ini (~/.config/zembrio/zembrio.ini).
+std::string DefaultIniPath();
+// "vcut" beside the executable when it exists; else vcut found on PATH; else beside it.
+std::string DefaultVcutPath();
+
+// "Relative unless it is an absolute path" (CUTDIR, JOINNAME).
+bool IsAbsolutePath(const std::string& path);
+std::string WithTrailingDelimiter(const std::string& folder);
+// Extension including its dot ("" when none), as in the path.
+std::string ExtractFileExt(const std::string& path);
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+std::string ExtractFilePath(const std::string& path);  // folder with trailing "/"
+std::string ExtractFileName(const std::string& path);
+// Absolute, normalised path ("." and ".." resolved lexically).
+std::string ExpandFileName(const std::string& path);
+
+}  // namespace zembrio

@@ -1,0 +1,51 @@
+// Text operations shared by the importers, the settings and the Ogg path: file-name
+// cleaning, the replacement list, its hexadecimal storage form, and a few small helpers.
+// Text is UTF-8 throughout.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/settings.h"
+
+namespace zembrio {
+
+// The global, ordered replacement list (entries as stored: hex source "=" hex replacement).
+TPairList& ReplacementList();
+
+// Deletes every occurrence of each character of chars, in turn.
+void RemoveChars(std::string_view chars, std::string& text);
+// Removes the nine characters file names may not hold; true when the text became shorter.
+bool CleanFileName(std::string& text);
+// Runs a name through ReplacementList().
+std::string ApplyReplacements(const std::string& name);
+// The same with an explicit list.
+std::string ApplyReplacementsWith(const TPairList& list, const std::string& name);
+
+std::string HexEncode(std::string_view text);
+std::string HexDecode(std::string_view text);
+
+// Splits a stored pair "HEX=HEX" into its decoded halves.
+struct TPair {
+  std::string Source;
+  std::string Replacement;
+};
+TPair DecodePair(std::string_view entry);
+std::string EncodePair(const TPair& pair);
+
+std::string ChooseText(bool condition, const std::string& text1, const std::string& text2);
+
+// The 32-bit little-endian value at byte 40 (the sample rate of a Vorbis identification
+// header); missing bytes count as 0. Throws std::system_error when the file cannot be opened.
+int32_t ReadOggSampleRate(const std::string& path);
+
+// Trims leading and trailing characters with codes up to 32.
+std::string Trim(std::string_view text);
+// Letter case folding of ASCII and the accented Latin letters (É/é, À/à, Ç/ç, Ü/ü ...).
+std::string FoldCase(std::string_view text);
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+// Case-insensitive equality of ASCII letters only (A to Z).
+bool SameTextAsciiCase(std::string_view a, std::string_view b);
+
+}  // namespace zembrio

@@ -1,0 +1,90 @@
+// One MPEG audio file opened for a frame walk: the probe (ID3v1 tag, first frame within
+// the first 50000 bytes, VBR header) and the counters that the splitter, the statistics
+// report and the join take their figures from.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/fileio.h"
+#include "mpeg/frameheader.h"
+
+namespace zembrio {
+
+// What the detail listing of a statistics run receives for every accepted frame.
+struct TFrameDetail {
+  int32_t Number = 0;  // FrameCount just after counting: the first frame is 1
+  int64_t StartSample = 0;
+  int64_t EndSample = 0;
+  int32_t Bitrate = 0;  // kbit/s
+  int32_t BitrateIndex = 0;
+};
+
+class IFrameDetailSink {
+ public:
+  virtual ~IFrameDetailSink() = default;
+  virtual void OnFrame(const TFrameDetail& frame) = 0;
+};
+
+class TMPGFile {
+ public:
+  static constexpr int64_t kFirstFrameSearchLimit = 50000;
+
+  TMPGFile() = default;
+  TMPGFile(const TMPGFile&) = delete;
+  TMPGFile& operator=(const TMPGFile&) = delete;
+
+  // Probes the file; true when a first frame was found and the read position stands on it.
+  // When false the object stays usable for a walk from where the search stopped.
+  // Throws std::system_error when the file cannot be opened.
+  bool Open(const std::string& fileName, bool skipVbrHeader);
+  HeaderResult ReadHeader();
+  void StepBack();
+  void ReadData();
+  void SkipData();
+  void WriteFrame(TOutputFile& output) const;
+  void WriteTag(TOutputFile& output) const;
+  void Close();
+  std::string VersionText() const;
+  double Progress() const;
+  // Read position and size of the whole input file (tag included).
+  int64_t Position() const;
+  int64_t FileSize() const;
+  // The header decoded by the last ReadHeader that returned Ok.
+  const FrameHeader& CurrentHeader() const { return current_; }
+
+  int64_t AudioSize = 0;
+  int32_t DataLength = 0;
+  int32_t FullDataLength = 0;
+  std::array<uint8_t, 4> Header{};
+  std::array<uint8_t, 128> TagData{};
+  TBitrateTable BitrateTable{};
+  std::array<int32_t, 16> BitrateCount{};
+  int32_t FrameCount = 0;
+  int64_t StartSample = 0;
+  int64_t EndSample = 0;
+  int64_t FirstFramePos = 0;
+  bool Detail = false;
+  int32_t RefVersion = 0;
+  int32_t RefSampleRate = 0;
+  int32_t RefLayer = 0;
+  int32_t RefChannelMode = 0;
+  IFrameDetailSink* DetailFile = nullptr;  // not owned
+  int32_t ErrorCount = 0;
+  int64_t SkippedBytes = 0;
+  bool HasTag = false;
+  bool HasVBRHeader = false;
+  // Bytes of an ID3v2 tag passed over whole before the first-frame search.
+  int64_t Id3v2Size = 0;
+
+ private:
+  void ResetCounters();
+  std::unique_ptr<TInputFile> input_;
+  std::vector<uint8_t> frameBuffer_;
+  FrameHeader current_;
+};
+
+}  // namespace zembrio

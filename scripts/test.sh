@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds, and runs every test, first in a
+# normal build, then in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+
+JOBS=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$JOBS"
+ctest --test-dir build --output-on-failure -j"$JOBS"
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZEMBRIO_SANITIZE=ON
+cmake --build build-sanitize -j"$JOBS"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j"$JOBS"
