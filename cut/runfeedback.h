@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@
 namespace zembrio {
 
 using TClock = std::chrono::steady_clock;
+
+// An error that ends an operation with a message of the program's own
+// ("Source invalide.", "Fichier source non écrasable!").
+class TRunError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // The state that the operations share; owned by the window (or the CLI) and handed over.
 struct TRunState {
@@ -41,6 +49,8 @@ class IRunFeedback {
   virtual void SetWaitCursor(bool on) = 0;
   // Grid rows: row 0 holds the captions, row i + 1 shows cut point i.
   virtual void SetRowStatus(int row, const std::string& status) = 0;
+  // Empties every status cell (the column keeps its caption " Statut").
+  virtual void ClearRowStatuses() = 0;
   virtual void SelectRow(int row) = 0;
   // The cut list changed under the grid (the Ogg path purges new rows and sorts).
   virtual void RefreshGrid() = 0;

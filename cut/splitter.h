@@ -1,0 +1,33 @@
+// The MPEG splitter: one walk over the source frames, copying whole frames into one output
+// file per named cut point; the same walk without output serves the statistics run.
+#pragma once
+
+#include <string>
+
+#include "cut/runfeedback.h"
+#include "cutlist/cutpoint.h"
+
+namespace zembrio {
+
+enum TRunOutcome : int32_t { RunOk = 0, RunEndOfData = 1, RunFailed = 4, RunAborted = 5 };
+
+struct TMpegRun {
+  bool Cut = true;           // false: statistics run
+  bool Detail = false;       // statistics run: write the per-frame listing
+  std::string SourcePath;    // full path
+  std::string OutputDir;     // cut run: fragments go here ("/" appended when missing)
+  std::string DetailPath;    // detail run: the listing file
+};
+
+// Runs the cut or statistics walk with all its closing steps, messages and report.
+// Returns how it ended: RunEndOfData (finished), RunFailed or RunAborted.
+TRunOutcome ProcessMPEG(TRunContext& ctx, TCPList& list, const TMpegRun& run);
+
+// "Couper maintenant!": refuses fewer than 2 cut points ("Spécifiez des points de coupe !!!"),
+// empties the status column, then cuts an ".ogg" source through CutOgg (batchMode: write
+// the commands to a script) and any other source through ProcessMPEG.
+// Returns the outcome; a refusal is RunFailed.
+TRunOutcome CutSource(TRunContext& ctx, TCPList& list, const std::string& sourcePath,
+                      const std::string& outputDir, bool batchMode);
+
+}  // namespace zembrio

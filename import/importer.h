@@ -1,0 +1,23 @@
+// Track list import: CUE sheets, XMCD files and plain text lists fill the cut list; imported
+// titles become names through the file-name mask and the replacement list.
+#pragma once
+
+#include <string>
+
+#include "cut/runfeedback.h"
+#include "cutlist/cutpoint.h"
+
+namespace zembrio {
+
+enum TTrackListType : int { tlCue = 1, tlXmcd = 2, tlPlainText = 3 };
+
+// Clears the list, shows "<path> chargé." and runs the reader of the given type. Errors
+// of a reader (a malformed number, an unreadable file) propagate after the cut points read
+// before them were appended; the XMCD reader shows its own message through feedback.
+void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type);
+
+// The ".cue", then ".xmcd" file beside a source; otherwise the list is cleared.
+void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
+                               const std::string& sourcePath);
+
+}  // namespace zembrio
