@@ -1,0 +1,287 @@
+#include "core/fileio.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace zembrio {
+
+namespace {
+
+[[noreturn]] void ThrowErrno(const std::string& path, int error = errno) {
+  throw std::system_error(error, std::generic_category(), path);
+}
+
+// pread until count bytes arrive or the file ends; returns the bytes read.
+size_t ReadFully(int fd, const std::string& path, unsigned char* dest, size_t count,
+                 int64_t offset) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd, dest + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      ThrowErrno(path);
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+// write until every byte is out; a write that makes no progress counts as a full disk.
+void WriteFully(int fd, const std::string& path, const unsigned char* data, size_t count) {
+  while (count > 0) {
+    const ssize_t put = ::write(fd, data, count);
+    if (put < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      ThrowErrno(path);
+    }
+    if (put == 0) {
+      ThrowErrno(path, ENOSPC);
+    }
+    data += put;
+    count -= static_cast<size_t>(put);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TInputFile
+
+TInputFile::TInputFile(const std::string& path, size_t bufferSize)
+    : path_(path), buffer_(std::max<size_t>(bufferSize, 16)) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    ThrowErrno(path);
+  }
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) {
+    const int error = errno;
+    ::close(fd_);
+    ThrowErrno(path, error);
+  }
+  if (S_ISDIR(info.st_mode)) {
+    ::close(fd_);
+    ThrowErrno(path, EISDIR);
+  }
+  size_ = static_cast<int64_t>(info.st_size);
+}
+
+TInputFile::~TInputFile() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+}
+
+void TInputFile::Seek(int64_t position) {
+  if (position < 0) {
+    ThrowErrno(path_, EINVAL);
+  }
+  // Only the position moves; the buffer is refilled on the next read outside its window.
+  position_ = position;
+}
+
+void TInputFile::Fill() {
+  bufferStart_ = position_;
+  bufferFill_ = ReadFully(fd_, path_, buffer_.data(), buffer_.size(), position_);
+}
+
+size_t TInputFile::Read(void* dest, size_t count) {
+  auto* out = static_cast<unsigned char*>(dest);
+  size_t done = 0;
+  while (done < count) {
+    const int64_t offset = position_ - bufferStart_;
+    if (offset >= 0 && offset < static_cast<int64_t>(bufferFill_)) {
+      const size_t take = std::min(count - done, bufferFill_ - static_cast<size_t>(offset));
+      std::memcpy(out + done, buffer_.data() + offset, take);
+      done += take;
+      position_ += static_cast<int64_t>(take);
+      continue;
+    }
+    if (count - done >= buffer_.size()) {
+      // A read as large as the buffer goes straight to the caller.
+      const size_t got = ReadFully(fd_, path_, out + done, count - done, position_);
+      done += got;
+      position_ += static_cast<int64_t>(got);
+      break;
+    }
+    Fill();
+    if (bufferFill_ == 0) {
+      break;
+    }
+  }
+  return done;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TOutputFile
+
+TOutputFile::TOutputFile(const std::string& path, size_t bufferSize)
+    : path_(path), buffer_(std::max<size_t>(bufferSize, 16)) {
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    ThrowErrno(path);
+  }
+}
+
+TOutputFile::~TOutputFile() {
+  try {
+    Close();
+  } catch (const std::exception&) {
+    // The owner chose not to ask; the descriptor is released all the same.
+  }
+}
+
+void TOutputFile::Write(const void* data, size_t count) {
+  if (fd_ < 0) {
+    ThrowErrno(path_, EBADF);
+  }
+  const auto* in = static_cast<const unsigned char*>(data);
+  if (bufferFill_ + count > buffer_.size()) {
+    Flush();
+  }
+  if (count >= buffer_.size()) {
+    WriteFully(fd_, path_, in, count);
+  } else {
+    std::memcpy(buffer_.data() + bufferFill_, in, count);
+    bufferFill_ += count;
+  }
+  written_ += static_cast<int64_t>(count);
+}
+
+void TOutputFile::Flush() {
+  if (fd_ < 0 || bufferFill_ == 0) {
+    return;
+  }
+  // The buffer counts as gone even when the write fails, so that a failed close does not
+  // try to write the same bytes again.
+  const size_t fill = bufferFill_;
+  bufferFill_ = 0;
+  WriteFully(fd_, path_, buffer_.data(), fill);
+}
+
+void TOutputFile::Close() {
+  if (fd_ < 0) {
+    return;
+  }
+  try {
+    Flush();
+  } catch (...) {
+    ::close(fd_);
+    fd_ = -1;
+    throw;
+  }
+  const int result = ::close(fd_);
+  fd_ = -1;
+  if (result != 0 && errno != EINTR) {
+    ThrowErrno(path_);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Free functions
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void ForceDirectories(const std::string& path) {
+  if (path.empty() || DirectoryExists(path)) {
+    return;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error && !DirectoryExists(path)) {
+    throw std::system_error(error, path);
+  }
+}
+
+bool DeleteFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const bool same = std::filesystem::equivalent(a, b, error);
+  return !error && same;
+}
+
+namespace {
+
+// Creates a uniquely named file beside path; returns its name and descriptor.
+int CreateTempBeside(const std::string& path, std::string& tempName) {
+  std::string pattern = path + ".XXXXXX";
+  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) {
+    ThrowErrno(path);
+  }
+  tempName = pattern;
+  // Keep the permissions of the file being replaced; a new file gets the usual ones.
+  struct stat info {};
+  const mode_t mode = ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644;
+  ::fchmod(fd, mode);
+  return fd;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, const std::string& content) {
+  std::string tempName;
+  int fd = CreateTempBeside(path, tempName);
+  try {
+    WriteFully(fd, path, reinterpret_cast<const unsigned char*>(content.data()), content.size());
+    if (::fsync(fd) != 0) {
+      ThrowErrno(path);
+    }
+    const int result = ::close(fd);
+    fd = -1;
+    if (result != 0) {
+      ThrowErrno(path);
+    }
+  } catch (...) {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+    ::unlink(tempName.c_str());
+    throw;
+  }
+  if (::rename(tempName.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(tempName.c_str());
+    ThrowErrno(path, error);
+  }
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  TInputFile file(path);
+  std::string content;
+  content.resize(static_cast<size_t>(file.Size()));
+  content.resize(file.Read(content.data(), content.size()));
+  // The file may have grown since it was opened; take what is there now.
+  char chunk[65536];
+  while (const size_t got = file.Read(chunk, sizeof chunk)) {
+    content.append(chunk, got);
+  }
+  return content;
+}
+
+}  // namespace zembrio
