@@ -242,9 +242,37 @@ int CreateTempBeside(const std::string& path, std::string& tempName) {
   return fd;
 }
 
+// The file a name leads to: a symbolic link stays a link to the rewritten file.
+std::string ResolveLinks(const std::string& path) {
+  std::filesystem::path current(path);
+  std::error_code error;
+  // A bounded number of hops, so that a loop of links ends in an error from the write.
+  for (int hop = 0; hop < 40 && std::filesystem::is_symlink(current, error); ++hop) {
+    const auto target = std::filesystem::read_symlink(current, error);
+    if (error) {
+      break;
+    }
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  return current.string();
+}
+
+bool IsSpecialFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, const std::string& content) {
+void WriteFileAtomically(const std::string& name, const std::string& content) {
+  const std::string path = ResolveLinks(name);
+  if (IsSpecialFile(path)) {
+    // A device or pipe cannot be replaced by a rename; write to it as it is.
+    TOutputFile output(path);
+    output.Write(content);
+    output.Close();
+    return;
+  }
   std::string tempName;
   int fd = CreateTempBeside(path, tempName);
   try {
