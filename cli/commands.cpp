@@ -1,0 +1,171 @@
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/terminal.h"
+#include "core/fileio.h"
+#include "core/inifile.h"
+#include "core/platform.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+#include "core/timevalue.h"
+#include "cut/splitter.h"
+#include "cutlist/gridmodel.h"
+#include "import/importer.h"
+#include "join/join.h"
+
+namespace zembrio::cli {
+namespace {
+
+void LoadSettingsFor(const TCliOptions& options) {
+  if (options.IniFile) {
+    LoadSettingsFrom(ExpandFileName(*options.IniFile));
+  } else {
+    LoadSettings();
+  }
+  for (const auto& [key, value] : options.Settings) {
+    if (!SetSettingFromText(key, value))
+      throw TUsageError("réglage inconnu « " + key + " »");
+  }
+}
+
+TOverwritePolicy PolicyFor(const TCliOptions& options) {
+  if (options.Overwrite)
+    return *options.Overwrite;
+  return isatty(STDIN_FILENO) ? TOverwritePolicy::Ask : TOverwritePolicy::Never;
+}
+
+// The folder the window proposes: CUTDIR relative to the source's folder unless absolute.
+std::string DefaultCutDestination(const std::string& source) {
+  const std::string& cutDir = Settings().CUTDIR;
+  if (IsAbsolutePath(cutDir))
+    return WithTrailingDelimiter(cutDir);
+  return WithTrailingDelimiter(ExpandFileName(ExtractFilePath(source) + cutDir));
+}
+
+void AddTypedPoints(TCPList& list, const std::vector<TPointOption>& points) {
+  const bool framesMode = Settings().TIME_TYPE == 1;
+  const bool hoursMode = Settings().TIME_SHOWH;
+  for (const TPointOption& option : points) {
+    TCutPoint& point = list.Add();
+    ApplyParsedTime(point, ParseTime(option.Time, framesMode, hoursMode));
+    point.Name = option.Name;
+  }
+}
+
+void PrintCutList(TCPList& list, std::ostream& out) {
+  for (const TGridRowText& row : GridRowTexts(list)) {
+    out << row.Start << '\t' << row.Name << '\t' << row.Duration << '\n';
+  }
+}
+
+TExitCode ExitFor(TRunOutcome outcome, const TTerminal& terminal) {
+  if (outcome == RunEndOfData)
+    return TExitCode::Finished;
+  if (outcome == RunAborted && !terminal.RefusedByPolicy())
+    return TExitCode::Aborted;
+  return TExitCode::Failed;
+}
+
+bool CheckSourceExists(const std::string& source, std::ostream& err) {
+  if (FileExists(source))
+    return true;
+  err << "zembrio-cli: fichier introuvable: " << source << '\n';
+  return false;
+}
+
+TExitCode RunStats(const TCliOptions& options, TTerminal& terminal, TRunContext& ctx,
+                   std::ostream& err) {
+  const std::string source = ExpandFileName(options.Source);
+  if (!CheckSourceExists(source, err))
+    return TExitCode::Failed;
+  if (SameTextAsciiCase(ExtractFileExt(source), ".ogg")) {
+    terminal.ShowMessage("Statistiques indisponibles pour les fichiers ogg !");
+    return TExitCode::Failed;
+  }
+  TMpegRun run;
+  run.Cut = false;
+  run.Detail = options.Detail;
+  run.SourcePath = source;
+  run.DetailPath =
+      options.DetailFile.empty() ? source + ".txt" : ExpandFileName(options.DetailFile);
+  TCPList list;
+  return ExitFor(ProcessMPEG(ctx, list, run), terminal);
+}
+
+void FillCutList(const TCliOptions& options, const std::string& source, TCPList& list,
+                 IRunFeedback& feedback) {
+  if (options.Beside) {
+    LoadTrackListBesideSource(list, feedback, source);
+  } else if (options.TrackListType != 0) {
+    ImportTrackList(list, feedback, ExpandFileName(options.TrackList), options.TrackListType);
+  } else {
+    AddTypedPoints(list, options.Points);
+  }
+  list.SortByTime();
+  EnsureZeroPoint(list);
+}
+
+TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& ctx,
+                 std::ostream& out, std::ostream& err) {
+  const std::string source = ExpandFileName(options.Source);
+  if (!CheckSourceExists(source, err))
+    return TExitCode::Failed;
+  TCPList list;
+  FillCutList(options, source, list, terminal);
+  if (options.DryRun) {
+    PrintCutList(list, out);
+    return TExitCode::Finished;
+  }
+  const std::string dest = options.Dest ? WithTrailingDelimiter(ExpandFileName(*options.Dest))
+                                        : DefaultCutDestination(source);
+  if (options.BatchFile)
+    terminal.SetBatchFile(ExpandFileName(*options.BatchFile));
+  const TRunOutcome outcome = CutSource(ctx, list, source, dest, options.BatchFile.has_value());
+  return ExitFor(outcome, terminal);
+}
+
+TExitCode RunJoinCommand(const TCliOptions& options, TTerminal& terminal, TRunContext& ctx) {
+  TJoinList rows;
+  for (const std::string& input : options.Inputs) {
+    const std::string path = ExpandFileName(input);
+    TJoinItem item;
+    item.Name = ExtractFileName(path);
+    item.Folder = ExtractFilePath(path);
+    rows.push_back(item);
+  }
+  terminal.ShowJoinRows(&rows);
+  const TJoinMode mode = options.Raw ? TJoinMode::jmRaw : TJoinMode::jmFrames;
+  switch (RunJoin(ctx, rows, terminal, options.Output, mode)) {
+    case TJoinOutcome::Finished:
+      return TExitCode::Finished;
+    case TJoinOutcome::Aborted:
+      return TExitCode::Aborted;
+    default:
+      return TExitCode::Failed;
+  }
+}
+
+}  // namespace
+
+TExitCode RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err) {
+  LoadSettingsFor(options);
+  TRunState state;
+  state.Idle = true;
+  TTerminal terminal(state, PolicyFor(options), options.Quiet, out, err);
+  TRunContext ctx{state, terminal, terminal};
+  switch (options.Command) {
+    case TCommand::Stats:
+      return RunStats(options, terminal, ctx, err);
+    case TCommand::Cut:
+      return RunCut(options, terminal, ctx, out, err);
+    case TCommand::Join:
+      return RunJoinCommand(options, terminal, ctx);
+    default:
+      return TExitCode::Usage;
+  }
+}
+
+}  // namespace zembrio::cli

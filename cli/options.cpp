@@ -1,0 +1,231 @@
+#include "cli/options.h"
+
+#include <functional>
+#include <map>
+
+namespace zembrio::cli {
+namespace {
+
+// Walks the arguments; options take their value as "--opt VALUE" or "--opt=VALUE".
+class TArgReader {
+ public:
+  explicit TArgReader(const std::vector<std::string>& args) : args_(args) {}
+
+  bool AtEnd() const { return index_ >= args_.size(); }
+  const std::string& Next() { return args_[index_++]; }
+
+  // Splits "--opt=value" into name and inline value.
+  static std::pair<std::string, std::optional<std::string>> Split(const std::string& arg) {
+    const auto eq = arg.find('=');
+    if (arg.rfind("--", 0) != 0 || eq == std::string::npos)
+      return {arg, std::nullopt};
+    return {arg.substr(0, eq), arg.substr(eq + 1)};
+  }
+
+  std::string Value(const std::string& name, const std::optional<std::string>& inlineValue) {
+    if (inlineValue)
+      return *inlineValue;
+    if (AtEnd())
+      throw TUsageError("l'option " + name + " demande une valeur");
+    return Next();
+  }
+
+ private:
+  const std::vector<std::string>& args_;
+  size_t index_ = 0;
+};
+
+TOverwritePolicy ParsePolicy(const std::string& text) {
+  if (text == "ask")
+    return TOverwritePolicy::Ask;
+  if (text == "all")
+    return TOverwritePolicy::All;
+  if (text == "never")
+    return TOverwritePolicy::Never;
+  throw TUsageError("--overwrite attend ask, all ou never, pas « " + text + " »");
+}
+
+std::pair<std::string, std::string> ParseSetting(const std::string& text) {
+  const auto eq = text.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    throw TUsageError("--set attend CLE=VALEUR, pas « " + text + " »");
+  }
+  return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+TPointOption ParsePoint(const std::string& text) {
+  const auto eq = text.find('=');
+  if (eq == std::string::npos)
+    return {text, ""};
+  return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+void SetTrackList(TCliOptions& options, int type, const std::string& path) {
+  if (options.TrackListType != 0 || options.Beside) {
+    throw TUsageError("une seule liste de pistes à la fois (--cue, --xmcd, --text ou --beside)");
+  }
+  options.TrackListType = type;
+  options.TrackList = path;
+}
+
+TCommand CommandOf(const std::string& word) {
+  static const std::map<std::string, TCommand> kCommands = {
+      {"stats", TCommand::Stats}, {"cut", TCommand::Cut}, {"join", TCommand::Join}};
+  const auto found = kCommands.find(word);
+  if (found == kCommands.end())
+    throw TUsageError("commande inconnue « " + word + " »");
+  return found->second;
+}
+
+// Options every command accepts; false when name is not one of them.
+bool TakeCommonOption(TCliOptions& options, TArgReader& reader, const std::string& name,
+                      const std::optional<std::string>& value) {
+  if (name == "--ini") {
+    options.IniFile = reader.Value(name, value);
+  } else if (name == "--set") {
+    options.Settings.push_back(ParseSetting(reader.Value(name, value)));
+  } else if (name == "--overwrite") {
+    options.Overwrite = ParsePolicy(reader.Value(name, value));
+  } else if (name == "--quiet" || name == "-q") {
+    options.Quiet = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool TakeCommandOption(TCliOptions& options, TArgReader& reader, const std::string& name,
+                       const std::optional<std::string>& value) {
+  const TCommand command = options.Command;
+  if (command == TCommand::Stats && name == "--detail") {
+    options.Detail = true;
+    options.DetailFile = value.value_or("");
+  } else if (command == TCommand::Cut && name == "--point") {
+    options.Points.push_back(ParsePoint(reader.Value(name, value)));
+  } else if (command == TCommand::Cut && name == "--dest") {
+    options.Dest = reader.Value(name, value);
+  } else if (command == TCommand::Cut && name == "--dry-run") {
+    options.DryRun = true;
+  } else if (command == TCommand::Cut && name == "--cue") {
+    SetTrackList(options, 1, reader.Value(name, value));
+  } else if (command == TCommand::Cut && name == "--xmcd") {
+    SetTrackList(options, 2, reader.Value(name, value));
+  } else if (command == TCommand::Cut && name == "--text") {
+    SetTrackList(options, 3, reader.Value(name, value));
+  } else if (command == TCommand::Cut && name == "--beside") {
+    SetTrackList(options, 0, "");
+    options.Beside = true;
+  } else if (command == TCommand::Cut && name == "--batch") {
+    options.BatchFile = reader.Value(name, value);
+  } else if (command == TCommand::Join && (name == "--output" || name == "-o")) {
+    options.Output = reader.Value(name, value);
+  } else if (command == TCommand::Join && name == "--raw") {
+    options.Raw = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void TakePositional(TCliOptions& options, const std::string& arg) {
+  if (options.Command == TCommand::Join) {
+    options.Inputs.push_back(arg);
+  } else if (options.Source.empty()) {
+    options.Source = arg;
+  } else {
+    throw TUsageError("argument en trop « " + arg + " »");
+  }
+}
+
+void CheckComplete(const TCliOptions& options) {
+  switch (options.Command) {
+    case TCommand::None:
+      throw TUsageError("aucune commande (stats, cut ou join)");
+    case TCommand::Stats:
+    case TCommand::Cut:
+      if (options.Source.empty())
+        throw TUsageError("fichier source manquant");
+      if (!options.Points.empty() && (options.TrackListType != 0 || options.Beside)) {
+        throw TUsageError("--point ne se combine pas avec une liste de pistes");
+      }
+      break;
+    case TCommand::Join:
+      if (options.Output.empty())
+        throw TUsageError("--output FICHIER manquant");
+      if (options.Inputs.empty())
+        throw TUsageError("aucun fichier à joindre");
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
+  TCliOptions options;
+  TArgReader reader(args);
+  bool onlyPositional = false;
+  while (!reader.AtEnd()) {
+    const std::string arg = reader.Next();
+    if (onlyPositional || arg.empty() || arg[0] != '-' || arg == "-") {
+      if (options.Command == TCommand::None) {
+        options.Command = CommandOf(arg);
+      } else {
+        TakePositional(options, arg);
+      }
+      continue;
+    }
+    if (arg == "--") {
+      onlyPositional = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h" || arg == "--version") {
+      TCliOptions info;
+      info.Command = arg == "--version" ? TCommand::Version : TCommand::Help;
+      return info;
+    }
+    const auto [name, value] = TArgReader::Split(arg);
+    if (TakeCommonOption(options, reader, name, value))
+      continue;
+    if (TakeCommandOption(options, reader, name, value))
+      continue;
+    throw TUsageError("option inconnue « " + arg + " »");
+  }
+  CheckComplete(options);
+  return options;
+}
+
+std::string UsageText() {
+  return R"(Usage:
+  zembrio-cli stats SOURCE [--detail[=FICHIER]]
+  zembrio-cli cut SOURCE [--point TEMPS[=NOM]]... [--dest DOSSIER] [--dry-run]
+                  [--cue F | --xmcd F | --text F | --beside] [--batch SCRIPT]
+  zembrio-cli join --output FICHIER ENTREE... [--raw]
+
+Commandes:
+  stats   statistiques d'un fichier MPEG (--detail: liste par frame dans FICHIER,
+          par défaut SOURCE.txt)
+  cut     coupe SOURCE aux points donnés (MPEG: copie de frames entières; .ogg: vcut)
+            --point TEMPS[=NOM]  début d'un fragment, lu comme dans la grille
+                                 (sans nom: le passage est sauté)
+            --dest DOSSIER       dossier des fragments (défaut: CUTDIR relatif au
+                                 dossier de la source)
+            --cue/--xmcd/--text F  points importés d'une liste de pistes
+            --beside             la liste .cue ou .xmcd posée à côté de la source
+            --dry-run            montre la liste des coupes sans rien écrire
+            --batch SCRIPT       .ogg: écrit les commandes dans un script shell
+  join    joint les ENTREE dans FICHIER (copie de frames; --raw: octet par octet)
+
+Options communes:
+  --ini FICHIER         fichier de réglages à lire (défaut: celui du bureau)
+  --set CLE=VALEUR      remplace un réglage pour cette exécution (ex. ADJUSTSTART=2)
+  --overwrite ask|all|never  fichiers existants: demander, tout écraser, ne rien écraser
+  --quiet               pas de rapport ni de progression
+  --help, --version
+
+Code de sortie: 0 terminé, 1 échec ou refus, 2 mauvaise utilisation, 130 interrompu.
+)";
+}
+
+}  // namespace zembrio::cli

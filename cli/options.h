@@ -1,0 +1,56 @@
+// The command line of zembrio-cli: commands, options and their checks.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zembrio::cli {
+
+class TUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class TCommand { None, Help, Version, Stats, Cut, Join };
+enum class TOverwritePolicy { Ask, All, Never };
+
+struct TPointOption {
+  std::string Time;
+  std::string Name;
+};
+
+struct TCliOptions {
+  TCommand Command = TCommand::None;
+  // Common options.
+  std::optional<std::string> IniFile;
+  std::vector<std::pair<std::string, std::string>> Settings;  // --set KEY=VALUE, in order
+  std::optional<TOverwritePolicy> Overwrite;                  // default depends on the terminal
+  bool Quiet = false;
+  // stats and cut.
+  std::string Source;
+  // stats.
+  bool Detail = false;
+  std::string DetailFile;  // empty: SOURCE + ".txt"
+  // cut.
+  std::vector<TPointOption> Points;
+  std::optional<std::string> Dest;
+  bool DryRun = false;
+  int TrackListType = 0;  // 1 CUE, 2 XMCD, 3 plain text; 0 none
+  std::string TrackList;
+  bool Beside = false;
+  std::optional<std::string> BatchFile;
+  // join.
+  std::string Output;
+  std::vector<std::string> Inputs;
+  bool Raw = false;
+};
+
+// Throws TUsageError with a one-line explanation.
+TCliOptions ParseCommandLine(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+}  // namespace zembrio::cli

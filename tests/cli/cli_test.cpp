@@ -1,0 +1,202 @@
+// zembrio-cli tested from outside: exit status, standard output and standard error, and the
+// files it leaves, on generated streams and on files made by a real encoder.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "clirunner.h"
+#include "framebuilder.h"
+
+namespace zembrio::test {
+namespace {
+
+std::string AsText(const Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+int CountLines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  // Every run reads a settings file of its own (absent: the defaults).
+  ProcessResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--ini", dir_.File("zembrio.ini")});
+    return RunCli(args, dir_.Path());
+  }
+  std::string MakeSource(const std::string& name, const Bytes& bytes) {
+    WriteFile(dir_.File(name), bytes);
+    return dir_.File(name);
+  }
+  std::string Read(const std::string& name) { return AsText(ReadFile(dir_.File(name))); }
+  bool Exists(const std::string& name) { return std::filesystem::exists(dir_.File(name)); }
+
+  TempDir dir_;
+};
+
+TEST_F(CliTest, VersionHelpAndBadUsage) {
+  const auto version = Cli({"--version"});
+  EXPECT_EQ(version.Exit, 0);
+  EXPECT_NE(version.Out.find("0.7.1"), std::string::npos);
+  EXPECT_EQ(Cli({"--help"}).Exit, 0);
+
+  const auto bad = Cli({"cut", "song.mp3", "--frobnicate"});
+  EXPECT_EQ(bad.Exit, 2);
+  EXPECT_EQ(CountLines(bad.Err), 1) << bad.Err;
+  const auto badSetting = Cli({"stats", "song.mp3", "--set", "NOSUCHKEY=1"});
+  EXPECT_EQ(badSetting.Exit, 2);
+}
+
+TEST_F(CliTest, MissingSourceIsOneClearLine) {
+  const auto result = Cli({"cut", "nowhere.mp3", "--point", "1s=a"});
+  EXPECT_EQ(result.Exit, 1);
+  EXPECT_EQ(CountLines(result.Err), 1) << result.Err;
+  EXPECT_NE(result.Err.find("nowhere.mp3"), std::string::npos);
+}
+
+TEST_F(CliTest, CutFragmentsPutBackTogetherAreTheSource) {
+  const Bytes stream = Frames(FrameSpec{}, 100);  // 100 x 26.1 ms
+  MakeSource("song.mp3", stream);
+  const auto result =
+      Cli({"cut", "song.mp3", "--point", "0=a", "--point", "1s=b", "--point", "2s=c"});
+  ASSERT_EQ(result.Exit, 0) << result.Err;
+  EXPECT_EQ(Read("a.mp3") + Read("b.mp3") + Read("c.mp3"), AsText(stream));
+  EXPECT_NE(result.Out.find("Fragment 3"), std::string::npos) << result.Out;
+  EXPECT_NE(result.Out.find(" fait"), std::string::npos);
+}
+
+TEST_F(CliTest, DryRunShowsTheGridAndWritesNothing) {
+  MakeSource("song.mp3", Frames(FrameSpec{}, 10));
+  const auto result = Cli(
+      {"cut", "song.mp3", "--point", "1:30=late", "--point", "1s=x", "--dest", "out", "--dry-run"});
+  ASSERT_EQ(result.Exit, 0) << result.Err;
+  EXPECT_EQ(result.Out,
+            "00m 00s 00f\t\t00m 01s 00f\n"
+            "00m 01s 00f\tx\t01m 00s 30f\n"  // 1:30 is one minute and 30 frames
+            "01m 00s 30f\tlate\t(---> fin)\n");
+  EXPECT_FALSE(Exists("out"));
+}
+
+TEST_F(CliTest, OverwritePolicies) {
+  MakeSource("song.mp3", Frames(FrameSpec{}, 50));
+  WriteFile(dir_.File("a.mp3"), {'k', 'e', 'e', 'p'});
+
+  // Without a terminal the default is never: the existing file stays whole.
+  const auto never = Cli({"cut", "song.mp3", "--point", "0=a"});
+  EXPECT_EQ(never.Exit, 1);
+  EXPECT_EQ(Read("a.mp3"), "keep");
+  EXPECT_NE(never.Err.find("a.mp3"), std::string::npos);
+
+  const auto all = Cli({"cut", "song.mp3", "--point", "0=a", "--overwrite", "all"});
+  EXPECT_EQ(all.Exit, 0) << all.Err;
+  EXPECT_EQ(Read("a.mp3"), Read("song.mp3"));
+}
+
+TEST_F(CliTest, TheSourceIsNeverAnOutput) {
+  const std::string source = MakeSource("song.mp3", Frames(FrameSpec{}, 20));
+  const auto result = Cli({"cut", "song.mp3", "--point", "0=song", "--overwrite", "all"});
+  EXPECT_EQ(result.Exit, 1);
+  EXPECT_NE(result.Err.find("Fichier source non écrasable!"), std::string::npos) << result.Err;
+  EXPECT_EQ(ReadFile(source), Frames(FrameSpec{}, 20));
+}
+
+TEST_F(CliTest, StatisticsReportAndDetailListing) {
+  MakeSource("song.mp3", Frames(FrameSpec{}, 1000));
+  const auto result = Cli({"stats", "song.mp3", "--detail"});
+  ASSERT_EQ(result.Exit, 0) << result.Err;
+  EXPECT_NE(result.Out.find("Total frames: 1000\n"), std::string::npos) << result.Out;
+  EXPECT_NE(result.Out.find("Nom fich:  " + dir_.File("song.mp3") + "\n"), std::string::npos);
+  EXPECT_NE(result.Out.find(std::string(50, '|') + "    128 - 1000 - 100.0%"), std::string::npos);
+  const std::string detail = Read("song.mp3.txt");
+  EXPECT_EQ(detail.rfind("Fr:     1  S ", 0), 0u) << detail.substr(0, 80);
+  EXPECT_NE(detail.find("\r\n"), std::string::npos);
+  EXPECT_NE(detail.find("Total frames: 1000\r\n"), std::string::npos);
+}
+
+TEST_F(CliTest, CueSheetBecomesTheCutList) {
+  MakeSource("song.mp3", Frames(FrameSpec{}, 10));
+  WriteFile(dir_.File("song.cue"), [] {
+    const std::string sheet =
+        "PERFORMER \"Band\"\nTITLE \"Disc\"\nFILE \"song.wav\" WAVE\n"
+        "  TRACK 01 AUDIO\n    TITLE \"Intro\"\n    INDEX 01 00:00:00\n"
+        "  TRACK 02 AUDIO\n    TITLE \"AC/DC: Live?\"\n    INDEX 01 03:25:10\n";
+    return Bytes(sheet.begin(), sheet.end());
+  }());
+  const auto viaCue = Cli({"cut", "song.mp3", "--cue", "song.cue", "--dry-run"});
+  ASSERT_EQ(viaCue.Exit, 0) << viaCue.Err;
+  EXPECT_EQ(viaCue.Out,
+            "00m 00s 00f\t01 Intro\t03m 25s 10f\n"
+            "03m 25s 10f\t02 AC-DC- Live-\t(---> fin)\n");
+  EXPECT_EQ(Cli({"cut", "song.mp3", "--beside", "--dry-run"}).Out, viaCue.Out);
+}
+
+TEST_F(CliTest, JoinCopiesFramesAndDropsTags) {
+  Bytes first = Frames(FrameSpec{}, 30);
+  Bytes tagged = Id3v2Tag(300);
+  Append(tagged, Frames(FrameSpec{}, 20));
+  Append(tagged, Id3v1Tag());
+  MakeSource("one.mp3", first);
+  MakeSource("two.mp3", tagged);
+  const auto result = Cli({"join", "--output", "all.mp3", "one.mp3", "two.mp3"});
+  ASSERT_EQ(result.Exit, 0) << result.Err;
+  Bytes expected = first;
+  Append(expected, Frames(FrameSpec{}, 20));
+  EXPECT_EQ(Read("all.mp3"), AsText(expected));
+  EXPECT_NE(result.Err.find("fait"), std::string::npos) << result.Err;
+
+  const auto raw = Cli({"join", "--output", "raw.mp3", "one.mp3", "two.mp3", "--raw"});
+  ASSERT_EQ(raw.Exit, 0) << raw.Err;
+  EXPECT_EQ(Read("raw.mp3"), Read("one.mp3") + Read("two.mp3"));
+}
+
+// A file made by a real encoder, cut into three: every fragment decodes, and together they
+// hold exactly the source's audio frames (the encoder's "Info" frame is left out).
+TEST_F(CliTest, LameFileCutIntoFragmentsThatDecode) {
+  if (!HaveProgram("lame") || !HaveProgram("mpg123"))
+    GTEST_SKIP() << "lame or mpg123 missing";
+  // Four seconds of a stereo tone, as a WAV file.
+  Bytes wav = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  const auto le = [&wav](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i)
+      wav.push_back((v >> (8 * i)) & 0xFF);
+  };
+  wav.insert(wav.end(), {'f', 'm', 't', ' '});
+  le(16, 4), le(1, 2), le(2, 2), le(44100, 4), le(44100 * 4, 4), le(4, 2), le(16, 2);
+  wav.insert(wav.end(), {'d', 'a', 't', 'a'});
+  const uint32_t samples = 44100 * 4;
+  le(samples * 4, 4);
+  for (uint32_t i = 0; i < samples; ++i) {
+    le(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.05))), 2);
+    le(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.03))), 2);
+  }
+  WriteFile(dir_.File("tone.wav"), wav);
+  ASSERT_EQ(
+      RunProgram("lame", {"--quiet", "-b", "128", dir_.File("tone.wav"), dir_.File("tone.mp3")})
+          .Exit,
+      0);
+
+  const auto result = Cli({"cut", "tone.mp3", "--point", "0=p1", "--point", "1s 20f=p2", "--point",
+                           "02m=never", "--point", "2s 37f=p3", "--dest", "frag"});
+  ASSERT_EQ(result.Exit, 0) << result.Err;
+  std::string joined;
+  for (const char* name : {"p1", "p2", "p3"}) {
+    const std::string path = dir_.File(std::string("frag/") + name + ".mp3");
+    const auto decoded = RunProgram("mpg123", {"-q", "-s", path});
+    EXPECT_EQ(decoded.Exit, 0) << name;
+    EXPECT_GT(decoded.Out.size(), 44100u) << name;
+    EXPECT_EQ(decoded.Err, "") << name;
+    joined += AsText(ReadFile(path));
+  }
+  // "02m" lies past the end: that cut point is never reached.
+  EXPECT_NE(result.Out.find("  non atteint"), std::string::npos) << result.Out;
+  const std::string source = Read("tone.mp3");
+  ASSERT_LT(joined.size(), source.size());
+  EXPECT_LT(source.size() - joined.size(), 420u);  // one frame: the "Info" header
+  EXPECT_EQ(source.substr(source.size() - joined.size()), joined);
+}
+
+}  // namespace
+}  // namespace zembrio::test
