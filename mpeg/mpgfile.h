@@ -82,9 +82,18 @@ class TMPGFile {
 
  private:
   void ResetCounters();
+  // The first-frame search: headers count only when confirmed by NextHeaderConfirms.
+  bool FindConfirmedFrame(int64_t searchLimit);
+  // True when a header of the same stream starts where this frame ends, or fewer than
+  // 4 bytes of audio data lie there. The read position is left unchanged.
+  bool NextHeaderConfirms(const FrameHeader& header);
+  // "Xing", "Info" or "VBRI" at the VBR header offset of the frame in the buffer.
+  bool HasVbrTag() const;
+
   std::unique_ptr<TInputFile> input_;
   std::vector<uint8_t> frameBuffer_;
   FrameHeader current_;
+  bool confirming_ = false;  // inside Open's first-frame search
 };
 
 }  // namespace zembrio

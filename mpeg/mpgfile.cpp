@@ -1,0 +1,248 @@
+#include "mpeg/mpgfile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zembrio {
+
+namespace {
+
+constexpr size_t kId3v2HeaderSize = 10;
+constexpr size_t kId3v1TagSize = 128;
+
+// Size of an ID3v2 tag that starts the file, footer included; 0 when there is none.
+int64_t Id3v2TagSize(const uint8_t (&head)[kId3v2HeaderSize]) {
+  if (std::memcmp(head, "ID3", 3) != 0 || head[3] == 0xFF || head[4] == 0xFF) {
+    return 0;
+  }
+  int64_t size = 0;
+  for (int i = 6; i < 10; ++i) {
+    if (head[i] >= 0x80) {
+      return 0;  // not a syncsafe size: not a tag
+    }
+    size = (size << 7) | head[i];
+  }
+  const bool hasFooter = (head[5] & 0x10) != 0;
+  return static_cast<int64_t>(kId3v2HeaderSize) + size + (hasFooter ? kId3v2HeaderSize : 0);
+}
+
+// Where a VBR header ("Xing", "Info", "VBRI") sits in the first frame's data: after the
+// side information, whose size depends on the version and the channel count.
+size_t VbrTagOffset(int32_t versionId, int32_t channelMode) {
+  const bool mono = channelMode == 3;
+  if (versionId == 3) {
+    return mono ? 17 : 32;
+  }
+  return mono ? 9 : 17;
+}
+
+}  // namespace
+
+void TMPGFile::ResetCounters() {
+  BitrateCount.fill(0);
+  FrameCount = 0;
+  ErrorCount = 0;
+  SkippedBytes = 0;
+}
+
+bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
+  ResetCounters();
+  frameBuffer_.clear();
+  frameBuffer_.shrink_to_fit();
+  input_ = std::make_unique<TInputFile>(fileName);
+  AudioSize = input_->Size();
+  HasTag = false;
+  HasVBRHeader = false;
+  Id3v2Size = 0;
+
+  if (AudioSize >= static_cast<int64_t>(kId3v1TagSize)) {
+    input_->Seek(AudioSize - static_cast<int64_t>(kId3v1TagSize));
+    if (input_->Read(TagData.data(), TagData.size()) == TagData.size() &&
+        std::memcmp(TagData.data(), "TAG", 3) == 0) {
+      HasTag = true;
+      AudioSize -= static_cast<int64_t>(kId3v1TagSize);
+    }
+  }
+
+  // A cover picture inside an ID3v2 tag is full of sync patterns; pass the tag over whole.
+  input_->Seek(0);
+  uint8_t head[kId3v2HeaderSize];
+  if (input_->Read(head, sizeof head) == sizeof head) {
+    Id3v2Size = std::min(Id3v2TagSize(head), AudioSize);
+  }
+  input_->Seek(Id3v2Size);
+  const int64_t searchLimit = Id3v2Size + kFirstFrameSearchLimit;
+
+  if (!FindConfirmedFrame(searchLimit)) {
+    return false;
+  }
+  FirstFramePos = input_->Position() - 4;
+  ReadData();
+  HasVBRHeader = HasVbrTag();
+  if (HasVBRHeader && skipVbrHeader) {
+    // The VBR header frame describes the whole source; the walk starts after it.
+    if (!FindConfirmedFrame(searchLimit)) {
+      return false;
+    }
+    FirstFramePos = input_->Position() - 4;
+  }
+  ResetCounters();
+  input_->Seek(FirstFramePos);
+  return true;
+}
+
+bool TMPGFile::FindConfirmedFrame(int64_t searchLimit) {
+  confirming_ = true;
+  HeaderResult result = ReadHeader();
+  while ((result == NoSync || result == Invalid) && input_->Position() < searchLimit) {
+    StepBack();
+    result = ReadHeader();
+  }
+  confirming_ = false;
+  return result == Ok;
+}
+
+bool TMPGFile::NextHeaderConfirms(const FrameHeader& header) {
+  const int64_t here = input_->Position();
+  const int64_t next = here - 4 + header.FrameLength;
+  if (AudioSize - next < 4) {
+    return true;  // nothing after this frame to compare with
+  }
+  uint8_t bytes[4];
+  input_->Seek(next);
+  const bool read = input_->Read(bytes, sizeof bytes) == sizeof bytes;
+  input_->Seek(here);
+  if (!read) {
+    return true;  // the file shrank under us; the walk will meet its end
+  }
+  const HeaderReference reference{header.VersionId, header.SampleRate, header.LayerCode};
+  FrameHeader following;
+  return Decode(bytes[0], bytes[1], bytes[2], bytes[3], &reference, following) == Ok;
+}
+
+HeaderResult TMPGFile::ReadHeader() {
+  if (!input_ || AudioSize - input_->Position() < 4) {
+    return EndOfData;
+  }
+  input_->Read(Header.data(), Header.size());
+  const HeaderReference reference{RefVersion, RefSampleRate, RefLayer};
+  FrameHeader header;
+  const HeaderResult result = Decode(Header[0], Header[1], Header[2], Header[3],
+                                     FrameCount > 0 ? &reference : nullptr, header);
+  if (result != Ok) {
+    return result;
+  }
+  // While looking for the first frame, a lone sync pattern in junk must not become the
+  // reference that every real frame is then measured against.
+  if (confirming_ && !NextHeaderConfirms(header)) {
+    return Invalid;
+  }
+  current_ = header;
+  DataLength = FullDataLength = header.DataLength;
+  if (FrameCount == 0) {
+    BitrateTable = *header.BitrateTable;
+    RefVersion = header.VersionId;
+    RefSampleRate = header.SampleRate;
+    RefLayer = header.LayerCode;
+    RefChannelMode = header.ChannelMode;
+  }
+  ++BitrateCount[header.BitrateIndex];
+  StartSample = static_cast<int64_t>(FrameCount) * header.SamplesPerFrame;
+  ++FrameCount;
+  EndSample = static_cast<int64_t>(FrameCount) * header.SamplesPerFrame;
+  const int64_t remaining = AudioSize - input_->Position();
+  if (DataLength > remaining) {
+    DataLength = static_cast<int32_t>(remaining);  // the last frame, cut short
+  }
+  // The probe's own tries are not frames of the walk.
+  if (Detail && DetailFile != nullptr && !confirming_) {
+    DetailFile->OnFrame({FrameCount, StartSample, EndSample, header.Bitrate, header.BitrateIndex});
+  }
+  return Ok;
+}
+
+void TMPGFile::StepBack() {
+  if (!input_) {
+    return;
+  }
+  input_->Seek(std::max<int64_t>(input_->Position() - 3, 0));
+  ++SkippedBytes;
+}
+
+void TMPGFile::ReadData() {
+  if (!input_) {
+    return;
+  }
+  const auto full = static_cast<size_t>(FullDataLength);
+  if (frameBuffer_.size() < full) {
+    frameBuffer_.resize(full);
+  }
+  const size_t got = input_->Read(frameBuffer_.data(), static_cast<size_t>(DataLength));
+  // A frame cut short by the end of the audio keeps its full length, ending in zeros.
+  std::fill(frameBuffer_.begin() + static_cast<std::ptrdiff_t>(got),
+            frameBuffer_.begin() + static_cast<std::ptrdiff_t>(full), 0);
+}
+
+void TMPGFile::SkipData() {
+  if (input_) {
+    input_->Skip(DataLength);
+  }
+}
+
+void TMPGFile::WriteFrame(TOutputFile& output) const {
+  output.Write(Header.data(), Header.size());
+  const auto full = static_cast<size_t>(FullDataLength);
+  const size_t held = std::min(full, frameBuffer_.size());
+  output.Write(frameBuffer_.data(), held);
+  // Only reached when ReadData was not called for this frame: keep the frame's length.
+  static constexpr uint8_t kZeros[256] = {};
+  for (size_t left = full - held; left > 0;) {
+    const size_t chunk = std::min(left, sizeof kZeros);
+    output.Write(kZeros, chunk);
+    left -= chunk;
+  }
+}
+
+void TMPGFile::WriteTag(TOutputFile& output) const {
+  output.Write(TagData.data(), TagData.size());
+}
+
+void TMPGFile::Close() {
+  input_.reset();
+  frameBuffer_.clear();
+  frameBuffer_.shrink_to_fit();
+}
+
+std::string TMPGFile::VersionText() const {
+  return VersionTextOf(RefVersion);
+}
+
+double TMPGFile::Progress() const {
+  if (AudioSize <= 0 || !input_) {
+    return 0.0;
+  }
+  const double progress = static_cast<double>(input_->Position()) / static_cast<double>(AudioSize);
+  return std::clamp(progress, 0.0, 1.0);
+}
+
+int64_t TMPGFile::Position() const {
+  return input_ ? input_->Position() : 0;
+}
+
+int64_t TMPGFile::FileSize() const {
+  return input_ ? input_->Size() : 0;
+}
+
+bool TMPGFile::HasVbrTag() const {
+  const size_t offset = VbrTagOffset(RefVersion, RefChannelMode);
+  const size_t held = std::min(static_cast<size_t>(FullDataLength), frameBuffer_.size());
+  if (offset + 4 > held) {
+    return false;
+  }
+  const uint8_t* tag = frameBuffer_.data() + offset;
+  // "Info" is the same header that encoders write into constant-bitrate files.
+  return std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0 ||
+         std::memcmp(tag, "VBRI", 4) == 0;
+}
+
+}  // namespace zembrio
