@@ -1,0 +1,62 @@
+#include "import/importer.h"
+
+#include "core/fileio.h"
+#include "core/platform.h"
+#include "import/cuesheet.h"
+#include "import/plaintext.h"
+#include "import/xmcd.h"
+
+namespace zembrio {
+
+namespace {
+
+void RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, int type) {
+  switch (type) {
+    case tlCue:
+      ImportCueSheet(list, path);
+      break;
+    case tlXmcd:
+      ImportXmcd(list, feedback, path);  // shows its own message on failure
+      break;
+    case tlPlainText:
+      ImportPlainText(list, path);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type) {
+  list.Clear();
+  try {
+    if (FileExists(path)) {
+      feedback.ShowInfoText(path + " chargé.");
+      RunReader(list, feedback, path, type);
+    }
+  } catch (...) {
+    // The grid must not go on showing the rows of the list that was just cleared.
+    feedback.RefreshGrid();
+    throw;
+  }
+  feedback.RefreshGrid();
+}
+
+void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
+                               const std::string& sourcePath) {
+  const std::string cuePath = ChangeFileExt(sourcePath, ".cue");
+  if (FileExists(cuePath)) {
+    ImportTrackList(list, feedback, cuePath, tlCue);
+    return;
+  }
+  const std::string xmcdPath = ChangeFileExt(sourcePath, ".xmcd");
+  if (FileExists(xmcdPath)) {
+    ImportTrackList(list, feedback, xmcdPath, tlXmcd);
+    return;
+  }
+  list.Clear();
+  feedback.RefreshGrid();
+}
+
+}  // namespace zembrio

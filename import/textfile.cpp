@@ -1,0 +1,126 @@
+#include "import/textfile.h"
+
+#include <array>
+#include <cstdint>
+
+#include "core/fileio.h"
+
+namespace zembrio {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Windows-1252 0x80..0x9F; the rest of the code page equals Latin-1.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Length of the well-formed UTF-8 sequence at text[pos], or 0 when it is malformed.
+size_t SequenceLength(std::string_view text, size_t pos) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(pos);
+  if (lead < 0x80) {
+    return 1;
+  }
+  size_t length = 0;
+  uint8_t low = 0x80;   // bounds of the second byte, which exclude overlong forms,
+  uint8_t high = 0xBF;  // surrogates and codes above U+10FFFF
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size() || byte(pos + 1) < low || byte(pos + 1) > high) {
+    return 0;
+  }
+  for (size_t i = 2; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t length = SequenceLength(text, pos);
+    if (length == 0) {
+      return false;
+    }
+    pos += length;
+  }
+  return true;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (char c : bytes) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (byte >= 0x80 && byte <= 0x9F) {
+      AppendUtf8(out, kCp1252High[byte - 0x80]);
+    } else {
+      AppendUtf8(out, byte);
+    }
+  }
+  return out;
+}
+
+std::string DecodeTrackListText(std::string_view bytes) {
+  // The mark is dropped; should invalid bytes follow it anyway, the file is read as the
+  // Windows code page like any other, so that every name stays valid UTF-8.
+  if (bytes.starts_with(kByteOrderMark)) {
+    bytes.remove_prefix(kByteOrderMark.size());
+  }
+  return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
+      ++start;
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> ReadTrackListLines(const std::string& path) {
+  return SplitLines(DecodeTrackListText(ReadWholeFile(path)));
+}
+
+}  // namespace zembrio
