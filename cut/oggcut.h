@@ -18,11 +18,30 @@ struct TOggRun {
 };
 
 struct TOggResult {
-  bool Ran = false;         // false: the cutter was not found, nothing done
+  bool Ran = false;  // false: the cutter was not found, nothing done
   bool AnyStepFailed = false;
   bool Aborted = false;
+  bool Failed = false;  // an error ended the run; it went to IRunFeedback::ReportError
 };
 
+// Status words of the grid rows during an Ogg cut.
+constexpr const char* kOggWriting = "écriture..";
+constexpr const char* kOggSkipping = "sauter ...";
+constexpr const char* kOggInterrupted = "interrup...";
+constexpr const char* kOggDone = "fait";
+constexpr const char* kOggSkipped = "sauté  ";
+constexpr const char* kOggError = "** erreur**";
+constexpr const char* kOggAborted = "**   abandon  **";
+
+constexpr const char* kCutterMissing =
+    "vcut.exe non trouvé, indiquez le chemin dans les réglages. ";
+constexpr const char* kBatchFileName = "do_cut.sh";
+
+// Cuts the source at the points of list (at least two, after new rows are purged) into
+// fragments named after the points; shows statuses, the log and any error through ctx.
 TOggResult CutOgg(TRunContext& ctx, TCPList& list, const TOggRun& run);
+
+// "_dummy_" + counter + ".ogg"; counts the counter up.
+std::string NextDummyName(int& counter);
 
 }  // namespace zembrio

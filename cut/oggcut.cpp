@@ -1,0 +1,318 @@
+#include "cut/oggcut.h"
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "core/fileio.h"
+#include "core/textutil.h"
+#include "core/timevalue.h"
+#include "cut/overwrite.h"
+#include "cut/process.h"
+
+namespace zembrio {
+
+namespace {
+
+constexpr const char* kFirstOpenMarker = "DEBUT - vcut.exe ---------------------------------";
+constexpr const char* kFirstCloseMarker = "FIN - vcut.exe ---------------------------------";
+constexpr const char* kLastMarker = "----------------------------------";
+
+// Splits a text at its line breaks (LF, CR LF or CR); a final break adds no empty line.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+        ++i;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty())
+    lines.push_back(line);
+  return lines;
+}
+
+// Elapsed time as hours:minutes:seconds.milliseconds ("00:00:03.042").
+std::string FormatElapsed(TClock::duration elapsed) {
+  int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  int64_t seconds = ms / 1000;
+  return ZeroPad(seconds / 3600, 2) + ":" + ZeroPad(seconds / 60 % 60, 2) + ":" +
+         ZeroPad(seconds % 60, 2) + "." + ZeroPad(ms % 1000, 3);
+}
+
+// The script runs the fragments' cutter commands, so its readers may also execute it.
+void MakeExecutable(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::perms perms = fs::status(path).permissions();
+  fs::perms exec = fs::perms::none;
+  if ((perms & fs::perms::owner_read) != fs::perms::none)
+    exec |= fs::perms::owner_exec;
+  if ((perms & fs::perms::group_read) != fs::perms::none)
+    exec |= fs::perms::group_exec;
+  if ((perms & fs::perms::others_read) != fs::perms::none)
+    exec |= fs::perms::others_exec;
+  fs::permissions(path, exec, fs::perm_options::add);
+}
+
+// One run of CutOgg from the moment the cutter is known to exist.
+class TOggChain {
+ public:
+  TOggChain(TRunContext& ctx, TCPList& list, const TOggRun& run)
+      : ctx_(ctx), list_(list), run_(run) {}
+
+  // Prepares, cuts and ends with the closing steps, also when an error is raised.
+  void Run(TOggResult& result) {
+    Prepare();
+    ctx_.Feedback.SetIdle(false);
+    ctx_.Feedback.ShowStateText("En cours..");
+    ctx_.Feedback.SetWaitCursor(true);
+    try {
+      RunSteps(result);
+      ctx_.Feedback.SetProgress(1);
+      if (run_.BatchMode)
+        SaveBatch();
+    } catch (...) {
+      Close();
+      throw;
+    }
+    Close();
+    result.Aborted = ctx_.State.AbortRequested;
+  }
+
+ private:
+  void Prepare() {
+    ctx_.State.AbortRequested = false;
+    ctx_.State.OverwriteAll = false;
+    start_ = TClock::now();
+    input_ = run_.SourcePath;
+    // An empty destination means the current folder, never the root.
+    dest_ = run_.OutputDir;
+    if (!dest_.empty() && dest_.back() != '/')
+      dest_ += '/';
+    if (!dest_.empty())
+      ForceDirectories(dest_);
+    rate_ = ReadOggSampleRate(run_.SourcePath);
+  }
+
+  void RunSteps(TOggResult& result) {
+    for (int k = 0; k < list_.Count() - 1; ++k) {
+      if (!RunStep(k))
+        break;
+    }
+    result.AnyStepFailed = anyFailed_;
+  }
+
+  // One step of the chain; false when the chain stops after it.
+  bool RunStep(int k) {
+    MakeRowCurrent(k + 1);
+    const bool last = k == list_.Count() - 2;
+    TCutPoint& p = list_[k];
+    TCutPoint& q = list_[k + 1];
+    std::string first = OutputFor(p);
+    ctx_.Feedback.SetRowStatus(k + 1, p.IsSkipped() ? kOggSkipping : kOggWriting);
+    int64_t target = PositionAt(q, rate_);
+    int64_t offset = target - runningOffset_;
+    runningOffset_ = target;
+    std::string second = last ? OutputFor(q) : dest_ + NextDummyName(dummyCounter_);
+    if (last)
+      ctx_.Feedback.SetRowStatus(k + 2, q.IsSkipped() ? kOggSkipping : kOggWriting);
+    if (ctx_.State.AbortRequested) {
+      AbandonBeforeStep(k, last);
+      return false;
+    }
+    ctx_.Feedback.SetProgress(static_cast<double>(k + 1) / list_.Count());
+
+    cutterRan_ = false;
+    stepFailed_ = false;
+    captured_.clear();
+    if (!(p.IsSkipped() && q.IsSkipped()))
+      ConfirmAndCut(first, second, offset, k);
+    FinishRow(k + 1, p, first, kFirstOpenMarker, kFirstCloseMarker);
+    if (last) {
+      FinishRow(k + 2, q, second, kLastMarker, kLastMarker);
+      MakeRowCurrent(list_.Count());
+    }
+    if (k > 0)
+      Delete(previousRemainder_);
+    input_ = second;
+    previousRemainder_ = second;
+    if (stepFailed_ || ctx_.State.AbortRequested) {
+      if (cutterRan_ && !run_.BatchMode)
+        DeleteFile(second);
+      return false;
+    }
+    return true;
+  }
+
+  std::string OutputFor(const TCutPoint& point) {
+    return dest_ + (point.IsSkipped() ? NextDummyName(dummyCounter_) : point.Name + ".ogg");
+  }
+
+  void MakeRowCurrent(int row) {
+    list_.SortByTime();
+    ctx_.Feedback.RefreshGrid();
+    ctx_.Feedback.SelectRow(row);
+    ctx_.Feedback.ProcessPendingEvents();
+  }
+
+  // The abort arrived before anything ran for step k: its rows say so, and the remainder
+  // that it would have cut is a temporary file nobody will read any more.
+  void AbandonBeforeStep(int k, bool last) {
+    ctx_.Feedback.SetRowStatus(k + 1, kOggAborted);
+    if (last)
+      ctx_.Feedback.SetRowStatus(k + 2, kOggAborted);
+    if (k > 0)
+      Delete(previousRemainder_);
+  }
+
+  void ConfirmAndCut(std::string& first, std::string& second, int64_t offset, int k) {
+    ConfirmOutputName(ctx_, run_.SourcePath, first);
+    if (!ctx_.State.AbortRequested)
+      ConfirmOutputName(ctx_, run_.SourcePath, second);
+    if (ctx_.State.AbortRequested)
+      return;
+    cutterRan_ = true;
+    if (run_.BatchMode) {
+      batchLines_.push_back(ShellQuote(run_.CutterPath) + " " + ShellQuote(input_) + " " +
+                            ShellQuote(first) + " " + ShellQuote(second) + " " +
+                            std::to_string(offset));
+      return;
+    }
+    TCapturedRun ran =
+        RunAndCapture({run_.CutterPath, input_, first, second, std::to_string(offset)}, [&] {
+          ctx_.Feedback.ProcessPendingEvents();
+          if (ctx_.State.AbortRequested)
+            ctx_.Feedback.SetRowStatus(k + 1, kOggInterrupted);
+        });
+    captured_ = ran.Output;
+    // The cutter ends with 0 and no second file when the offset lies past the end of its
+    // input; a step is good only when both of its files are there.
+    stepFailed_ = ran.ExitCode != 0 || !FileExists(first) || !FileExists(second);
+    anyFailed_ = anyFailed_ || stepFailed_;
+  }
+
+  // Status and report of the row of point after its step; a skipped point's file goes.
+  void FinishRow(int row, TCutPoint& point, const std::string& output, const char* openMarker,
+                 const char* closeMarker) {
+    std::string status = kOggDone;
+    point.Report.clear();
+    if (point.IsSkipped()) {
+      // Only a file that this step's cutter wrote is ours to delete.
+      if (cutterRan_)
+        Delete(output);
+      status = kOggSkipped;
+    } else {
+      point.Report.push_back(output);
+    }
+    if (stepFailed_)
+      status = kOggError;
+    if (ctx_.State.AbortRequested)
+      status = kOggAborted;
+    ctx_.Feedback.SetRowStatus(row, status);
+    point.Report.insert(point.Report.end(), {"", status, ""});
+    for (std::string& line : SplitLines(openMarker + std::string("\n") + captured_ + closeMarker)) {
+      point.Report.push_back(std::move(line));
+    }
+  }
+
+  void Delete(const std::string& path) {
+    if (run_.BatchMode) {
+      batchLines_.push_back("rm -f -- " + ShellQuote(path));
+    } else {
+      DeleteFile(path);
+    }
+  }
+
+  void SaveBatch() {
+    std::optional<std::string> chosen =
+        ctx_.Questions.AskSaveFileName(dest_, dest_ + kBatchFileName);
+    if (!chosen)
+      return;
+    if (IsSourcePath(run_.SourcePath, *chosen))
+      throw TRunError(kSourceNotOverwritable);
+    std::string script = "#!/bin/sh\n";
+    for (const std::string& line : batchLines_)
+      script += line + "\n";
+    WriteFileAtomically(*chosen, script);
+    MakeExecutable(*chosen);
+  }
+
+  void Close() {
+    ctx_.Feedback.SetWaitCursor(false);
+    if (!run_.BatchMode)
+      ctx_.Feedback.ShowReport(LogLines());
+    ctx_.Feedback.SetIdle(true);
+    ctx_.Feedback.ShowReady();
+  }
+
+  std::vector<std::string> LogLines() const {
+    std::vector<std::string> log = {"Durée proc. : " + FormatElapsed(TClock::now() - start_),
+                                    "",
+                                    "Info fich:",
+                                    "---------------------",
+                                    "Nom fich : " + run_.SourcePath,
+                                    "Fréquence: " + std::to_string(rate_) + " Hz"};
+    for (int i = 0; i < list_.Count(); ++i) {
+      log.push_back("");
+      log.push_back("Fragment " + std::to_string(i + 1));
+      for (const std::string& text : list_[i].Report) {
+        for (std::string& line : SplitLines(text))
+          log.push_back(std::move(line));
+        if (text.empty())
+          log.push_back("");
+      }
+    }
+    return log;
+  }
+
+  TRunContext& ctx_;
+  TCPList& list_;
+  const TOggRun& run_;
+  TClock::time_point start_;
+  std::string dest_;
+  int32_t rate_ = 0;
+  int dummyCounter_ = 1;
+  std::string input_;
+  std::string previousRemainder_;
+  int64_t runningOffset_ = 0;
+  bool cutterRan_ = false;   // this step started the cutter (or wrote its command)
+  bool stepFailed_ = false;  // this step's cutter failed or left a file unwritten
+  bool anyFailed_ = false;
+  std::string captured_;
+  std::vector<std::string> batchLines_;
+};
+
+}  // namespace
+
+std::string NextDummyName(int& counter) {
+  return "_dummy_" + std::to_string(counter++) + ".ogg";
+}
+
+TOggResult CutOgg(TRunContext& ctx, TCPList& list, const TOggRun& run) {
+  list.PurgeNew();
+  ctx.Feedback.RefreshGrid();
+  ctx.Feedback.ShowInfoText("");
+  TOggResult result;
+  if (!FileExists(run.CutterPath)) {
+    ctx.Feedback.ShowMessage(kCutterMissing);
+    return result;
+  }
+  result.Ran = true;
+  try {
+    TOggChain(ctx, list, run).Run(result);
+  } catch (const std::exception& error) {
+    result.Failed = true;
+    result.Aborted = ctx.State.AbortRequested;
+    ctx.Feedback.ReportError(error.what());
+  }
+  return result;
+}
+
+}  // namespace zembrio

@@ -1,0 +1,216 @@
+#include "join/join.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "core/fileio.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+#include "mpeg/mpgfile.h"
+
+namespace zembrio {
+
+namespace {
+
+enum class TCopyOutcome { Running, Finished, Aborted };
+
+// One join from the busy state on: checks, question, copy. Errors propagate to RunJoin.
+class TJoinRun {
+ public:
+  TJoinRun(TRunContext& ctx, TJoinList& list, IJoinView& view, const std::string& outputName,
+           TJoinMode mode)
+      : ctx_(ctx), list_(list), view_(view), outputName_(outputName), mode_(mode) {}
+
+  TJoinOutcome Run() {
+    ctx_.State.AbortRequested = false;
+    ResetRows();
+    bool conflict = false;
+    total_ = SizePass(conflict);
+    if (conflict)
+      return TJoinOutcome::Refused;
+    if (FileExists(outputName_) && !ctx_.Questions.AskYesNo(outputName_ + kJoinExistsQuestion)) {
+      return TJoinOutcome::Refused;
+    }
+    if (mode_ == TJoinMode::jmRaw)
+      block_.resize(kJoinBlockSize);
+    CreateOutput();
+    bool aborted = false;
+    for (int i = 0; i < static_cast<int>(list_.size()) && !aborted; ++i)
+      aborted = !CopyRow(i);
+    ShowJoinProgress(ctx_, true, 1);
+    output_->Close();
+    return aborted ? TJoinOutcome::Aborted : TJoinOutcome::Finished;
+  }
+
+ private:
+  void ResetRows() {
+    ResetJoinStatuses(list_);
+    for (int i = 0; i < static_cast<int>(list_.size()); ++i) {
+      list_[i].Selected = false;
+      view_.RowChanged(i);
+    }
+  }
+
+  void SetRow(int i, const std::string& status, bool selected) {
+    list_[i].Status = status;
+    list_[i].Selected = selected;
+    view_.RowChanged(i);
+  }
+
+  // Sizes every input (an unreadable one raises its error before anything is written) and
+  // marks every row that is the output itself, by name in any letter case or as the same
+  // file under another spelling, since writing the output would truncate it.
+  uint64_t SizePass(bool& conflict) {
+    uint64_t total = 0;
+    for (int i = 0; i < static_cast<int>(list_.size()); ++i) {
+      std::string path = JoinItemPath(list_[i]);
+      total += static_cast<uint64_t>(TInputFile(path, 1).Size());
+      if (SameTextIgnoringCase(outputName_, path) || SameFile(outputName_, path)) {
+        SetRow(i, list_[i].Status, true);
+        ctx_.Feedback.ShowMessage(kJoinSameName);
+        conflict = true;
+      }
+    }
+    return total;
+  }
+
+  // A name without a folder part lies in the current folder, which exists.
+  void CreateOutput() {
+    std::string folder = std::filesystem::path(outputName_).parent_path().string();
+    if (!folder.empty())
+      ForceDirectories(folder);
+    output_ = std::make_unique<TOutputFile>(outputName_);
+  }
+
+  // Copies row i; false when the join was aborted during it.
+  bool CopyRow(int i) {
+    SetRow(i, kJoinReading, true);
+    bool passedOver = false;
+    std::string path = JoinItemPath(list_[i]);
+    TCopyOutcome outcome = mode_ == TJoinMode::jmRaw ? CopyRaw(path) : CopyFrames(path, passedOver);
+    if (outcome == TCopyOutcome::Aborted) {
+      SetRow(i, kJoinAborted, true);
+      return false;
+    }
+    // The row says "fait" only once its bytes have reached the file: a full disk shows here.
+    output_->Flush();
+    SetRow(i, passedOver ? kJoinPassedOver : kJoinDone, false);
+    return true;
+  }
+
+  double Fraction(int64_t position) const {
+    if (total_ == 0)
+      return 0;
+    return static_cast<double>(done_ + static_cast<uint64_t>(position)) /
+           static_cast<double>(total_);
+  }
+
+  TCopyOutcome CopyRaw(const std::string& path) {
+    TInputFile input(path);
+    TCopyOutcome outcome = TCopyOutcome::Running;
+    while (outcome == TCopyOutcome::Running) {
+      ShowJoinProgress(ctx_, false, Fraction(input.Position()));
+      if (ctx_.State.AbortRequested) {
+        outcome = TCopyOutcome::Aborted;
+        break;
+      }
+      size_t got = input.Read(block_.data(), block_.size());
+      output_->Write(block_.data(), got);
+      if (got < block_.size())
+        outcome = TCopyOutcome::Finished;
+    }
+    done_ += static_cast<uint64_t>(input.Size());
+    return outcome;
+  }
+
+  TCopyOutcome CopyFrames(const std::string& path, bool& passedOver) {
+    TMPGFile input;
+    // No first frame in reach: the search already passed over bytes that were not audio.
+    passedOver = !input.Open(path, Settings().SKIPVBRHEADER) && input.AudioSize > 0;
+    TCopyOutcome outcome = TCopyOutcome::Running;
+    while (outcome == TCopyOutcome::Running) {
+      ShowJoinProgress(ctx_, false, Fraction(input.Position()));
+      if (ctx_.State.AbortRequested) {
+        outcome = TCopyOutcome::Aborted;
+        break;
+      }
+      switch (input.ReadHeader()) {
+        case HeaderResult::Ok:
+          input.ReadData();
+          input.WriteFrame(*output_);
+          break;
+        case HeaderResult::EndOfData:
+          outcome = TCopyOutcome::Finished;
+          break;
+        default:
+          passedOver = true;
+          input.StepBack();
+      }
+    }
+    done_ += static_cast<uint64_t>(input.FileSize());
+    return outcome;
+  }
+
+  TRunContext& ctx_;
+  TJoinList& list_;
+  IJoinView& view_;
+  const std::string& outputName_;
+  TJoinMode mode_;
+  uint64_t total_ = 0;
+  uint64_t done_ = 0;
+  std::vector<unsigned char> block_;
+  std::unique_ptr<TOutputFile> output_;
+};
+
+}  // namespace
+
+std::string JoinItemPath(const TJoinItem& item) {
+  if (item.Folder.empty() || item.Folder.back() == '/')
+    return item.Folder + item.Name;
+  return item.Folder + '/' + item.Name;
+}
+
+void ResetJoinStatuses(TJoinList& list) {
+  for (TJoinItem& item : list)
+    item.Status = kJoinNotDone;
+}
+
+void ShowJoinProgress(TRunContext& ctx, bool force, double fraction) {
+  if (!ProgressDue(ctx.State, force))
+    return;
+  ctx.Feedback.SetProgress(fraction);
+  ctx.Feedback.ProcessPendingEvents();
+}
+
+TJoinOutcome RunJoin(TRunContext& ctx, TJoinList& list, IJoinView& view,
+                     const std::string& outputName, TJoinMode mode) {
+  if (list.empty()) {
+    ctx.Feedback.ShowMessage(kJoinNothingToJoin);
+    return TJoinOutcome::Refused;
+  }
+  if (outputName.empty()) {
+    ctx.Feedback.ShowMessage(kJoinNoOutputName);
+    return TJoinOutcome::Refused;
+  }
+  ctx.Feedback.SetIdle(false);
+  ctx.Feedback.SetWaitCursor(true);
+  ctx.Feedback.ShowStateText("En cours..");
+  TJoinOutcome outcome = TJoinOutcome::Failed;
+  std::string error;
+  try {
+    outcome = TJoinRun(ctx, list, view, outputName, mode).Run();
+  } catch (const std::exception& raised) {
+    error = raised.what();
+  }
+  ctx.Feedback.SetWaitCursor(false);
+  ctx.Feedback.SetIdle(true);
+  ctx.Feedback.ShowReady();
+  ctx.Feedback.ShowInfoText(kJoinFinished);
+  if (outcome == TJoinOutcome::Failed)
+    ctx.Feedback.ReportError(error);
+  return outcome;
+}
+
+}  // namespace zembrio
