@@ -42,6 +42,8 @@ int32_t ReadOggSampleRate(const std::string& path);
 
 // Trims leading and trailing characters with codes up to 32.
 std::string Trim(std::string_view text);
+// The same without a copy.
+std::string_view TrimView(std::string_view text);
 // Letter case folding of ASCII and the accented Latin letters (É/é, À/à, Ç/ç, Ü/ü ...).
 std::string FoldCase(std::string_view text);
 bool SameTextIgnoringCase(std::string_view a, std::string_view b);

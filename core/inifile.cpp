@@ -1,0 +1,292 @@
+#include "core/inifile.h"
+
+#include <algorithm>
+#include <optional>
+#include <variant>
+
+#include "core/fileio.h"
+#include "core/platform.h"
+#include "core/profiletext.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+
+namespace zembrio {
+
+namespace {
+
+constexpr std::string_view kState = "STATE";
+constexpr std::string_view kSettings = "SETTINGS";
+
+// REPLACE is not a field of the record: it is the global ReplacementList().
+struct TReplaceListKey {};
+using TField = std::variant<std::string TSettings::*, int32_t TSettings::*, bool TSettings::*,
+                            TReplaceListKey>;
+
+struct TIniKey {
+  std::string_view Section;
+  std::string_view Name;
+  TField Field;
+  bool Quoted = false;  // written between double quotes so that its blanks survive
+};
+
+// Every stored key, in the order of reading and writing.
+const TIniKey kKeys[] = {
+    {kState, "LASTDIR", &TSettings::LASTDIR},
+    {kState, "IMPIDX", &TSettings::IMPIDX},
+    {kState, "WNDLEFT", &TSettings::WNDLEFT},
+    {kState, "WNDTOP", &TSettings::WNDTOP},
+    {kState, "WNDWIDTH", &TSettings::WNDWIDTH},
+    {kState, "WNDHEIGTH", &TSettings::WNDHEIGTH},
+    {kState, "WNDSPLITTER", &TSettings::WNDSPLITTER},
+    {kState, "WNDMAXIMIZED", &TSettings::WNDMAXIMIZED},
+    {kSettings, "ID3V1TAG", &TSettings::ID3V1TAG},
+    {kSettings, "ZEROINDEX", &TSettings::ZEROINDEX},
+    {kSettings, "MASK", &TSettings::MASK},
+    {kSettings, "ADDEXTENSION", &TSettings::ADDEXTENSION},
+    {kSettings, "SKIPVBRHEADER", &TSettings::SKIPVBRHEADER},
+    {kSettings, "VCUTEXE", &TSettings::VCUTEXE},
+    {kSettings, "PLAINTEXTFMT", &TSettings::PLAINTEXTFMT},
+    {kSettings, "PLTXTSEP", &TSettings::PLTXTSEP, true},
+    {kSettings, "XMCDSEPDISC", &TSettings::XMCDSEPDISC, true},
+    {kSettings, "XMCDSEPTRACK", &TSettings::XMCDSEPTRACK, true},
+    {kSettings, "ADJUSTSTART", &TSettings::ADJUSTSTART},
+    {kSettings, "TIME_SHOWH", &TSettings::TIME_SHOWH},
+    {kSettings, "TIME_TYPE", &TSettings::TIME_TYPE},
+    {kSettings, "TIME_H", &TSettings::TIME_H, true},
+    {kSettings, "TIME_M", &TSettings::TIME_M, true},
+    {kSettings, "TIME_S", &TSettings::TIME_S, true},
+    {kSettings, "TIME_MS", &TSettings::TIME_MS, true},
+    {kSettings, "TIME_F", &TSettings::TIME_F, true},
+    {kSettings, "JOINNAME", &TSettings::JOINNAME, true},
+    {kSettings, "CUTDIR", &TSettings::CUTDIR, true},
+    {kSettings, "REPLACE", TReplaceListKey{}, true},
+};
+
+std::optional<uint64_t> ParseDigits(std::string_view digits, int base) {
+  if (digits.empty()) {
+    return std::nullopt;
+  }
+  uint64_t value = 0;
+  for (char c : digits) {
+    int digit = -1;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    }
+    if (digit < 0) {
+      return std::nullopt;
+    }
+    value = value * base + digit;
+    if (value > 0xFFFFFFFFu) {
+      return std::nullopt;
+    }
+  }
+  return value;
+}
+
+// Decimal with an optional sign, or hexadecimal after "$" or "0x"; anything else is 0.
+// Hexadecimal takes the whole 32 bits ($FFFFFFFF is -1); decimal must fit as it is.
+int32_t ParseIniInteger(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  std::optional<uint64_t> value;
+  bool hex = true;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    value = ParseDigits(text.substr(2), 16);
+  } else if (!text.empty() && text.front() == '$') {
+    value = ParseDigits(text.substr(1), 16);
+  } else {
+    hex = false;
+    value = ParseDigits(text, 10);
+  }
+  if (!value) {
+    return 0;
+  }
+  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+  if (!hex && static_cast<int64_t>(*value) > limit) {
+    return 0;
+  }
+  const auto bits = static_cast<uint32_t>(*value);
+  return static_cast<int32_t>(negative ? 0u - bits : bits);
+}
+
+bool IsListBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+
+void SkipListBlanks(std::string_view& text) {
+  while (!text.empty() && IsListBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+}
+
+// An entry in double quotes runs to the next lone double quote; "" inside stands for ".
+std::string TakeQuotedEntry(std::string_view& text) {
+  std::string entry;
+  text.remove_prefix(1);
+  while (!text.empty()) {
+    const char c = text.front();
+    text.remove_prefix(1);
+    if (c != '"') {
+      entry += c;
+    } else if (!text.empty() && text.front() == '"') {
+      entry += '"';
+      text.remove_prefix(1);
+    } else {
+      break;
+    }
+  }
+  return entry;
+}
+
+std::string TakeBareEntry(std::string_view& text) {
+  size_t length = 0;
+  while (length < text.size() && !IsListBlank(text[length]) && text[length] != ',') {
+    ++length;
+  }
+  std::string entry(text.substr(0, length));
+  text.remove_prefix(length);
+  return entry;
+}
+
+TPairList ParsePairList(std::string_view text) {
+  TPairList list;
+  SkipListBlanks(text);
+  while (!text.empty()) {
+    list.push_back(text.front() == '"' ? TakeQuotedEntry(text) : TakeBareEntry(text));
+    SkipListBlanks(text);
+    if (!text.empty() && text.front() == ',') {
+      text.remove_prefix(1);
+      SkipListBlanks(text);
+    }
+  }
+  return list;
+}
+
+// Stored entries are hex and go out bare; an entry from a hand-edited file that the
+// reader could not take back bare goes out quoted.
+std::string FormatPairList(const TPairList& list) {
+  std::string text;
+  bool first = true;
+  for (const std::string& entry : list) {
+    if (!first) {
+      text += ',';
+    }
+    first = false;
+    const bool needsQuotes = entry.empty() || std::ranges::any_of(entry, [](char c) {
+                               return IsListBlank(c) || c == ',' || c == '"';
+                             });
+    if (!needsQuotes) {
+      text += entry;
+      continue;
+    }
+    text += '"';
+    for (char c : entry) {
+      text += c;
+      if (c == '"') {
+        text += '"';
+      }
+    }
+    text += '"';
+  }
+  return text;
+}
+
+void AssignValue(const TIniKey& key, const std::string& value) {
+  TSettings& s = Settings();
+  if (auto text = std::get_if<std::string TSettings::*>(&key.Field)) {
+    s.** text = value;
+  } else if (auto number = std::get_if<int32_t TSettings::*>(&key.Field)) {
+    s.** number = ParseIniInteger(value);
+  } else if (auto flag = std::get_if<bool TSettings::*>(&key.Field)) {
+    s.** flag = ParseIniInteger(value) != 0;
+  } else {
+    ReplacementList() = ParsePairList(value);
+  }
+}
+
+std::string FormatValue(const TIniKey& key) {
+  const TSettings& s = Settings();
+  std::string value;
+  if (auto text = std::get_if<std::string TSettings::*>(&key.Field)) {
+    value = s.**text;
+  } else if (auto number = std::get_if<int32_t TSettings::*>(&key.Field)) {
+    value = std::to_string(s.**number);
+  } else if (auto flag = std::get_if<bool TSettings::*>(&key.Field)) {
+    value = s.**flag ? "1" : "0";
+  } else {
+    value = FormatPairList(ReplacementList());
+  }
+  return key.Quoted ? '"' + value + '"' : value;
+}
+
+void ResetState(TSettings& s) {
+  s.LASTDIR.clear();
+  s.IMPIDX = 1;
+  s.WNDLEFT = s.WNDTOP = s.WNDWIDTH = s.WNDHEIGTH = s.WNDSPLITTER = -1;
+  s.WNDMAXIMIZED = false;
+}
+
+}  // namespace
+
+void LoadSettings() {
+  LoadSettingsFrom(DefaultIniPath());
+}
+
+void SaveSettings(bool includeSettings) {
+  SaveSettingsTo(DefaultIniPath(), includeSettings);
+}
+
+void LoadSettingsFrom(const std::string& iniPath) {
+  ResetState(Settings());
+  TPairList workingCopy;
+  ApplyDefaults(workingCopy);
+  try {
+    const TProfileText profile(ReadWholeFile(iniPath));
+    for (const TIniKey& key : kKeys) {
+      if (std::optional<std::string> value = profile.Read(key.Section, key.Name)) {
+        AssignValue(key, *value);
+      }
+    }
+  } catch (const std::exception&) {
+    // A missing or unreadable file leaves the defaults; settings problems are never shown.
+  }
+}
+
+bool SaveSettingsTo(const std::string& iniPath, bool includeSettings) {
+  try {
+    // An existing file that cannot be read is not replaced: its other lines would be lost.
+    TProfileText profile(FileExists(iniPath) ? ReadWholeFile(iniPath) : std::string());
+    for (const TIniKey& key : kKeys) {
+      if (includeSettings || key.Section == kState) {
+        profile.Write(key.Section, key.Name, FormatValue(key));
+      }
+    }
+    const std::string folder = ExtractFilePath(iniPath);
+    if (!folder.empty() && !DirectoryExists(folder)) {
+      ForceDirectories(folder);
+    }
+    WriteFileAtomically(iniPath, profile.Text());
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool SetSettingFromText(const std::string& key, const std::string& value) {
+  for (const TIniKey& candidate : kKeys) {
+    if (SameTextAsciiCase(candidate.Name, key)) {
+      AssignValue(candidate, TProfileText::CleanValue(value));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace zembrio
