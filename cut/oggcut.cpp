@@ -130,10 +130,12 @@ class TOggChain {
     ctx_.Feedback.SetProgress(static_cast<double>(k + 1) / list_.Count());
 
     cutterRan_ = false;
-    stepFailed_ = false;
+    exitCode_ = 0;
     captured_.clear();
     if (!(p.IsSkipped() && q.IsSkipped()))
       ConfirmAndCut(first, second, offset, k);
+    stepFailed_ = StepFailed(first, second, !p.IsSkipped(), !last || !q.IsSkipped());
+    anyFailed_ = anyFailed_ || stepFailed_;
     FinishRow(k + 1, p, first, kFirstOpenMarker, kFirstCloseMarker);
     if (last) {
       FinishRow(k + 2, q, second, kLastMarker, kLastMarker);
@@ -192,10 +194,18 @@ class TOggChain {
             ctx_.Feedback.SetRowStatus(k + 1, kOggInterrupted);
         });
     captured_ = ran.Output;
-    // The cutter ends with 0 and no second file when the offset lies past the end of its
-    // input; a step is good only when both of its files are there.
-    stepFailed_ = ran.ExitCode != 0 || !FileExists(first) || !FileExists(second);
-    anyFailed_ = anyFailed_ || stepFailed_;
+    exitCode_ = ran.ExitCode;
+  }
+
+  // The cutter ends with 0 without writing a file when the offset lies past the end of its
+  // input (or at its start): the step is good only when the files that a named fragment or
+  // the rest of the chain needs are there. A skipped point's file is thrown away anyway.
+  bool StepFailed(const std::string& first, const std::string& second, bool needFirst,
+                  bool needSecond) const {
+    if (!cutterRan_ || run_.BatchMode)
+      return false;
+    return exitCode_ != 0 || (needFirst && !FileExists(first)) ||
+           (needSecond && !FileExists(second));
   }
 
   // Status and report of the row of point after its step; a skipped point's file goes.
@@ -282,6 +292,7 @@ class TOggChain {
   std::string input_;
   std::string previousRemainder_;
   int64_t runningOffset_ = 0;
+  int exitCode_ = 0;
   bool cutterRan_ = false;   // this step started the cutter (or wrote its command)
   bool stepFailed_ = false;  // this step's cutter failed or left a file unwritten
   bool anyFailed_ = false;

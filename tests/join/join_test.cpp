@@ -1,0 +1,241 @@
+#include "join/join.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "framebuilder.h"
+#include "recordingfeedback.h"
+
+namespace zembrio {
+namespace {
+
+using test::Bytes;
+
+class RecordingView : public IJoinView {
+ public:
+  void RowChanged(int index) override {
+    Changes.push_back(index);
+    if (OnChange)
+      OnChange(index);
+  }
+  std::vector<int> Changes;
+  std::function<void(int)> OnChange;
+};
+
+class JoinTest : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const Bytes& bytes) {
+    test::WriteFile(dir_.File(name), bytes);
+    return dir_.File(name);
+  }
+  void List(std::initializer_list<std::string> names) {
+    for (const std::string& name : names)
+      list_.push_back({name, dir_.Path()});
+  }
+  TJoinOutcome Join(const std::string& output, TJoinMode mode) {
+    return RunJoin(run_.Context, list_, view_, output, mode);
+  }
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> statuses;
+    for (const TJoinItem& item : list_)
+      statuses.push_back(item.Status);
+    return statuses;
+  }
+
+  test::TempDir dir_;
+  test::RecordingContext run_;
+  TJoinList list_;
+  RecordingView view_;
+  test::FrameSpec spec_;
+};
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts)
+    test::Append(all, part);
+  return all;
+}
+
+TEST_F(JoinTest, FrameCopyDropsTagsAndRawCopyKeepsThemAFileListedTwiceComesTwice) {
+  Bytes framesA = test::Frames(spec_, 30);
+  Bytes framesB = test::Frames(spec_, 7);
+  Bytes fileA = Concat({test::Id3v2Tag(700), framesA, test::Id3v1Tag("A")});
+  Write("a.mp3", fileA);
+  Write("b.mp3", framesB);
+  List({"a.mp3", "b.mp3", "a.mp3"});
+
+  EXPECT_EQ(Join(dir_.File("frames.mp3"), TJoinMode::jmFrames), TJoinOutcome::Finished);
+  EXPECT_EQ(test::ReadFile(dir_.File("frames.mp3")), Concat({framesA, framesB, framesA}));
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"fait", "fait", "fait"}));
+
+  EXPECT_EQ(Join(dir_.File("raw.mp3"), TJoinMode::jmRaw), TJoinOutcome::Finished);
+  EXPECT_EQ(test::ReadFile(dir_.File("raw.mp3")), Concat({fileA, framesB, fileA}));
+
+  for (const TJoinItem& item : list_)
+    EXPECT_FALSE(item.Selected);
+  EXPECT_EQ(run_.Feedback.InfoTexts.back(), "Collage terminé.");
+  EXPECT_EQ(run_.Feedback.IdleChanges, (std::vector<bool>{false, true, false, true}));
+  EXPECT_EQ(run_.Feedback.Progress.back(), 1.0);
+  EXPECT_TRUE(run_.Feedback.Errors.empty());
+}
+
+TEST_F(JoinTest, BytesThatAreNotFramesArePassedOverAndMarkTheRow) {
+  Bytes frames1 = test::Frames(spec_, 5);
+  Bytes frames2 = test::Frames(spec_, 5);
+  Write("garbage.mp3", Concat({frames1, test::Garbage(333), frames2}));
+  // No frame within the first-frame search: the copy loop itself passes over the rest.
+  Write("late.mp3", Concat({test::Garbage(60000), frames2}));
+  Write("text.mp3", Bytes(500, 'x'));
+  List({"garbage.mp3", "late.mp3", "text.mp3"});
+
+  EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Finished);
+  EXPECT_EQ(test::ReadFile(dir_.File("out.mp3")), Concat({frames1, frames2, frames2}));
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"erreur(s)", "erreur(s)", "erreur(s)"}));
+}
+
+TEST_F(JoinTest, RawCopyOfExactBlockMultiplesAndEmptyFiles) {
+  Bytes big(2 * kJoinBlockSize);
+  for (size_t i = 0; i < big.size(); ++i)
+    big[i] = static_cast<uint8_t>(i * 7);
+  Write("big.ogg", big);
+  Write("empty.ogg", {});
+  List({"empty.ogg", "big.ogg", "empty.ogg"});
+
+  EXPECT_EQ(Join(dir_.File("out.ogg"), TJoinMode::jmRaw), TJoinOutcome::Finished);
+  EXPECT_EQ(test::ReadFile(dir_.File("out.ogg")), big);
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"fait", "fait", "fait"}));
+}
+
+TEST_F(JoinTest, AbortInTheSecondOfThreeFilesKeepsWhatWasWritten) {
+  Bytes frames1 = test::Frames(spec_, 10);
+  Write("1.mp3", frames1);
+  Write("2.mp3", test::Frames(spec_, 10));
+  Write("3.mp3", test::Frames(spec_, 10));
+  List({"1.mp3", "2.mp3", "3.mp3"});
+  // The abort arrives through event processing while the second row is being read.
+  view_.OnChange = [&](int index) {
+    if (index == 1 && list_[1].Status == "lecture...")
+      run_.State.LastProgressUpdate = {};
+  };
+  run_.Feedback.OnEvents = [&] {
+    if (list_[1].Status == "lecture...")
+      run_.State.AbortRequested = true;
+  };
+
+  for (TJoinMode mode : {TJoinMode::jmFrames, TJoinMode::jmRaw}) {
+    EXPECT_EQ(Join(dir_.File("out.mp3"), mode), TJoinOutcome::Aborted);
+    EXPECT_EQ(test::ReadFile(dir_.File("out.mp3")), frames1);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"fait", "**   abandon  **", "-"}));
+    EXPECT_TRUE(list_[1].Selected);
+    EXPECT_EQ(run_.Feedback.InfoTexts.back(), "Collage terminé.");
+    run_.Questions.YesNoAnswers.push_back(true);  // the second round overwrites out.mp3
+  }
+}
+
+TEST_F(JoinTest, AnOutputThatIsAnInputUnderAnyNameIsRefusedUntouched) {
+  Bytes original = test::Frames(spec_, 4);
+  Write("a.mp3", original);
+  Write("b.mp3", original);
+  List({"a.mp3", "b.mp3", "a.mp3"});
+  std::filesystem::create_directory(dir_.File("sub"));
+  std::filesystem::create_symlink(dir_.File("b.mp3"), dir_.File("link.mp3"));
+
+  for (std::string output :
+       {dir_.File("A.MP3"), dir_.File("sub/../a.mp3"), dir_.File("link.mp3")}) {
+    run_.Feedback.Messages.clear();
+    EXPECT_EQ(Join(output, TJoinMode::jmFrames), TJoinOutcome::Refused) << output;
+    bool isB = output == dir_.File("link.mp3");
+    EXPECT_EQ(run_.Feedback.Messages.size(), isB ? 1u : 2u);
+    EXPECT_EQ(run_.Feedback.Messages.front(),
+              "Source et but ont le même nom. Impossible de continuer.");
+    EXPECT_EQ(list_[0].Selected, !isB);
+    EXPECT_EQ(list_[1].Selected, isB);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"-", "-", "-"}));
+  }
+  EXPECT_TRUE(run_.Questions.YesNoQuestions.empty());
+  EXPECT_EQ(test::ReadFile(dir_.File("a.mp3")), original);
+  EXPECT_EQ(test::ReadFile(dir_.File("b.mp3")), original);
+}
+
+TEST_F(JoinTest, AnExistingOutputIsReplacedOnlyAfterYes) {
+  Bytes frames = test::Frames(spec_, 4);
+  Write("a.mp3", frames);
+  std::string output = Write("out.mp3", Bytes{1, 2, 3});
+  List({"a.mp3"});
+
+  EXPECT_EQ(Join(output, TJoinMode::jmFrames), TJoinOutcome::Refused);
+  EXPECT_EQ(run_.Questions.YesNoQuestions.back(), output + " existe. Ecraser ?");
+  EXPECT_EQ(test::ReadFile(output), (Bytes{1, 2, 3}));
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"-"}));
+  EXPECT_EQ(run_.Feedback.InfoTexts.back(), "Collage terminé.");
+
+  run_.Questions.YesNoAnswers.push_back(true);
+  EXPECT_EQ(Join(output, TJoinMode::jmFrames), TJoinOutcome::Finished);
+  EXPECT_EQ(test::ReadFile(output), frames);
+}
+
+TEST_F(JoinTest, AFullDiskIsAnErrorAndNeverDone) {
+  Write("a.mp3", test::Frames(spec_, 20));
+  std::filesystem::create_symlink("/dev/full", dir_.File("full.mp3"));
+  List({"a.mp3"});
+
+  for (TJoinMode mode : {TJoinMode::jmFrames, TJoinMode::jmRaw}) {
+    run_.Questions.YesNoAnswers.push_back(true);
+    run_.Feedback.Errors.clear();
+    EXPECT_EQ(Join(dir_.File("full.mp3"), mode), TJoinOutcome::Failed);
+    ASSERT_EQ(run_.Feedback.Errors.size(), 1u);
+    EXPECT_NE(list_[0].Status, "fait");
+    EXPECT_TRUE(run_.State.Idle);
+    EXPECT_EQ(run_.Feedback.InfoTexts.back(), "Collage terminé.");
+  }
+}
+
+TEST_F(JoinTest, AMissingInputIsReportedBeforeAnythingIsWritten) {
+  Write("a.mp3", test::Frames(spec_, 4));
+  List({"a.mp3", "gone.mp3"});
+
+  EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Failed);
+  ASSERT_EQ(run_.Feedback.Errors.size(), 1u);
+  EXPECT_NE(run_.Feedback.Errors[0].find("gone.mp3"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir_.File("out.mp3")));
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"-", "-"}));
+  EXPECT_EQ(run_.Feedback.ReadyCount, 1);
+}
+
+TEST_F(JoinTest, NothingHappensWithoutRowsOrOutputName) {
+  EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Refused);
+  Write("a.mp3", test::Frames(spec_, 2));
+  List({"a.mp3"});
+  EXPECT_EQ(Join("", TJoinMode::jmFrames), TJoinOutcome::Refused);
+  EXPECT_EQ(run_.Feedback.Messages, (std::vector<std::string>{"Pas de fichiers à joindre !",
+                                                              "Nom du fichier non spécifié !"}));
+  EXPECT_TRUE(run_.Feedback.IdleChanges.empty());
+  EXPECT_TRUE(view_.Changes.empty());
+}
+
+TEST_F(JoinTest, OutputFoldersAreCreatedAndABareNameLiesInTheCurrentFolder) {
+  Bytes frames = test::Frames(spec_, 3);
+  Write("a.mp3", frames);
+  List({"a.mp3"});
+  EXPECT_EQ(Join(dir_.File("new/deeper/out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Finished);
+  EXPECT_EQ(test::ReadFile(dir_.File("new/deeper/out.mp3")), frames);
+
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir_.Path());
+  TJoinOutcome outcome = Join("bare.mp3", TJoinMode::jmFrames);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(outcome, TJoinOutcome::Finished);
+  EXPECT_EQ(test::ReadFile(dir_.File("bare.mp3")), frames);
+}
+
+TEST(JoinItemPathTest, AddsTheDelimiterOnlyWhenMissing) {
+  EXPECT_EQ(JoinItemPath({"a.mp3", "/music/"}), "/music/a.mp3");
+  EXPECT_EQ(JoinItemPath({"a.mp3", "/music"}), "/music/a.mp3");
+  EXPECT_EQ(JoinItemPath({"a.mp3", ""}), "a.mp3");
+}
+
+}  // namespace
+}  // namespace zembrio
