@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -87,8 +88,10 @@ struct TRunContext {
 
 // Pure rules that every implementation shares.
 constexpr int kProgressBarMax = 1000;
-int ProgressBarPosition(double fraction);     // fraction x 1000, truncated
-std::string ProgressTitle(double fraction);   // "12% Zembrio", half to even
+// Nearest integer, a half going to the even neighbour (12.5 -> 12, 37.5 -> 38).
+int64_t RoundHalfToEven(double value);
+int ProgressBarPosition(double fraction);              // fraction x 1000, truncated
+std::string ProgressTitle(double fraction);            // "12% Zembrio", half to even
 std::string ReportErrorText(const std::string& text);  // adds "." after a letter or digit
 // True when forced or more than 50 ms have passed since LastProgressUpdate; updates it.
 bool ProgressDue(TRunState& state, bool forced);
