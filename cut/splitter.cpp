@@ -1,0 +1,388 @@
+#include "cut/splitter.h"
+
+#include <cassert>
+#include <memory>
+#include <optional>
+
+#include "core/fileio.h"
+#include "core/platform.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+#include "core/timevalue.h"
+#include "cut/oggcut.h"
+#include "cut/overwrite.h"
+#include "cut/statsreport.h"
+#include "mpeg/mpgfile.h"
+
+namespace zembrio {
+
+namespace {
+
+// ADJUSTSTART: which frame a cut point starts at.
+constexpr int32_t kStartPrevious = 0;  // the frame that holds the point
+constexpr int32_t kStartNearest = 1;   // the frame whose middle lies at or after the point
+constexpr int32_t kStartNext = 2;      // the first frame starting at or after the point
+
+// ID3V1TAG: which fragments end with the source's ID3v1 tag.
+constexpr int32_t kTagInLastFragment = 1;
+constexpr int32_t kTagInEveryFragment = 2;
+
+class TMpegSplitter {
+ public:
+  TMpegSplitter(TRunContext& ctx, TCPList& list, const TMpegRun& run)
+      : ctx_(ctx), feedback_(ctx.Feedback), list_(list), run_(run) {}
+
+  TRunOutcome Run();
+
+ private:
+  void Begin();
+  void Prepare();
+  void OpenDetailFile();
+  void Walk();
+  bool FrameStartsNextCutPoint() const;
+  void RecordFrameError(int32_t result);
+  void StartFragment();
+  void OpenFragmentOutput();
+  void FinishFragment(bool last);
+  void FinishLastFragment();
+  bool TagBelongsToFragment(bool last) const;
+  void ShowProgress(bool forced);
+  void SetStatus(const std::string& status) { feedback_.SetRowStatus(row_, status); }
+  bool Finished() const { return outcome_ == Ok || outcome_ == EndOfData; }
+  std::vector<std::string> MakeReport();
+  void ShowOutcomeMessage();
+
+  TRunContext& ctx_;
+  IRunFeedback& feedback_;
+  TCPList& list_;
+  const TMpegRun& run_;
+
+  TClock::time_point startTime_{};
+  std::chrono::milliseconds elapsed_{0};
+  int32_t outcome_ = RunFailed;  // a HeaderResult while walking, or RunFailed / RunAborted
+  std::string outputDir_;
+  std::string extension_;
+  std::unique_ptr<TMPGFile> source_;
+  std::unique_ptr<TDetailListing> detail_;  // refers to source_: declared after it
+  int next_ = 0;                            // index of the next cut point; Count() when none
+  TCutPoint* current_ = nullptr;
+  int row_ = 0;
+  int64_t lastEnd_ = 0;
+  int64_t lastSkipped_ = 0;
+  std::vector<std::string> errorLines_;
+};
+
+TRunOutcome TMpegSplitter::Run() {
+  Begin();
+  std::optional<std::string> error;
+  try {
+    Prepare();
+    Walk();
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (source_) {
+    ShowProgress(true);
+    source_->Close();
+  }
+  elapsed_ = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - startTime_);
+  if (error) {
+    feedback_.ShowMessage(*error);
+    outcome_ = RunFailed;
+  }
+  if (run_.Cut)
+    FinishLastFragment();
+  feedback_.SetIdle(true);
+  feedback_.SetWaitCursor(false);
+
+  std::vector<std::string> report;
+  if (outcome_ == EndOfData)
+    report = MakeReport();
+  ShowOutcomeMessage();
+  if (outcome_ == EndOfData)
+    feedback_.ShowReport(report);
+
+  const auto outcome = static_cast<TRunOutcome>(outcome_);
+  detail_.reset();
+  source_.reset();
+  feedback_.ShowReady();
+  return outcome;
+}
+
+void TMpegSplitter::Begin() {
+  ctx_.State.AbortRequested = false;
+  ctx_.State.OverwriteAll = false;
+  startTime_ = TClock::now();
+  for (int i = 0; i < list_.Count(); ++i)
+    list_[i].Report = {"  non atteint"};
+  errorLines_.clear();
+  feedback_.SetWaitCursor(true);
+  feedback_.ShowStateText(run_.Cut ? "En cours.." : "Stats");
+  feedback_.SetIdle(false);
+  outcome_ = RunFailed;
+}
+
+void TMpegSplitter::Prepare() {
+  if (run_.Cut) {
+    outputDir_ = WithTrailingDelimiter(run_.OutputDir);
+    // A folder that cannot be made shows up as the error of the first output file.
+    try {
+      ForceDirectories(outputDir_);
+    } catch (const std::exception&) {
+    }
+  }
+  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath)) {
+    throw TRunError("Source invalide.");
+  }
+  source_ = std::make_unique<TMPGFile>();
+  // When no first frame is found the walk still runs from where the search stopped, and
+  // the bytes searched stay counted as skipped.
+  source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER);
+  if (!run_.Cut && run_.Detail)
+    OpenDetailFile();
+  extension_ = ExtractFileExt(run_.SourcePath);
+  current_ = nullptr;
+  next_ = 0;
+  row_ = 0;
+  lastEnd_ = 0;
+  lastSkipped_ = 0;
+}
+
+void TMpegSplitter::OpenDetailFile() {
+  // Creating the listing empties the file: it must never be the source.
+  if (IsSourcePath(run_.SourcePath, run_.DetailPath))
+    throw TRunError(kSourceNotOverwritable);
+  detail_ = std::make_unique<TDetailListing>(run_.DetailPath, *source_);
+  source_->DetailFile = detail_.get();
+  source_->Detail = true;
+}
+
+void TMpegSplitter::Walk() {
+  for (;;) {
+    int32_t result = source_->ReadHeader();
+    ShowProgress(false);
+    if (ctx_.State.AbortRequested)
+      result = RunAborted;
+    if (result == NoSync || result == Invalid) {
+      source_->StepBack();
+      continue;
+    }
+    outcome_ = result;
+    if (source_->SkippedBytes != lastSkipped_)
+      RecordFrameError(result);
+    if (result != Ok)
+      return;
+    if (run_.Cut && next_ < list_.Count() && FrameStartsNextCutPoint()) {
+      StartFragment();
+      if (ctx_.State.AbortRequested) {
+        outcome_ = RunAborted;
+        return;
+      }
+    }
+    if (run_.Cut && ctx_.State.OutputStream) {
+      source_->ReadData();
+      source_->WriteFrame(*ctx_.State.OutputStream);
+    } else {
+      source_->SkipData();
+    }
+    lastEnd_ = source_->Position();
+  }
+}
+
+bool TMpegSplitter::FrameStartsNextCutPoint() const {
+  const int64_t target = PositionAt(list_[next_], source_->RefSampleRate);
+  const int64_t start = source_->StartSample;
+  const int64_t end = source_->EndSample;
+  switch (Settings().ADJUSTSTART) {
+    case kStartPrevious:
+      return target <= end;
+    case kStartNearest:
+      return target <= start + (end - start) / 2;
+    case kStartNext:
+      return target <= start;
+    default:
+      return false;
+  }
+}
+
+// One line per corrupt stretch: where the last good frame ended and how many bytes lay
+// between it and the header just found (or the end of the audio data).
+void TMpegSplitter::RecordFrameError(int32_t result) {
+  source_->ErrorCount += 1;
+  const int64_t headerBytes = result == EndOfData ? 0 : 4;
+  const int64_t skipped = source_->Position() - lastEnd_ - headerBytes;
+  const std::string line = "   Entête non trouvé dans la source à : " + std::to_string(lastEnd_) +
+                           "  " + std::to_string(skipped) + " octets sautés";
+  if (current_ != nullptr) {
+    current_->Report.push_back(line);
+  } else {
+    errorLines_.push_back(line);
+  }
+  lastSkipped_ = source_->SkippedBytes;
+}
+
+void TMpegSplitter::StartFragment() {
+  FinishFragment(false);
+  current_ = &list_[next_];
+  ++row_;
+  ++next_;
+  feedback_.SelectRow(row_);
+  ShowProgress(true);
+  if (current_->IsSkipped()) {
+    current_->Report.clear();
+    SetStatus("sauter ....");
+  } else {
+    OpenFragmentOutput();
+    if (ctx_.State.AbortRequested)
+      return;
+  }
+  current_->Report.push_back(" début demandé:    " + FormatCutPoint(*current_));
+  current_->Report.push_back(" début réel:  " +
+                             PositionText(source_->RefSampleRate, source_->StartSample));
+}
+
+void TMpegSplitter::OpenFragmentOutput() {
+  std::string name = outputDir_ + current_->Name + extension_;
+  SetStatus("écriture..");
+  ConfirmOutputName(ctx_, run_.SourcePath, name);
+  if (!ctx_.State.AbortRequested) {
+    assert(!ctx_.State.OutputStream);
+    ctx_.State.OutputStream = std::make_unique<TOutputFile>(name);
+  }
+  current_->Report = {" Nom fich: " + name};
+}
+
+void TMpegSplitter::FinishFragment(bool last) {
+  if (row_ == 0)
+    return;
+  if (ctx_.State.OutputStream) {
+    // Taken out first: a fragment whose close failed is not closed a second time.
+    const std::unique_ptr<TOutputFile> output = std::move(ctx_.State.OutputStream);
+    if (TagBelongsToFragment(last))
+      source_->WriteTag(*output);
+    output->Close();
+    if (Finished()) {
+      current_->Report.emplace_back(" fait");
+      SetStatus("fait");
+    }
+    return;
+  }
+  if (Finished()) {
+    current_->Report.emplace_back(" sauté");
+    SetStatus("sauté");
+  } else if (outcome_ == RunAborted) {
+    current_->Report.emplace_back(" **   abandon  **");
+    SetStatus("**    abandon **");
+  } else {
+    current_->Report.emplace_back(" ** erreur**");
+    SetStatus("** erreur**");
+  }
+}
+
+// The last fragment of a finished run is only "fait" once it is safely on disk: a failed
+// write or close turns the run into a failure. After an error or an abort the fragment is
+// closed with what it holds and a further error adds nothing.
+void TMpegSplitter::FinishLastFragment() {
+  try {
+    FinishFragment(true);
+  } catch (const std::exception& e) {
+    if (outcome_ == EndOfData) {
+      feedback_.ShowMessage(e.what());
+      outcome_ = RunFailed;
+    }
+  }
+}
+
+bool TMpegSplitter::TagBelongsToFragment(bool last) const {
+  if (!source_->HasTag)
+    return false;
+  const int32_t rule = Settings().ID3V1TAG;
+  return rule == kTagInEveryFragment || (rule == kTagInLastFragment && last);
+}
+
+void TMpegSplitter::ShowProgress(bool forced) {
+  if (!ProgressDue(ctx_.State, forced))
+    return;
+  feedback_.SetProgress(source_->Progress());
+  feedback_.ShowInfoText("Position source: " +
+                         PositionText(source_->RefSampleRate, source_->StartSample));
+  feedback_.ProcessPendingEvents();
+}
+
+// Builds the report and, with detail, appends it to the listing; a listing that cannot be
+// completed fails the run.
+std::vector<std::string> TMpegSplitter::MakeReport() {
+  TReportInput input;
+  input.Cut = run_.Cut;
+  input.SourcePath = run_.SourcePath;
+  input.Figures = TStreamFigures::Of(*source_);
+  input.Elapsed = elapsed_;
+  input.ErrorLines = errorLines_;
+  input.List = &list_;
+  std::vector<std::string> lines = BuildReport(input);
+  if (detail_) {
+    try {
+      detail_->WriteLines(lines);
+      detail_->Close();
+    } catch (const std::exception& e) {
+      feedback_.ShowMessage(e.what());
+      outcome_ = RunFailed;
+    }
+  }
+  return lines;
+}
+
+void TMpegSplitter::ShowOutcomeMessage() {
+  switch (outcome_) {
+    case EndOfData:
+      if (source_->ErrorCount > 0) {
+        feedback_.ShowMessage("Terminé, mais avec  " + std::to_string(source_->ErrorCount) +
+                              " err. frames.  " + std::to_string(source_->SkippedBytes) +
+                              " octets sautés.");
+      }
+      break;
+    case RunAborted:
+      feedback_.ShowMessage("  Abandon .");
+      break;
+    default:
+      feedback_.ShowMessage("Opération avortée.");
+      if (run_.Cut && row_ > 0)
+        SetStatus("! erreur!");
+      break;
+  }
+}
+
+}  // namespace
+
+TRunOutcome ProcessMPEG(TRunContext& ctx, TCPList& list, const TMpegRun& run) {
+  return TMpegSplitter(ctx, list, run).Run();
+}
+
+TRunOutcome CutSource(TRunContext& ctx, TCPList& list, const std::string& sourcePath,
+                      const std::string& outputDir, bool batchMode) {
+  if (list.Count() < 2) {
+    ctx.Feedback.ShowMessage("Spécifiez des points de coupe !!!");
+    return RunFailed;
+  }
+  ctx.Feedback.ClearRowStatuses();
+  if (SameTextAsciiCase(ExtractFileExt(sourcePath), ".ogg")) {
+    TOggRun oggRun;
+    oggRun.SourcePath = sourcePath;
+    oggRun.OutputDir = outputDir;
+    oggRun.CutterPath = Settings().VCUTEXE;
+    oggRun.BatchMode = batchMode;
+    const TOggResult result = CutOgg(ctx, list, oggRun);
+    if (result.Aborted)
+      return RunAborted;
+    if (!result.Ran || result.Failed || result.AnyStepFailed)
+      return RunFailed;
+    return RunEndOfData;
+  }
+  TMpegRun mpegRun;
+  mpegRun.Cut = true;
+  mpegRun.SourcePath = sourcePath;
+  mpegRun.OutputDir = outputDir;
+  return ProcessMPEG(ctx, list, mpegRun);
+}
+
+}  // namespace zembrio

@@ -1,0 +1,422 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "cut/oggcut.h"
+#include "cut/overwrite.h"
+#include "mpegrunfixture.h"
+
+namespace zembrio::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using SplitterTest = MpegRunTest;
+
+bool Contains(const std::vector<std::string>& lines, const std::string& text) {
+  return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+bool EndsWithTag(const Bytes& fragment, const Bytes& tag) {
+  return fragment.size() >= tag.size() && std::equal(tag.begin(), tag.end(), fragment.end() - 128);
+}
+
+TEST_F(SplitterTest, CleanCutCopiesWholeFramesAndReportsEachFragment) {
+  WriteFile(source, Frames(kSpec, 100));
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+
+  const Bytes a = Output("a");
+  const Bytes b = Output("b");
+  EXPECT_EQ(FrameCountOf(a), 38);
+  EXPECT_EQ(FirstFrameIndex(b), 38);
+  Bytes joined = a;
+  Append(joined, b);
+  EXPECT_EQ(joined, ReadFile(source));
+
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(rc.Feedback.RowStatus, (std::map<int, std::string>{{1, "fait"}, {2, "fait"}}));
+  EXPECT_EQ(rc.Feedback.SelectedRows, (std::vector<int>{1, 2}));
+  EXPECT_EQ(list[1].Report,
+            (std::vector<std::string>{
+                " Nom fich: " + OutputPath("b"), " début demandé:    " + FormatCutPoint(list[1]),
+                " début réel:  " + FormatPosition(44100, 38 * 1152), " fait"}));
+  // The run frame: busy in between, ready at the end.
+  EXPECT_EQ(rc.Feedback.StateTexts, (std::vector<std::string>{"En cours.."}));
+  EXPECT_EQ(rc.Feedback.IdleChanges, (std::vector<bool>{false, true}));
+  EXPECT_FALSE(rc.Feedback.WaitCursor);
+  EXPECT_EQ(rc.Feedback.ReadyCount, 1);
+  ASSERT_EQ(rc.Feedback.Reports.size(), 1u);
+}
+
+TEST_F(SplitterTest, AdjustStartChoosesTheStartingFrame) {
+  // 1.000 s = sample 44100 lies inside frame 38 (43776..44928, middle 44352);
+  // 1.280 s = sample 56448 is exactly the boundary between frames 48 and 49.
+  struct Case {
+    int adjust;
+    int ms;
+    int expectedFirstFrame;
+  };
+  const Case cases[] = {{0, 0, 38},   {1, 0, 38},   {2, 0, 39},
+                        {0, 280, 48}, {1, 280, 49}, {2, 280, 49}};
+  WriteFile(source, Frames(kSpec, 100));
+  for (const Case& c : cases) {
+    SCOPED_TRACE("ADJUSTSTART " + std::to_string(c.adjust) + ", ms " + std::to_string(c.ms));
+    Settings().ADJUSTSTART = c.adjust;
+    list.Clear();
+    AddPoint(0, 0, "a");
+    AddPoint(1, c.ms, "b");
+    ASSERT_EQ(Cut(), RunEndOfData);
+    ASSERT_TRUE(Messages().empty());  // no overwrite question either: OverwriteAll is not set
+    EXPECT_EQ(FirstFrameIndex(Output("b")), c.expectedFirstFrame);
+    EXPECT_EQ(FrameCountOf(Output("a")), c.expectedFirstFrame);
+    fs::remove_all(outDir);
+  }
+}
+
+TEST_F(SplitterTest, UnknownAdjustStartStartsNoCutPoint) {
+  WriteFile(source, Frames(kSpec, 20));
+  AddPoint(0, 0, "a");
+  AddPoint(0, 100, "b");
+  Settings().ADJUSTSTART = 3;
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+  EXPECT_FALSE(fs::exists(OutputPath("a")));
+  EXPECT_EQ(list[0].Report, (std::vector<std::string>{"  non atteint"}));
+}
+
+TEST_F(SplitterTest, PointsInOneFrameStartAtConsecutiveFramesAndPointsPastTheEndNeverStart) {
+  WriteFile(source, Frames(kSpec, 100));  // about 2.6 s
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");   // sample 44100, frame 38
+  AddPoint(1, 10, "c");  // sample 44541, frame 38 too
+  AddPoint(10, 0, "d");  // beyond the end
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+
+  EXPECT_EQ(FrameCountOf(Output("b")), 1);
+  EXPECT_EQ(FirstFrameIndex(Output("b")), 38);
+  EXPECT_EQ(FirstFrameIndex(Output("c")), 39);
+  EXPECT_EQ(FrameCountOf(Output("c")), 61);
+  EXPECT_FALSE(fs::exists(OutputPath("d")));
+  EXPECT_EQ(list[3].Report, (std::vector<std::string>{"  non atteint"}));
+  EXPECT_EQ(rc.Feedback.RowStatus.count(4), 0u);
+  EXPECT_TRUE(Contains(Report(), "  non atteint"));
+}
+
+TEST_F(SplitterTest, UnnamedPointsPassOverTheirStretch) {
+  WriteFile(source, Frames(kSpec, 100));
+  AddPoint(0, 0, "");
+  AddPoint(1, 0, "b");
+  AddPoint(2, 0, "");
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+
+  EXPECT_EQ(fs::directory_iterator(outDir)->path().filename(), "b.mp3");
+  EXPECT_EQ(std::distance(fs::directory_iterator(outDir), fs::directory_iterator()), 1);
+  const Bytes b = Output("b");
+  EXPECT_EQ(FirstFrameIndex(b), 38);
+  EXPECT_EQ(FrameCountOf(b), 77 - 38);  // 2 s = sample 88200, in frame 76
+  EXPECT_EQ(rc.Feedback.RowStatus,
+            (std::map<int, std::string>{{1, "sauté"}, {2, "fait"}, {3, "sauté"}}));
+  EXPECT_EQ(rc.Feedback.StatusHistory.front(), "1:sauter ....");
+  EXPECT_EQ(list[0].Report,
+            (std::vector<std::string>{" début demandé:    " + FormatCutPoint(list[0]),
+                                      " début réel:  " + FormatPosition(44100, 0), " sauté"}));
+}
+
+TEST_F(SplitterTest, StretchBeforeTheFirstPointIsWrittenNowhere) {
+  WriteFile(source, Frames(kSpec, 100));
+  AddPoint(1, 0, "a");
+  AddPoint(2, 0, "b");
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+  EXPECT_EQ(FirstFrameIndex(Output("a")), 38);
+  EXPECT_EQ(FrameCountOf(Output("a")) + FrameCountOf(Output("b")), 100 - 38);
+}
+
+TEST_F(SplitterTest, Id3v1TagFollowsTheSetting) {
+  const Bytes tag = Id3v1Tag("Song");
+  Bytes bytes = Frames(kSpec, 100);
+  Append(bytes, tag);
+  WriteFile(source, bytes);
+  struct Case {
+    int rule;
+    bool lastNamed;
+    bool tagInA;
+    bool tagInB;
+  };
+  const Case cases[] = {{0, true, false, false},
+                        {1, true, false, true},
+                        {1, false, false, false},
+                        {2, true, true, true},
+                        {2, false, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("ID3V1TAG " + std::to_string(c.rule) + (c.lastNamed ? " named" : " unnamed"));
+    Settings().ID3V1TAG = c.rule;
+    list.Clear();
+    AddPoint(0, 0, "a");
+    AddPoint(1, 0, c.lastNamed ? "b" : "");
+    ASSERT_EQ(Cut(), RunEndOfData);
+    const Bytes a = Output("a");
+    EXPECT_EQ(EndsWithTag(a, tag), c.tagInA);
+    EXPECT_EQ(a.size(), 38u * 417 + (c.tagInA ? 128 : 0));
+    if (c.lastNamed) {
+      const Bytes b = Output("b");
+      EXPECT_EQ(EndsWithTag(b, tag), c.tagInB);
+      EXPECT_EQ(b.size(), 62u * 417 + (c.tagInB ? 128 : 0));
+    }
+    fs::remove_all(outDir);
+  }
+}
+
+TEST_F(SplitterTest, GarbageInsideAFragmentIsLeftOutAndReportedOnce) {
+  Bytes bytes = Frames(kSpec, 10);
+  Append(bytes, Garbage(100));
+  Append(bytes, Frames(kSpec, 10));
+  WriteFile(source, bytes);
+  AddPoint(0, 0, "a");
+  AddPoint(10, 0, "");
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+
+  EXPECT_EQ(Output("a").size(), 20u * 417);
+  EXPECT_TRUE(
+      Contains(list[0].Report, "   Entête non trouvé dans la source à : 4170  100 octets sautés"));
+  EXPECT_EQ(list[0].Report.back(), " fait");
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"Terminé, mais avec  1 err. frames.  100 octets sautés."}));
+}
+
+TEST_F(SplitterTest, GarbageBeforeTheFirstPointIsCountedButNotReportedInACut) {
+  Bytes bytes = Frames(kSpec, 10);
+  Append(bytes, Garbage(50));
+  Append(bytes, Frames(kSpec, 90));
+  WriteFile(source, bytes);
+  AddPoint(1, 0, "a");
+  AddPoint(10, 0, "b");
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"Terminé, mais avec  1 err. frames.  50 octets sautés."}));
+  for (const std::string& line : Report())
+    EXPECT_EQ(line.find("Entête non trouvé"), std::string::npos);
+  EXPECT_EQ(FrameCountOf(Output("a")), 100 - 38);
+}
+
+TEST_F(SplitterTest, FirstFrameFarIntoTheFileIsFoundByTheWalk) {
+  Bytes bytes = Garbage(60000);
+  Append(bytes, Frames(kSpec, 20));
+  WriteFile(source, bytes);
+  AddPoint(0, 0, "a");
+  AddPoint(10, 0, "b");
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+
+  EXPECT_EQ(Output("a"), Frames(kSpec, 20));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"Terminé, mais avec  1 err. frames.  59996 octets sautés."}));
+}
+
+TEST_F(SplitterTest, TrailingGarbageIsOneEpisodeCountingTheBytesPassedOver) {
+  Bytes bytes = Frames(kSpec, 10);
+  Append(bytes, Garbage(30));
+  WriteFile(source, bytes);
+  AddPoint(0, 0, "a");
+  AddPoint(10, 0, "b");
+
+  EXPECT_EQ(Cut(), RunEndOfData);
+  EXPECT_TRUE(
+      Contains(list[0].Report, "   Entête non trouvé dans la source à : 4170  27 octets sautés"));
+  EXPECT_EQ(Output("a"), Frames(kSpec, 10));
+}
+
+TEST_F(SplitterTest, AbortWhileWritingKeepsWhatWasWritten) {
+  const Bytes tag = Id3v1Tag();
+  Bytes bytes = Frames(kSpec, 200);
+  Append(bytes, tag);
+  WriteFile(source, bytes);
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+  AddPoint(4, 0, "c");
+  // Every header read refreshes, and the abort comes with the fifth refresh after "b" began.
+  int refreshesInB = 0;
+  rc.Feedback.OnEvents = [&] {
+    rc.State.LastProgressUpdate = TClock::time_point{};
+    if (rc.Feedback.RowStatus[2] == "écriture.." && ++refreshesInB == 5) {
+      rc.State.AbortRequested = true;
+    }
+  };
+
+  EXPECT_EQ(Cut(), RunAborted);
+
+  EXPECT_EQ(Output("b").size(), 5u * 417 + 128);
+  EXPECT_TRUE(EndsWithTag(Output("b"), tag));
+  EXPECT_EQ(rc.Feedback.RowStatus[1], "fait");
+  EXPECT_EQ(rc.Feedback.RowStatus[2], "écriture..");
+  EXPECT_NE(list[1].Report.back(), " fait");
+  EXPECT_FALSE(fs::exists(OutputPath("c")));
+  EXPECT_EQ(list[2].Report, (std::vector<std::string>{"  non atteint"}));
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"  Abandon ."}));
+  EXPECT_TRUE(rc.Feedback.Reports.empty());
+  EXPECT_EQ(rc.Feedback.IdleChanges.back(), true);
+  EXPECT_EQ(rc.Feedback.ReadyCount, 1);
+}
+
+TEST_F(SplitterTest, ExistingOutputFollowsTheAnswer) {
+  WriteFile(source, Frames(kSpec, 100));
+  fs::create_directories(outDir);
+  const Bytes old = Garbage(10, 'x');
+  WriteFile(OutputPath("a"), old);
+  WriteFile(OutputPath("b"), old);
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+
+  SCOPED_TRACE("save as another name, then stop");
+  const std::string other = dir.File("other.mp3");
+  rc.Questions.OverwriteAnswers = {{TOverwriteChoice::SaveAs, other}, {TOverwriteChoice::Stop, ""}};
+  EXPECT_EQ(Cut(), RunAborted);
+  EXPECT_EQ(rc.Questions.OverwriteMessages,
+            (std::vector<std::string>{"Fich \"" + OutputPath("a") + "\" existe!",
+                                      "Fich \"" + OutputPath("b") + "\" existe!"}));
+  EXPECT_EQ(FrameCountOf(ReadFile(other)), 38);
+  EXPECT_EQ(list[0].Report.front(), " Nom fich: " + other);
+  EXPECT_EQ(Output("a"), old);
+  EXPECT_EQ(Output("b"), old);
+  EXPECT_EQ(list[1].Report.back(), " **   abandon  **");
+  EXPECT_EQ(rc.Feedback.RowStatus[2], "**    abandon **");
+  EXPECT_EQ(Messages().back(), "  Abandon .");
+
+  SCOPED_TRACE("overwrite all: one question per run");
+  rc.Questions.OverwriteMessages.clear();
+  rc.Questions.OverwriteAnswers = {{TOverwriteChoice::OverwriteAll, ""}};
+  EXPECT_EQ(Cut(), RunEndOfData);
+  EXPECT_EQ(rc.Questions.OverwriteMessages.size(), 1u);
+  EXPECT_EQ(FrameCountOf(Output("a")), 38);
+  EXPECT_EQ(FrameCountOf(Output("b")), 62);
+
+  SCOPED_TRACE("the next run asks again");
+  rc.Questions.OverwriteAnswers = {{TOverwriteChoice::Overwrite, ""},
+                                   {TOverwriteChoice::Overwrite, ""}};
+  EXPECT_EQ(Cut(), RunEndOfData);
+  EXPECT_EQ(rc.Questions.OverwriteMessages.size(), 3u);
+}
+
+TEST_F(SplitterTest, SourceIsNeverAnOutputWhateverTheSpelling) {
+  const Bytes original = Frames(kSpec, 50);
+  WriteFile(source, original);
+  fs::create_directories(dir.File("sub"));
+  fs::create_symlink(source, dir.File("sub/link.mp3"));
+  struct Case {
+    std::string outputDir;
+    std::string name;
+  };
+  const Case cases[] = {{dir.Path(), "song"},
+                        {dir.Path(), "SONG"},
+                        {dir.File("sub/.."), "song"},
+                        {dir.File("./sub"), "link"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.outputDir + " " + c.name);
+    rc.Feedback.Messages.clear();
+    list.Clear();
+    AddPoint(0, 0, c.name);
+    AddPoint(1, 0, "");
+    rc.Questions.OverwriteAnswers = {{TOverwriteChoice::Overwrite, ""}};
+    TMpegRun run;
+    run.SourcePath = source;
+    run.OutputDir = c.outputDir;
+    EXPECT_EQ(ProcessMPEG(rc.Context, list, run), RunFailed);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{kSourceNotOverwritable, "Opération avortée."}));
+    EXPECT_EQ(rc.Feedback.RowStatus[1], "! erreur!");
+    EXPECT_EQ(ReadFile(source), original);
+  }
+}
+
+TEST_F(SplitterTest, UnwritableDestinationFailsTheRun) {
+  WriteFile(source, Frames(kSpec, 50));
+  WriteFile(dir.File("plain"), Garbage(4));
+  outDir = dir.File("plain/out");  // a folder inside a regular file cannot exist
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+
+  EXPECT_EQ(Cut(), RunFailed);
+
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_NE(Messages()[0].find("Not a directory"), std::string::npos) << Messages()[0];
+  EXPECT_EQ(Messages()[1], "Opération avortée.");
+  EXPECT_EQ(rc.Feedback.RowStatus, (std::map<int, std::string>{{1, "! erreur!"}}));
+  EXPECT_EQ(list[0].Report.back(), " ** erreur**");
+  EXPECT_TRUE(rc.Feedback.Reports.empty());
+}
+
+TEST_F(SplitterTest, FullDiskIsAnErrorNeverDone) {
+  WriteFile(source, Frames(kSpec, 100));
+  for (const bool lastFragment : {true, false}) {
+    SCOPED_TRACE(lastFragment ? "last fragment" : "first of two fragments");
+    fs::remove_all(outDir);
+    fs::create_directories(outDir);
+    fs::create_symlink("/dev/full", OutputPath("a"));
+    rc.Feedback.Messages.clear();
+    rc.Feedback.RowStatus.clear();
+    list.Clear();
+    AddPoint(0, 0, "a");
+    if (lastFragment) {
+      AddPoint(10, 0, "");  // never reached: "a" is still open when the walk ends
+    } else {
+      AddPoint(1, 0, "b");  // "a" is closed when "b" starts
+    }
+    rc.Questions.OverwriteAnswers = {{TOverwriteChoice::Overwrite, ""}};
+
+    EXPECT_EQ(Cut(), RunFailed);
+
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_NE(Messages()[0].find("No space left on device"), std::string::npos) << Messages()[0];
+    EXPECT_EQ(Messages()[1], "Opération avortée.");
+    EXPECT_FALSE(Contains(list[0].Report, " fait"));
+    EXPECT_EQ(rc.Feedback.RowStatus[1], "! erreur!");
+    EXPECT_FALSE(fs::exists(OutputPath("b")));
+    EXPECT_TRUE(rc.Feedback.Reports.empty());
+  }
+}
+
+TEST_F(SplitterTest, MissingSourceChangesNoRow) {
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+
+  EXPECT_EQ(Cut(), RunFailed);
+
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Source invalide.", "Opération avortée."}));
+  EXPECT_TRUE(rc.Feedback.RowStatus.empty());
+  EXPECT_EQ(list[0].Report, (std::vector<std::string>{"  non atteint"}));
+  EXPECT_EQ(rc.Feedback.IdleChanges, (std::vector<bool>{false, true}));
+  EXPECT_EQ(rc.Feedback.ReadyCount, 1);
+}
+
+TEST_F(SplitterTest, CutSourceRefusesShortListsAndDispatchesByExtension) {
+  WriteFile(source, Frames(kSpec, 20));
+  AddPoint(0, 0, "a");
+  rc.Feedback.RowStatus[1] = "old";
+  EXPECT_EQ(CutSource(rc.Context, list, source, outDir, false), RunFailed);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Spécifiez des points de coupe !!!"}));
+  EXPECT_EQ(rc.Feedback.RowStatus[1], "old");
+
+  AddPoint(10, 0, "");
+  const std::string upper = dir.File("SONG.MP3");
+  fs::rename(source, upper);
+  EXPECT_EQ(CutSource(rc.Context, list, upper, outDir, false), RunEndOfData);
+  EXPECT_TRUE(fs::exists(outDir + "/a.MP3"));
+
+  rc.Feedback.Messages.clear();
+  Settings().VCUTEXE = dir.File("no-such-cutter");
+  const std::string ogg = dir.File("song.OGG");
+  WriteFile(ogg, Garbage(100));
+  EXPECT_EQ(CutSource(rc.Context, list, ogg, outDir, false), RunFailed);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{kCutterMissing}));
+}
+
+}  // namespace
+}  // namespace zembrio::test
