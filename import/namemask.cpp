@@ -105,7 +105,7 @@ std::string ImportedName(const std::string& name) {
 
 int32_t ReadDecimal(std::string_view field) {
   const auto invalid = [&] {
-    return TConversionError("'" + std::string(field) + "' n'est pas un nombre entier valide");
+    return TConversionError("« " + std::string(field) + " » n'est pas un nombre entier valide");
   };
   size_t pos = field.find_first_not_of(' ');
   if (pos == std::string_view::npos) {

@@ -1,0 +1,106 @@
+#include "import/cuesheet.h"
+
+#include "core/timevalue.h"
+#include "importfixture.h"
+
+namespace zembrio {
+namespace {
+
+using test::ImportSample;
+using test::ImportTest;
+
+TEST(CueLine, KeywordsAndQuotedValues) {
+  EXPECT_TRUE(StartsWithText("title \"x\"", "TITLE"));
+  EXPECT_FALSE(StartsWithText("REM TITLE", "TITLE"));
+  EXPECT_FALSE(StartsWithText("TIT", "TITLE"));
+  EXPECT_EQ(QuotedValue("TITLE \"Say \"Hi\" now\""), "Say \"Hi\" now");
+  EXPECT_EQ(QuotedValue("TITLE Unquoted"), "");
+  EXPECT_EQ(QuotedValue("TITLE \""), "");
+  EXPECT_EQ(TextBeforeQuote("TITLE \"x\""), "TITLE ");
+  EXPECT_EQ(TextBeforeQuote("INDEX 01 00:00:00"), "INDEX 01 00:00:00");
+}
+
+TEST_F(ImportTest, RipperSheetGivesTimesAndNames) {
+  ImportCueSheet(list, ImportSample("ripper.cue"));
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(Point(0), "0s0f 01 Ouverture");  // INDEX 00 of track 1 under ZEROINDEX
+  EXPECT_EQ(Point(1), "180s0f 02 Intro- Part 1");
+  EXPECT_EQ(Point(2), "432s33f 03 Café ''Noir''");
+  EXPECT_EQ(Point(3), "601s74f 04 AC-DC-");
+  EXPECT_EQ(list[3].Kind, TTimeKind::tkCdFrames);
+}
+
+TEST_F(ImportTest, MaskSeesDiscAndTrackFields) {
+  Settings().MASK = "%A - %D - %N %P - %T";
+  ImportCueSheet(list, ImportSample("ripper.cue"));
+  EXPECT_EQ(list[0].Name, "Les Étoiles - Nuit Blanche - 01 Les Étoiles - Ouverture");
+  EXPECT_EQ(list[2].Name, "Les Étoiles - Nuit Blanche - 03 Invité - Ami - Café ''Noir''");
+}
+
+TEST_F(ImportTest, WithoutZeroIndexTrackOneStartsAtIndexOne) {
+  Settings().ZEROINDEX = false;
+  ImportCueSheet(list, ImportSample("ripper.cue"));
+  EXPECT_EQ(Point(0), "2s10f 01 Ouverture");
+  EXPECT_EQ(Point(1), "180s0f 02 Intro- Part 1");
+}
+
+TEST_F(ImportTest, EncodingsAndLineEndsGiveTheSameNames) {
+  ImportCueSheet(list, ImportSample("windows1252.cue"));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(0), "0s0f 01 Café Ô");
+  EXPECT_EQ(Point(1), "245s6f 02 Œuvre – fin");
+
+  list.Clear();
+  Settings().MASK = "%N %D %T";
+  ImportCueSheet(list, ImportSample("bom.cue"));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(0), "1s0f 01 Café Café");
+  EXPECT_EQ(Point(1), "60s0f 02 Café Obélisque");
+
+  list.Clear();
+  ImportCueSheet(list, ImportSample("cr-line-ends.cue"));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(1), "30s0f 02 Mac Two");
+}
+
+TEST_F(ImportTest, OddSheetsStillGiveEveryTrack) {
+  const std::string path = dir.File("odd.cue");
+  test::WriteText(path,
+                  "TRACK 01 AUDIO\n"
+                  "TITLE \"No index\"\n"
+                  "TRACK 02 AUDIO\n"
+                  "PERFORMER \"late disc-level line\"\n"
+                  "INDEX 01 123:45:67\n"
+                  "INDEX 01 00:00:01\n"  // the first qualifying INDEX wins
+                  "TRACK 03 AUDIO\n"
+                  "INDEX 02 00:05:00\n");  // only a later index: stays at 0 s
+  Settings().MASK = "%N %P%T";
+  ImportCueSheet(list, path);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(Point(0), "0s0f 01 No index");
+  EXPECT_EQ(Point(1), "7425s6f 02 late disc-level line");
+  EXPECT_EQ(Point(2), "0s0f 03 ");
+}
+
+TEST_F(ImportTest, MalformedTrackNumberStopsAndKeepsEarlierTracks) {
+  const std::string path = dir.File("broken.cue");
+  test::WriteText(path,
+                  "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                  "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 01:00:00\n"
+                  "TRACK 1 AUDIO\nTITLE \"Lost\"\nINDEX 01 02:00:00\n");
+  EXPECT_THROW(ImportCueSheet(list, path), TConversionError);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(1), "60s0f 02 Two");
+}
+
+TEST_F(ImportTest, HostileTitlesStayInsideTheDestination) {
+  const std::string path = dir.File("hostile.cue");
+  test::WriteText(path, "TRACK 01 AUDIO\nTITLE \"../../x\"\nINDEX 01 00:00:00\n");
+  ReplacementList().clear();
+  Settings().MASK = "%T";
+  ImportCueSheet(list, path);
+  EXPECT_EQ(list[0].Name, "..-..-x");
+}
+
+}  // namespace
+}  // namespace zembrio

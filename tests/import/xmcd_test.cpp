@@ -1,0 +1,65 @@
+#include "import/xmcd.h"
+
+#include "importfixture.h"
+
+namespace zembrio {
+namespace {
+
+using test::ImportSample;
+using test::ImportTest;
+
+TEST_F(ImportTest, FreedbFileGivesOffsetsLessTheLeadIn) {
+  EXPECT_TRUE(ImportXmcd(list, feedback, ImportSample("various.xmcd")));
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(Point(0), "0s0f 01 Chanson");
+  EXPECT_EQ(Point(1), "238s0f 02 Plage sans interprète");
+  EXPECT_EQ(Point(2), "442s0f 03 Une très longue chanson dont le titre est coupé en deux lignes");
+  EXPECT_EQ(Point(3), "664s50f 04 Quatre-");
+  EXPECT_TRUE(feedback.Messages.empty());
+}
+
+TEST_F(ImportTest, VariousArtistsFieldsAndJoinedLines) {
+  Settings().MASK = "%N %P - %T (%A, %D) 100%%";
+  ImportXmcd(list, feedback, ImportSample("various.xmcd"));
+  ASSERT_EQ(list.Count(), 4);
+  const std::string disc = "(Various, Les Plus Grands Succès de l'Été) 100%";
+  EXPECT_EQ(list[0].Name, "01 Artiste X - Chanson " + disc);
+  EXPECT_EQ(list[1].Name, "02 Various - Plage sans interprète " + disc);
+}
+
+TEST_F(ImportTest, OffsetListEndsAtAnEmptyComment) {
+  const std::vector<std::string> lines = {
+      "# xmcd", "# Track frame offsets:", "#  150", "not a comment", "", "#\t300 ", "# ", "# 999"};
+  EXPECT_EQ(ReadXmcdOffsets(lines), (std::vector<std::string>{"150", "300"}));
+  EXPECT_EQ(ReadXmcdValue({"TTITLE1=a", "TTITLE10=b", "TTITLE1=c"}, "TTITLE1="), "ac");
+}
+
+TEST_F(ImportTest, NotAnXmcdFileImportsNothingSilently) {
+  EXPECT_TRUE(ImportXmcd(list, feedback, ImportSample("ripper.cue")));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(feedback.Messages.empty());
+}
+
+TEST_F(ImportTest, BadOffsetShowsItsMessageAndKeepsEarlierTracks) {
+  const std::string path = dir.File("bad.xmcd");
+  test::WriteText(path,
+                  "# xmcd\n# Track frame offsets:\n# 150\n# 1500\n# 12x\n# 40\n#\n"
+                  "TTITLE0=A\nTTITLE1=B\nTTITLE2=C\n");
+  EXPECT_FALSE(ImportXmcd(list, feedback, path));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(1), "18s0f 02 B");
+  ASSERT_EQ(feedback.Messages.size(), 1u);
+  EXPECT_EQ(feedback.Messages[0], "Erreur survenue à l'analyse du fich xmcd: " + path);
+}
+
+TEST_F(ImportTest, OffsetInsideTheLeadInKeepsTheZeroTime) {
+  const std::string path = dir.File("short.xmcd");
+  test::WriteText(path, "# XMCD\n# Track frame offsets:\n# 100\n# -2147483648\n#\n");
+  EXPECT_TRUE(ImportXmcd(list, feedback, path));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(0), "0s0f 01 ");
+  EXPECT_EQ(Point(1), "0s0f 02 ");
+}
+
+}  // namespace
+}  // namespace zembrio
