@@ -78,19 +78,27 @@ std::string ExecutableFolder() {
 }
 
 std::string DefaultIniPath() {
-  const std::string executable = ExecutablePath();
-  if (!executable.empty()) {
-    const std::string besideExecutable = ChangeFileExt(executable, ".ini");
+  return IniPathFor(ExecutablePath());
+}
+
+std::string DefaultVcutPath() {
+  return VcutPathFor(ExecutableFolder());
+}
+
+std::string IniPathFor(const std::string& executablePath) {
+  if (!executablePath.empty()) {
+    // A portable copy keeps its settings beside itself.
+    const std::string besideExecutable = ChangeFileExt(executablePath, ".ini");
     if (access(besideExecutable.c_str(), F_OK) == 0 ||
-        access(ExtractFilePath(executable).c_str(), W_OK) == 0) {
+        access(ExtractFilePath(executablePath).c_str(), W_OK) == 0) {
       return besideExecutable;
     }
   }
   return ConfigFolder() + "zembrio/zembrio.ini";
 }
 
-std::string DefaultVcutPath() {
-  const std::string beside = ExecutableFolder() + kVcutName;
+std::string VcutPathFor(const std::string& executableFolder) {
+  const std::string beside = WithTrailingDelimiter(executableFolder) + kVcutName;
   if (access(beside.c_str(), F_OK) == 0) {
     return beside;
   }

@@ -17,6 +17,9 @@ std::string ExecutableFolder();
 std::string DefaultIniPath();
 // "vcut" beside the executable when it exists; else vcut found on PATH; else beside it.
 std::string DefaultVcutPath();
+// The same two rules for an executable at another place.
+std::string IniPathFor(const std::string& executablePath);
+std::string VcutPathFor(const std::string& executableFolder);
 
 // "Relative unless it is an absolute path" (CUTDIR, JOINNAME).
 bool IsAbsolutePath(const std::string& path);

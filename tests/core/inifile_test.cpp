@@ -1,0 +1,332 @@
+#include "core/inifile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "core/fileio.h"
+#include "core/profiletext.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+#include "framebuilder.h"
+
+namespace zembrio {
+namespace {
+
+constexpr const char* kDefaultReplace =
+    "REPLACE=\"=2D,2A=2D,3F=2D,2F=2D,5C=2D,3A=2D,22=2727,7C=2D,3C=28,3E=29\"";
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = Settings();
+    savedList_ = ReplacementList();
+  }
+  void TearDown() override {
+    Settings() = saved_;
+    ReplacementList() = savedList_;
+  }
+
+  std::string Ini() const { return dir_.File("zembrio.ini"); }
+  void WriteIni(const std::string& text) const { WriteFileAtomically(Ini(), text); }
+  std::string ReadIni() const { return ReadWholeFile(Ini()); }
+  void Load(const std::string& text) const {
+    WriteIni(text);
+    LoadSettingsFrom(Ini());
+  }
+  // Loads the file as it is and saves everything back, as a run with "Sauver" would.
+  void SaveAll() const { ASSERT_TRUE(SaveSettingsTo(Ini(), true)); }
+
+  test::TempDir dir_;
+
+ private:
+  TSettings saved_;
+  TPairList savedList_;
+};
+
+TEST_F(IniFileTest, MissingFileGivesDefaults) {
+  Settings().MASK = "changed";
+  Settings().WNDLEFT = 5;
+  ReplacementList().clear();
+  LoadSettingsFrom(dir_.File("none.ini"));
+  EXPECT_EQ(Settings().MASK, "%N %T");
+  EXPECT_EQ(Settings().WNDLEFT, -1);
+  EXPECT_EQ(Settings().IMPIDX, 1);
+  EXPECT_EQ(ReplacementList(), DefaultPairs());
+}
+
+TEST_F(IniFileTest, StateOnlyFileRestoresTheWindowAndDefaultsTheRest) {
+  Load("[STATE]\nLASTDIR=/home/u/Musique\nWNDLEFT=10\nWNDHEIGTH=480\nWNDMAXIMIZED=1\n");
+  EXPECT_EQ(Settings().LASTDIR, "/home/u/Musique");
+  EXPECT_EQ(Settings().WNDLEFT, 10);
+  EXPECT_EQ(Settings().WNDHEIGTH, 480);
+  EXPECT_TRUE(Settings().WNDMAXIMIZED);
+  EXPECT_EQ(Settings().WNDTOP, -1);
+  EXPECT_EQ(Settings().TIME_TYPE, 1);
+  EXPECT_EQ(ReplacementList(), DefaultPairs());
+}
+
+TEST_F(IniFileTest, ReadsNamesWithoutRegardToCase) {
+  Load("[settings]\nmask=%T\n  Time_Type = 0 \n[State]\nwndtop=3\n");
+  EXPECT_EQ(Settings().MASK, "%T");
+  EXPECT_EQ(Settings().TIME_TYPE, 0);
+  EXPECT_EQ(Settings().WNDTOP, 3);
+}
+
+TEST_F(IniFileTest, ConvertsIntegersAndBooleans) {
+  Load(
+      "[STATE]\nWNDLEFT=abc\nWNDTOP=0x20\nWNDWIDTH=$20\nWNDHEIGTH=-7\nWNDSPLITTER=99999999999\n"
+      "IMPIDX=$FFFFFFFF\n"
+      "[SETTINGS]\nZEROINDEX=yes\nSKIPVBRHEADER=2\nADDEXTENSION=0\nTIME_SHOWH=0X1\n"
+      "ID3V1TAG=7\nADJUSTSTART=0x\nTIME_TYPE=\n");
+  const TSettings& s = Settings();
+  EXPECT_EQ(s.WNDLEFT, 0);
+  EXPECT_EQ(s.WNDTOP, 32);
+  EXPECT_EQ(s.WNDWIDTH, 32);
+  EXPECT_EQ(s.WNDHEIGTH, -7);
+  EXPECT_EQ(s.WNDSPLITTER, 0);
+  EXPECT_EQ(s.IMPIDX, -1);
+  EXPECT_FALSE(s.ZEROINDEX);
+  EXPECT_TRUE(s.SKIPVBRHEADER);
+  EXPECT_FALSE(s.ADDEXTENSION);
+  EXPECT_TRUE(s.TIME_SHOWH);
+  EXPECT_EQ(s.ID3V1TAG, 7);
+  EXPECT_EQ(s.ADJUSTSTART, 0);
+  EXPECT_EQ(s.TIME_TYPE, 0);
+}
+
+TEST_F(IniFileTest, PresentEmptyValuesAreEmpty) {
+  Load("[SETTINGS]\nMASK=\nREPLACE=\n");
+  EXPECT_EQ(Settings().MASK, "");
+  EXPECT_TRUE(ReplacementList().empty());
+  Load("[SETTINGS]\nREPLACE=\"\"\n");
+  EXPECT_TRUE(ReplacementList().empty());
+}
+
+TEST_F(IniFileTest, QuotedTextsKeepTheirBlanksBareOnesLoseThem) {
+  Load("");
+  Settings().XMCDSEPTRACK = " / ";
+  Settings().TIME_H = "h ";
+  Settings().TIME_M = "";
+  Settings().MASK = " %T ";
+  Settings().VCUTEXE = "/usr/bin/vcut ";
+  SaveAll();
+  LoadSettingsFrom(Ini());
+  EXPECT_EQ(Settings().XMCDSEPTRACK, " / ");
+  EXPECT_EQ(Settings().TIME_H, "h ");
+  EXPECT_EQ(Settings().TIME_M, "");
+  EXPECT_EQ(Settings().MASK, "%T");
+  EXPECT_EQ(Settings().VCUTEXE, "/usr/bin/vcut");
+
+  Load("[SETTINGS]\nPLTXTSEP=' - '\nCUTDIR=\"a\"b\"\nJOINNAME=\"x\n");
+  EXPECT_EQ(Settings().PLTXTSEP, " - ");
+  EXPECT_EQ(Settings().CUTDIR, "a\"b");
+  EXPECT_EQ(Settings().JOINNAME, "\"x");
+}
+
+TEST_F(IniFileTest, WritesEveryKeyInOrderWithTheDefaultReplaceText) {
+  Load("");
+  Settings().VCUTEXE = "/usr/bin/vcut";
+  SaveAll();
+  const std::string expected =
+      "[STATE]\nLASTDIR=\nIMPIDX=1\nWNDLEFT=-1\nWNDTOP=-1\nWNDWIDTH=-1\nWNDHEIGTH=-1\n"
+      "WNDSPLITTER=-1\nWNDMAXIMIZED=0\n\n[SETTINGS]\nID3V1TAG=1\nZEROINDEX=1\nMASK=%N %T\n"
+      "ADDEXTENSION=1\nSKIPVBRHEADER=1\nVCUTEXE=/usr/bin/vcut\nPLAINTEXTFMT=0\nPLTXTSEP=\"/\"\n"
+      "XMCDSEPDISC=\" / \"\nXMCDSEPTRACK=\" / \"\nADJUSTSTART=1\nTIME_SHOWH=0\nTIME_TYPE=1\n"
+      "TIME_H=\"h \"\nTIME_M=\"m \"\nTIME_S=\"s \"\nTIME_MS=\"ms\"\nTIME_F=\"f\"\n"
+      "JOINNAME=\"join_output\"\nCUTDIR=\"\"\n" +
+      std::string(kDefaultReplace) + "\n";
+  EXPECT_EQ(ReadIni(), expected);
+
+  ReplacementList().clear();
+  SaveAll();
+  EXPECT_NE(ReadIni().find("\nREPLACE=\"\"\n"), std::string::npos);
+}
+
+TEST_F(IniFileTest, ReplaceListSurvivesASaveAndALoad) {
+  Load("");
+  ReplacementList() = {EncodePair({"é", "e"}), EncodePair({"=", ","}), EncodePair({"", ""})};
+  const TPairList list = ReplacementList();
+  SaveAll();
+  ReplacementList().clear();
+  LoadSettingsFrom(Ini());
+  EXPECT_EQ(ReplacementList(), list);
+}
+
+TEST_F(IniFileTest, ReadsHandEditedReplaceLists) {
+  // Blanks and commas part the entries; quotes hold an entry together, "" standing for ".
+  Load("[SETTINGS]\nREPLACE=\" 2A=2D , \"3F\"\"=2D\",,\t7C=2D 3C=28,\"x,y\"\"\n");
+  EXPECT_EQ(ReplacementList(), (TPairList{"2A=2D", "3F\"=2D", "", "7C=2D", "3C=28", "x,y"}));
+  // Entries the reader could only take quoted go back out quoted.
+  SaveAll();
+  const TPairList list = ReplacementList();
+  LoadSettingsFrom(Ini());
+  EXPECT_EQ(ReplacementList(), list);
+}
+
+TEST_F(IniFileTest, ValuesAreReadUpTo2047Characters) {
+  std::string replace;
+  while (replace.size() < 3000) {
+    replace += "41=42,";
+  }
+  Load("[SETTINGS]\nREPLACE=\"" + replace + "\"\nMASK=" + std::string(2046, 'm') + "é\n");
+  // 341 whole entries take 2046 characters; the 342nd is cut to its first character.
+  ASSERT_EQ(ReplacementList().size(), 342u);
+  EXPECT_EQ(ReplacementList().back(), "4");
+  // A UTF-8 character is never cut in two.
+  EXPECT_EQ(Settings().MASK, std::string(2046, 'm'));
+}
+
+TEST_F(IniFileTest, SavingKeepsEveryOtherLineAsItWas) {
+  const std::string before =
+      "; settings of my machine\r\n"
+      "top=1\r\n"
+      "[STATE]\r\n"
+      "LastDir = /old\r\n"
+      "UNKNOWN=keep me\r\n"
+      "\r\n"
+      "[PLUGINS]\n"
+      "foo=\"bar\"\n"
+      "[SETTINGS]\n"
+      "mask=%T\n"
+      "orphan line without equals\n"
+      "FUTURE=1";
+  WriteIni(before);
+  LoadSettingsFrom(Ini());
+  Settings().LASTDIR = "/new";
+  ASSERT_TRUE(SaveSettingsTo(Ini(), false));
+  // Only the LASTDIR line changed (keeping its ending); missing keys follow the last key.
+  const std::string afterState =
+      "; settings of my machine\r\n"
+      "top=1\r\n"
+      "[STATE]\r\n"
+      "LASTDIR=/new\r\n"
+      "UNKNOWN=keep me\r\n"
+      "IMPIDX=1\nWNDLEFT=-1\nWNDTOP=-1\nWNDWIDTH=-1\nWNDHEIGTH=-1\nWNDSPLITTER=-1\n"
+      "WNDMAXIMIZED=0\n"
+      "\r\n"
+      "[PLUGINS]\n"
+      "foo=\"bar\"\n"
+      "[SETTINGS]\n"
+      "mask=%T\n"
+      "orphan line without equals\n"
+      "FUTURE=1";
+  EXPECT_EQ(ReadIni(), afterState);
+
+  SaveAll();
+  const std::string after = ReadIni();
+  EXPECT_EQ(after.substr(0, afterState.find("mask=")),
+            afterState.substr(0, afterState.find("mask=")));
+  EXPECT_NE(after.find("\nMASK=%T\norphan line without equals\nFUTURE=1\nID3V1TAG=1\n"),
+            std::string::npos);
+  EXPECT_EQ(after.find("mask="), std::string::npos);
+}
+
+TEST_F(IniFileTest, StateOnlySaveKeepsTheSavedSettings) {
+  Load("");
+  Settings().MASK = "%T (%N)";
+  SaveAll();
+  Settings().MASK = "unsaved";
+  Settings().WNDWIDTH = 800;
+  ReplacementList().clear();
+  ASSERT_TRUE(SaveSettingsTo(Ini(), false));
+  LoadSettingsFrom(Ini());
+  EXPECT_EQ(Settings().MASK, "%T (%N)");
+  EXPECT_EQ(Settings().WNDWIDTH, 800);
+  EXPECT_EQ(ReplacementList(), DefaultPairs());
+}
+
+TEST_F(IniFileTest, ValuesWithLineBreaksCannotInjectLines) {
+  Load("");
+  Settings().LASTDIR = "/a\n[SETTINGS]\nMASK=evil\r";
+  SaveSettingsTo(Ini(), false);
+  LoadSettingsFrom(Ini());
+  EXPECT_EQ(Settings().MASK, "%N %T");
+  EXPECT_EQ(Settings().LASTDIR, "/a[SETTINGS]MASK=evil");
+}
+
+TEST_F(IniFileTest, BinaryAndHugeFilesNeverBreakReadingOrSaving) {
+  std::mt19937 random(7);
+  std::string garbage(256 * 1024, '\0');
+  for (char& c : garbage) {
+    c = static_cast<char>(random());
+  }
+  garbage += "\n[SETTINGS]\nMASK=%T\n";
+  garbage += std::string(8 << 20, '=');  // one absurdly long line
+  garbage += '\0';
+  Load(garbage);
+  EXPECT_EQ(Settings().MASK, "%T");
+  Settings().WNDTOP = 12;
+  SaveAll();
+  const std::string saved = ReadIni();
+  EXPECT_EQ(saved.substr(0, 256 * 1024), garbage.substr(0, 256 * 1024));
+  EXPECT_NE(saved.find(std::string(8 << 20, '=') + '\0'), std::string::npos);
+  LoadSettingsFrom(Ini());
+  EXPECT_EQ(Settings().WNDTOP, 12);
+  EXPECT_EQ(Settings().MASK, "%T");
+}
+
+TEST_F(IniFileTest, AFailedSaveLeavesTheOldFileWhole) {
+  // Nothing can be created below a plain file.
+  Load("");
+  const std::string blocked = dir_.File("plain") + "/sub/zembrio.ini";
+  WriteFileAtomically(dir_.File("plain"), "x");
+  EXPECT_FALSE(SaveSettingsTo(blocked, true));
+
+  // A folder that cannot be written (root writes anywhere, so the test needs a user).
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "running as root";
+  }
+  const std::string folder = dir_.File("locked");
+  ForceDirectories(folder);
+  const std::string ini = folder + "/zembrio.ini";
+  WriteFileAtomically(ini, "[STATE]\nWNDLEFT=1\n");
+  chmod(folder.c_str(), 0555);
+  Settings().WNDLEFT = 99;
+  EXPECT_FALSE(SaveSettingsTo(ini, true));
+  chmod(folder.c_str(), 0755);
+  EXPECT_EQ(ReadWholeFile(ini), "[STATE]\nWNDLEFT=1\n");
+  EXPECT_EQ(Settings().WNDLEFT, 99);
+}
+
+TEST_F(IniFileTest, SaveCreatesTheMissingFolder) {
+  Load("");
+  const std::string ini = dir_.File("config/zembrio/zembrio.ini");
+  ASSERT_TRUE(SaveSettingsTo(ini, false));
+  EXPECT_EQ(ReadWholeFile(ini).substr(0, 16), "[STATE]\nLASTDIR=");
+}
+
+TEST_F(IniFileTest, SetSettingFromTextConvertsAsTheReaderDoes) {
+  Load("");
+  EXPECT_TRUE(SetSettingFromText("mask", "  %T  "));
+  EXPECT_EQ(Settings().MASK, "%T");
+  EXPECT_TRUE(SetSettingFromText("TIME_H", "\"h \""));
+  EXPECT_EQ(Settings().TIME_H, "h ");
+  EXPECT_TRUE(SetSettingFromText("WNDLEFT", "$20"));
+  EXPECT_EQ(Settings().WNDLEFT, 32);
+  EXPECT_TRUE(SetSettingFromText("ZEROINDEX", "no"));
+  EXPECT_FALSE(Settings().ZEROINDEX);
+  EXPECT_TRUE(SetSettingFromText("REPLACE", "2A=2D,3F=2D"));
+  EXPECT_EQ(ReplacementList(), (TPairList{"2A=2D", "3F=2D"}));
+  EXPECT_FALSE(SetSettingFromText("COLOR", "red"));
+  EXPECT_FALSE(SetSettingFromText("ColName", "3"));
+}
+
+TEST(ProfileText, FindsTheFirstSectionAndKeyAndAddsMissingOnes) {
+  TProfileText profile("[ a ]\nk=1\nk=2\n[A]\nk=3\nj=4\n[b]\n");
+  EXPECT_EQ(profile.Read("A", "K"), "1");
+  EXPECT_EQ(profile.Read("a", "j"), std::nullopt);
+  EXPECT_EQ(profile.Read("c", "k"), std::nullopt);
+  profile.Write("b", "n", "5");
+  profile.Write("c", "m", "6");
+  EXPECT_EQ(profile.Text(), "[ a ]\nk=1\nk=2\n[A]\nk=3\nj=4\n[b]\nn=5\n\n[c]\nm=6\n");
+
+  TProfileText noFinalBreak("[s]\nx=1");
+  noFinalBreak.Write("s", "y", "2");
+  EXPECT_EQ(noFinalBreak.Text(), "[s]\nx=1\ny=2\n");
+}
+
+}  // namespace
+}  // namespace zembrio
