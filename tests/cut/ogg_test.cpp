@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "core/fileio.h"
+#include "cut/oggcut.h"
+#include "cut/process.h"
+#include "framebuilder.h"
+#include "recordingfeedback.h"
+
+namespace zembrio {
+namespace {
+
+constexpr int kRate = 44100;
+const std::string kVcut = "/usr/bin/vcut";
+const std::string kOggenc = "/usr/bin/oggenc";
+const std::string kOggdec = "/usr/bin/oggdec";
+
+void PutLe(std::string& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i)
+    out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A mono 16-bit WAV file holding a tone.
+void WriteWav(const std::string& path, int samples) {
+  std::string data;
+  for (int i = 0; i < samples; ++i) {
+    PutLe(data, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.05))), 2);
+  }
+  std::string wav = "RIFF";
+  PutLe(wav, 36 + data.size(), 4);
+  wav += "WAVEfmt ";
+  for (uint32_t v : {16u, 1u, 1u})
+    PutLe(wav, v, v == 16u ? 4 : 2);
+  PutLe(wav, kRate, 4);
+  PutLe(wav, kRate * 2, 4);
+  PutLe(wav, 2, 2);
+  PutLe(wav, 16, 2);
+  wav += "data";
+  PutLe(wav, data.size(), 4);
+  WriteFileAtomically(path, wav + data);
+}
+
+int64_t DecodedSamples(const std::string& ogg) {
+  std::string raw = ogg + ".raw";
+  EXPECT_EQ(RunAndCapture({kOggdec, "-Q", "-R", "-o", raw, ogg}, nullptr).ExitCode, 0) << ogg;
+  int64_t samples = static_cast<int64_t>(std::filesystem::file_size(raw)) / 2;
+  std::filesystem::remove(raw);
+  return samples;
+}
+
+// A stand-in cutter: a shell script with the cutter's command line.
+std::string WriteCutter(const std::string& path, const std::string& body) {
+  WriteFileAtomically(path, "#!/bin/sh\n" + body + "\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  return path;
+}
+
+class OggCutTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!FileExists(kVcut) || !FileExists(kOggenc) || !FileExists(kOggdec)) {
+      GTEST_SKIP() << "vorbis-tools not installed";
+    }
+    // Blanks, quotes and a dollar sign must reach the cutter and the script intact.
+    folder_ = dir_.File("it's a \"dir\" $HOME/");
+    std::filesystem::create_directory(folder_);
+    source_ = folder_ + "source.ogg";
+    WriteWav(dir_.File("source.wav"), 4 * kRate);
+    ASSERT_EQ(
+        RunAndCapture({kOggenc, "-Q", "-q", "0", "-o", source_, dir_.File("source.wav")}, nullptr)
+            .ExitCode,
+        0);
+    run_.SourcePath = source_;
+    run_.OutputDir = folder_ + "out";
+    run_.CutterPath = kVcut;
+  }
+
+  void Point(int seconds, const std::string& name) {
+    TCutPoint& point = list_.Add();
+    SetMilliseconds(point, seconds, 0);
+    point.Name = name;
+  }
+  TOggResult Cut() { return CutOgg(ctx_.Context, list_, run_); }
+  std::string Out(const std::string& name) const { return run_.OutputDir + "/" + name; }
+  std::vector<std::string> OutputFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(run_.OutputDir)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string Status(int row) { return ctx_.Feedback.RowStatus[row]; }
+
+  test::TempDir dir_;
+  std::string folder_;
+  std::string source_;
+  TOggRun run_;
+  TCPList list_;
+  test::RecordingContext ctx_;
+};
+
+TEST_F(OggCutTest, FragmentsHoldEverySampleOfTheSource) {
+  Point(0, "one");
+  Point(1, "two");
+  Point(3, "three");
+  TOggResult result = Cut();
+
+  EXPECT_TRUE(result.Ran);
+  EXPECT_FALSE(result.AnyStepFailed);
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"one.ogg", "three.ogg", "two.ogg"}));
+  EXPECT_EQ(DecodedSamples(Out("one.ogg")), kRate);
+  EXPECT_EQ(DecodedSamples(Out("two.ogg")), 2 * kRate);
+  EXPECT_EQ(DecodedSamples(Out("three.ogg")), kRate);
+  for (int row : {1, 2, 3})
+    EXPECT_EQ(Status(row), "fait");
+
+  const std::vector<std::string>& report = list_[0].Report;
+  ASSERT_GE(report.size(), 6u);
+  EXPECT_EQ(report[0], Out("one.ogg"));
+  EXPECT_EQ(report[2], "fait");
+  EXPECT_EQ(report[4], "DEBUT - vcut.exe ---------------------------------");
+  EXPECT_EQ(report.back(), "FIN - vcut.exe ---------------------------------");
+  EXPECT_EQ(list_[2].Report.back(), "----------------------------------");
+
+  ASSERT_EQ(ctx_.Feedback.Reports.size(), 1u);
+  const std::vector<std::string>& log = ctx_.Feedback.Reports[0];
+  EXPECT_EQ(log[0].rfind("Durée proc. : ", 0), 0u);
+  EXPECT_EQ(log[4], "Nom fich : " + source_);
+  EXPECT_EQ(log[5], "Fréquence: 44100 Hz");
+  EXPECT_EQ(log[7], "Fragment 1");
+  EXPECT_EQ(log[8], Out("one.ogg"));
+  EXPECT_EQ(ctx_.Feedback.ReadyCount, 1);
+}
+
+TEST_F(OggCutTest, SkippedStretchesAreCutOutAndTheirFilesDeleted) {
+  Point(0, "");  // the zero point before the first named point
+  Point(1, "b");
+  Point(2, "");
+  Point(3, "d");
+  Point(5, "");  // past the end: nothing is left to throw away, which is fine
+  TOggResult result = Cut();
+
+  EXPECT_FALSE(result.AnyStepFailed);
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"b.ogg", "d.ogg"}));
+  EXPECT_EQ(DecodedSamples(Out("b.ogg")), kRate);
+  EXPECT_EQ(DecodedSamples(Out("d.ogg")), kRate);
+  EXPECT_EQ(Status(1), "sauté  ");
+  EXPECT_EQ(Status(2), "fait");
+  EXPECT_EQ(Status(3), "sauté  ");
+  EXPECT_EQ(Status(4), "fait");
+  EXPECT_EQ(Status(5), "sauté  ");
+  EXPECT_EQ(list_[2].Report[0], "");
+  EXPECT_EQ(list_[2].Report[1], "sauté  ");
+}
+
+TEST_F(OggCutTest, BatchScriptRunByTheShellGivesTheSameFragments) {
+  Point(0, "");
+  Point(1, "b");
+  Point(2, "");
+  Point(3, "d");
+  run_.BatchMode = true;
+  std::string script = folder_ + "cut it.sh";
+  ctx_.Questions.SaveAnswer = script;
+  TOggResult result = Cut();
+
+  EXPECT_FALSE(result.Failed);
+  EXPECT_EQ(ctx_.Questions.SaveQuestions[0], run_.OutputDir + "/|" + Out("do_cut.sh"));
+  EXPECT_TRUE(OutputFiles().empty());
+  EXPECT_TRUE(ctx_.Feedback.Reports.empty());
+  std::string text = ReadWholeFile(script);
+  EXPECT_EQ(text.rfind("#!/bin/sh\n", 0), 0u);
+  EXPECT_NE(text.find("rm -f -- '"), std::string::npos);
+  EXPECT_TRUE((std::filesystem::status(script).permissions() &
+               std::filesystem::perms::owner_exec) != std::filesystem::perms::none);
+
+  EXPECT_EQ(RunAndCapture({"/bin/sh", script}, nullptr).ExitCode, 0);
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"b.ogg", "d.ogg"}));
+  EXPECT_EQ(DecodedSamples(Out("b.ogg")), kRate);
+  EXPECT_EQ(DecodedSamples(Out("d.ogg")), kRate);
+}
+
+TEST_F(OggCutTest, TheBatchScriptNeverReplacesTheSource) {
+  Point(0, "a");
+  Point(1, "b");
+  run_.BatchMode = true;
+  ctx_.Questions.SaveAnswer = folder_ + "./source.ogg";
+  std::string before = ReadWholeFile(source_);
+  TOggResult result = Cut();
+
+  EXPECT_TRUE(result.Failed);
+  EXPECT_EQ(ctx_.Feedback.Errors, (std::vector<std::string>{"Fichier source non écrasable!"}));
+  EXPECT_EQ(ReadWholeFile(source_), before);
+  EXPECT_EQ(ctx_.Feedback.ReadyCount, 1);
+}
+
+TEST_F(OggCutTest, AnOffsetPastTheEndIsAnErrorNotDone) {
+  Point(0, "a");
+  Point(9, "b");
+  TOggResult result = Cut();
+  EXPECT_TRUE(result.AnyStepFailed);
+  EXPECT_EQ(Status(1), "** erreur**");
+  EXPECT_EQ(Status(2), "** erreur**");
+}
+
+TEST_F(OggCutTest, AFailingCutterStopsTheChainAndLeavesNoTemporaryFile) {
+  // Writes both files on its first run and fails on the second.
+  run_.CutterPath = WriteCutter(dir_.File("cutter"),
+                                "[ -e \"$0.ran\" ] && { echo broken; exit 1; }\n"
+                                "touch \"$0.ran\"; : > \"$2\"; : > \"$3\"");
+  for (int s : {0, 1, 2, 3})
+    Point(s, "p" + std::to_string(s));
+  TOggResult result = Cut();
+
+  EXPECT_TRUE(result.AnyStepFailed);
+  EXPECT_EQ(Status(1), "fait");
+  EXPECT_EQ(Status(2), "** erreur**");
+  EXPECT_EQ(ctx_.Feedback.RowStatus.count(3), 0u);
+  EXPECT_EQ(ctx_.Feedback.RowStatus.count(4), 0u);
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"p0.ogg"}));
+  EXPECT_NE(std::find(list_[1].Report.begin(), list_[1].Report.end(), "broken"),
+            list_[1].Report.end());
+}
+
+TEST_F(OggCutTest, ACutterWritingMoreThanAPipeHoldsIsCapturedWhole) {
+  run_.CutterPath = WriteCutter(dir_.File("chatty"),
+                                "head -c 100000 /dev/zero | tr '\\0' x; echo\n"
+                                ": > \"$2\"; : > \"$3\"");
+  Point(0, "a");
+  Point(1, "b");
+  Cut();
+  EXPECT_EQ(Status(1), "fait");
+  EXPECT_EQ(list_[0].Report[5], std::string(100000, 'x'));
+}
+
+TEST_F(OggCutTest, AbortWhileTheCutterRunsLetsItFinishThenStops) {
+  run_.CutterPath =
+      WriteCutter(dir_.File("slow"), "touch \"$0.started\"; sleep 0.3; : > \"$2\"; : > \"$3\"");
+  ctx_.Feedback.OnEvents = [&] {
+    if (FileExists(dir_.File("slow.started")))
+      ctx_.State.AbortRequested = true;
+  };
+  Point(0, "a");
+  Point(1, "b");
+  Point(2, "c");
+  TOggResult result = Cut();
+
+  EXPECT_TRUE(result.Aborted);
+  const std::vector<std::string>& history = ctx_.Feedback.StatusHistory;
+  EXPECT_NE(std::find(history.begin(), history.end(), "1:interrup..."), history.end());
+  EXPECT_EQ(Status(1), "**   abandon  **");
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"a.ogg"}));
+}
+
+TEST_F(OggCutTest, StoppingAtTheOverwriteQuestionLeavesTheExistingFileAlone) {
+  std::filesystem::create_directory(run_.OutputDir);
+  WriteFileAtomically(Out("c.ogg"), "mine");
+  Point(0, "a");
+  Point(1, "");
+  Point(2, "c");
+  TOggResult result = Cut();
+
+  EXPECT_TRUE(result.Aborted);
+  EXPECT_EQ(ctx_.Questions.OverwriteNames, (std::vector<std::string>{Out("c.ogg")}));
+  EXPECT_EQ(ReadWholeFile(Out("c.ogg")), "mine");
+  EXPECT_EQ(Status(2), "**   abandon  **");
+  EXPECT_EQ(Status(3), "**   abandon  **");
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"a.ogg", "c.ogg"}));
+}
+
+TEST_F(OggCutTest, AMissingCutterOnlyPurgesTheList) {
+  run_.CutterPath = dir_.File("no-cutter");
+  Point(0, "a");
+  list_.Add().IsNew = true;
+  TOggResult result = Cut();
+  EXPECT_FALSE(result.Ran);
+  EXPECT_EQ(list_.Count(), 1);
+  EXPECT_EQ(
+      ctx_.Feedback.Messages,
+      (std::vector<std::string>{"vcut.exe non trouvé, indiquez le chemin dans les réglages. "}));
+  EXPECT_TRUE(ctx_.Feedback.IdleChanges.empty());
+}
+
+TEST(NextDummyNameTest, CountsUp) {
+  int counter = 1;
+  EXPECT_EQ(NextDummyName(counter), "_dummy_1.ogg");
+  EXPECT_EQ(NextDummyName(counter), "_dummy_2.ogg");
+}
+
+}  // namespace
+}  // namespace zembrio
