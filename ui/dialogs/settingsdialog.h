@@ -7,13 +7,16 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
 class QButtonGroup;
 class QCheckBox;
 class QKeyEvent;
 class QLabel;
+class QHideEvent;
 class QLineEdit;
 class QPushButton;
+class QShowEvent;
 class QTabWidget;
 class QTimer;
 
@@ -47,11 +50,17 @@ class TfrmSettings : public QDialog {
   QString PreviewText() const;
 
   void SetFileChooser(TFileChooser chooser) { chooseFile_ = std::move(chooser); }
+  // Where "Sauver" writes; DefaultIniPath() unless set (the tests use their own file).
+  void SetIniPath(std::string path) {
+    iniPath_ = [path = std::move(path)] { return path; };
+  }
   TPairListEditor* PairEditor() const { return pairEditor_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void reject() override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   QWidget* BuildCommonPage();
@@ -66,6 +75,7 @@ class TfrmSettings : public QDialog {
 
   TSettingsResult result_ = SettingsCancelled;
   TFileChooser chooseFile_;
+  std::function<std::string()> iniPath_;
   QTabWidget* pages_ = nullptr;
   QTimer* previewTimer_ = nullptr;
   TPairListEditor* pairEditor_ = nullptr;

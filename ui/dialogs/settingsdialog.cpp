@@ -1,0 +1,434 @@
+#include "ui/dialogs/settingsdialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTabWidget>
+#include <QTime>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/inifile.h"
+#include "core/platform.h"
+#include "core/settings.h"
+#include "core/textutil.h"
+#include "core/timevalue.h"
+#include "cut/runfeedback.h"
+#include "ui/dialogs/pairlisteditor.h"
+
+namespace zembrio {
+
+namespace {
+
+constexpr int kPreviewIntervalMs = 37;
+
+QString ToQ(const std::string& text) {
+  return QString::fromStdString(text);
+}
+std::string ToStd(const QLineEdit* edit) {
+  return edit->text().toStdString();
+}
+
+QLineEdit* NewEdit(QWidget* parent, const char* name) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromUtf8(name));
+  return edit;
+}
+
+QCheckBox* NewCheck(QWidget* parent, const char* caption, const char* name) {
+  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+  box->setObjectName(QString::fromUtf8(name));
+  return box;
+}
+
+// A radio group: a titled box of choices whose ids are the setting's values.
+QGroupBox* NewRadioGroup(QWidget* parent, const char* title, const QStringList& items,
+                         const char* name, QButtonGroup*& group) {
+  auto* box = new QGroupBox(QString::fromUtf8(title), parent);
+  box->setObjectName(QString::fromUtf8(name));
+  group = new QButtonGroup(box);
+  auto* layout = new QVBoxLayout(box);
+  for (int id = 0; id < items.size(); ++id) {
+    auto* radio = new QRadioButton(items[id], box);
+    group->addButton(radio, id);
+    layout->addWidget(radio);
+  }
+  return box;
+}
+
+// A negative value shows no choice; one past the last choice shows the last.
+void SelectRadio(QButtonGroup* group, int value) {
+  const QList<QAbstractButton*> buttons = group->buttons();
+  group->setExclusive(false);
+  for (QAbstractButton* button : buttons)
+    button->setChecked(false);
+  group->setExclusive(true);
+  if (value < 0 || buttons.isEmpty())
+    return;
+  group->button(std::min(value, static_cast<int>(buttons.size()) - 1))->setChecked(true);
+}
+
+QGroupBox* NewGroup(QWidget* parent, const char* title) {
+  return new QGroupBox(QString::fromUtf8(title), parent);
+}
+
+}  // namespace
+
+TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QString::fromUtf8("Réglages"));
+  chooseFile_ = [this](const QString& current) -> std::optional<QString> {
+    const QString chosen = QFileDialog::getOpenFileName(this, QString(), current);
+    if (chosen.isEmpty())
+      return std::nullopt;
+    return QFileInfo(chosen).absoluteFilePath();
+  };
+  iniPath_ = [] { return DefaultIniPath(); };
+
+  pages_ = new QTabWidget(this);
+  pages_->addTab(BuildCommonPage(), QStringLiteral("Communs"));
+  pages_->addTab(BuildAnalyserPage(), QStringLiteral("Analyseur"));
+  pages_->addTab(BuildSpecificPage(), QString::fromUtf8("Spécifiques"));
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(pages_, 1);
+  BuildButtons();
+
+  previewTimer_ = new QTimer(this);
+  previewTimer_->setInterval(kPreviewIntervalMs);
+  connect(previewTimer_, &QTimer::timeout, this, &TfrmSettings::UpdateTimePreview);
+
+  resize(QSize(464, 420).expandedTo(sizeHint()));
+  setFixedSize(size());
+}
+
+TfrmSettings::~TfrmSettings() = default;
+
+QWidget* TfrmSettings::BuildCommonPage() {
+  auto* page = new QWidget;
+  auto* main = NewGroup(page, " Principal ");
+  cbAddExtension_ = NewCheck(main, "Ajouter l'extension (.mp2, .mp3, .ogg)", "cbAddExtension");
+
+  auto* timeBox = NewGroup(main, " Affichage du temps ");
+  cbShowHours_ = NewCheck(timeBox, "Heures", "cbShowHours");
+  auto* format = NewRadioGroup(timeBox, " Format ",
+                               {QStringLiteral("millisecondes"), QStringLiteral("CD frames")},
+                               "rgTimeType", rgTimeType_);
+  edTimeH_ = NewEdit(timeBox, "edTimeH");
+  edTimeM_ = NewEdit(timeBox, "edTimeM");
+  edTimeS_ = NewEdit(timeBox, "edTimeS");
+  edTimeMs_ = NewEdit(timeBox, "edTimeMs");
+  edTimeF_ = NewEdit(timeBox, "edTimeF");
+  lPreview_ = new QLabel(timeBox);
+  lPreview_->setObjectName(QStringLiteral("lPreview"));
+  lPreview_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* suffixes = new QFormLayout;
+  suffixes->addRow(QStringLiteral("heures:"), edTimeH_);
+  suffixes->addRow(QStringLiteral("mins:"), edTimeM_);
+  suffixes->addRow(QStringLiteral("secs:"), edTimeS_);
+  suffixes->addRow(QStringLiteral("msecs:"), edTimeMs_);
+  suffixes->addRow(QStringLiteral("CD frames:"), edTimeF_);
+  suffixes->addRow(QString::fromUtf8("aperçu:"), lPreview_);
+  auto* left = new QVBoxLayout;
+  left->addWidget(cbShowHours_);
+  left->addWidget(format);
+  left->addStretch();
+  auto* timeLayout = new QHBoxLayout(timeBox);
+  timeLayout->addLayout(left);
+  timeLayout->addLayout(suffixes, 1);
+  auto* mainLayout = new QVBoxLayout(main);
+  mainLayout->addWidget(cbAddExtension_);
+  mainLayout->addWidget(timeBox);
+
+  auto* cut = NewGroup(page, " Couper ");
+  edCutDir_ = NewEdit(cut, "edCutDir");
+  auto* cutLayout = new QVBoxLayout(cut);
+  cutLayout->addWidget(new QLabel(
+      QString::fromUtf8("dossier par défaut pour les fichiers coupés: (chemin relatif possible "
+                        "ex: \".\\cut\\\")"),
+      cut));
+  cutLayout->addWidget(edCutDir_);
+
+  auto* join = NewGroup(page, " Joindre ");
+  edJoinName_ = NewEdit(join, "edJoinName");
+  auto* joinLayout = new QVBoxLayout(join);
+  joinLayout->addWidget(new QLabel(
+      QString::fromUtf8("nom par défaut pour le fichier créé: (chemin relatif possible ex: "
+                        "\"..\\join\\join_output\")"),
+      join));
+  joinLayout->addWidget(edJoinName_);
+
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(main);
+  layout->addWidget(cut);
+  layout->addWidget(join);
+  layout->addStretch();
+  return page;
+}
+
+QWidget* TfrmSettings::BuildAnalyserPage() {
+  auto* page = new QWidget;
+  auto* nameParser = NewGroup(page, " Analyseur de nom ");
+  edMask_ = NewEdit(nameParser, "edMask");
+  auto* maskLayout = new QVBoxLayout(nameParser);
+  maskLayout->addWidget(new QLabel(QStringLiteral("Masque de nom de fichier:"), nameParser));
+  maskLayout->addWidget(edMask_);
+  maskLayout->addWidget(new QLabel(QString::fromUtf8("%N - numéro de piste\n"
+                                                     "%T - titre de piste\n"
+                                                     "%P - artiste de la piste\n"
+                                                     "%D - titre du disque\n"
+                                                     "%A - artiste du disque\n"
+                                                     "%% - %"),
+                                   nameParser));
+  maskLayout->addStretch();
+
+  auto* replace = NewGroup(page, " Remplacement de texte ");
+  pairEditor_ = new TPairListEditor(replace);
+  (new QVBoxLayout(replace))->addWidget(pairEditor_);
+
+  auto* cue = NewGroup(page, " CUE sheet ");
+  cbZeroIndex_ =
+      NewCheck(cue, "Démarrer la 1ère piste à l'index 00 si présent (recommandé)", "cbZeroIndex");
+  (new QVBoxLayout(cue))->addWidget(cbZeroIndex_);
+
+  auto* xmcd = NewGroup(page, " XMCD ");
+  edXmcdSepTrack_ = NewEdit(xmcd, "edXmcdSepTrack");
+  edXmcdSepDisc_ = NewEdit(xmcd, "edXmcdSepDisc");
+  auto* xmcdLayout = new QFormLayout(xmcd);
+  xmcdLayout->addRow(QString::fromUtf8("séparateur titre piste/artiste:"), edXmcdSepTrack_);
+  xmcdLayout->addRow(QString::fromUtf8("séparateur titre disque/artiste:"), edXmcdSepDisc_);
+
+  auto* plain = NewGroup(page, " Fichier texte ordinaire ");
+  auto* plainFormat = NewRadioGroup(
+      plain, " Format ",
+      {QStringLiteral("time <separator> name"), QStringLiteral("name <separator> time")},
+      "rgPlainTextFmt", rgPlainTextFmt_);
+  edPlainTextSep_ = NewEdit(plain, "edPlainTextSep");
+  auto* sepLayout = new QFormLayout;
+  sepLayout->addRow(QString::fromUtf8("séparateur:"), edPlainTextSep_);
+  auto* plainLayout = new QHBoxLayout(plain);
+  plainLayout->addWidget(plainFormat);
+  plainLayout->addLayout(sepLayout);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(nameParser, 1);
+  top->addWidget(replace, 1);
+  auto* layout = new QVBoxLayout(page);
+  layout->addLayout(top, 1);
+  layout->addWidget(cue);
+  layout->addWidget(xmcd);
+  layout->addWidget(plain);
+  return page;
+}
+
+QWidget* TfrmSettings::BuildSpecificPage() {
+  auto* page = new QWidget;
+  auto* mpeg = NewGroup(page, " MPEG ");
+  cbSkipVbrHeader_ = NewCheck(mpeg, "Sauter entête VBR (si présent)", "cbSkipVbrHeader");
+  auto* tag = NewRadioGroup(mpeg, " TAG ID3v1 (si présent) ",
+                            {QStringLiteral("sauter"), QStringLiteral("conserver"),
+                             QStringLiteral("copier dans chaque fragment")},
+                            "rgId3v1Tag", rgId3v1Tag_);
+  auto* adjust = NewRadioGroup(mpeg, " Ajuster le point de coupe à la frame mpeg ",
+                               {QString::fromUtf8("précédente"), QStringLiteral("la plus proche"),
+                                QStringLiteral("suivante")},
+                               "rgAdjustStart", rgAdjustStart_);
+  auto* mpegLayout = new QVBoxLayout(mpeg);
+  mpegLayout->addWidget(cbSkipVbrHeader_);
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(tag);
+  groups->addWidget(adjust);
+  mpegLayout->addLayout(groups);
+
+  auto* vorbis = NewGroup(page, " Vorbis ");
+  edVcutExe_ = NewEdit(vorbis, "edVcutExe");
+  auto* browse = new QToolButton(vorbis);
+  browse->setObjectName(QStringLiteral("btnVcutExe"));
+  browse->setText(QStringLiteral("..."));
+  connect(browse, &QToolButton::clicked, this, &TfrmSettings::ChooseCutter);
+  auto* vorbisLayout = new QHBoxLayout(vorbis);
+  vorbisLayout->addWidget(new QLabel(QStringLiteral("vcut.exe:"), vorbis));
+  vorbisLayout->addWidget(edVcutExe_, 1);
+  vorbisLayout->addWidget(browse);
+
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(mpeg);
+  layout->addWidget(vorbis);
+  layout->addStretch();
+  return page;
+}
+
+void TfrmSettings::BuildButtons() {
+  auto make = [this](const char* caption, const char* name) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), this);
+    button->setObjectName(QString::fromUtf8(name));
+    button->setAutoDefault(false);
+    return button;
+  };
+  btnDefaults_ = make("Restaurer", "btnDefaults");
+  btnCancel_ = make("Annuler", "btnCancel");
+  btnExit_ = make("Quitter", "btnExit");
+  btnSave_ = make("Sauver", "btnSave");
+  btnSave_->setDefault(true);  // Enter in any edit saves
+  connect(btnDefaults_, &QPushButton::clicked, this, &TfrmSettings::RestoreDefaults);
+  connect(btnCancel_, &QPushButton::clicked, this, &TfrmSettings::reject);
+  connect(btnExit_, &QPushButton::clicked, this, &TfrmSettings::Apply);
+  connect(btnSave_, &QPushButton::clicked, this, &TfrmSettings::Save);
+
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  for (QPushButton* button : {btnDefaults_, btnCancel_, btnExit_, btnSave_})
+    row->addWidget(button);
+  static_cast<QVBoxLayout*>(layout())->addLayout(row);
+}
+
+TfrmSettings::TSettingsResult TfrmSettings::Execute() {
+  ShowSettingsInDialog(true);
+  btnCancel_->setEnabled(true);
+  result_ = SettingsCancelled;
+  exec();
+  return result_;
+}
+
+void TfrmSettings::ShowSettingsInDialog(bool full) {
+  const TSettings& s = Settings();
+  if (full) {
+    pairEditor_->SetPairs(ReplacementList());
+    edVcutExe_->setText(ToQ(s.VCUTEXE));
+  }
+  cbAddExtension_->setChecked(s.ADDEXTENSION);
+  cbZeroIndex_->setChecked(s.ZEROINDEX);
+  cbSkipVbrHeader_->setChecked(s.SKIPVBRHEADER);
+  edMask_->setText(ToQ(s.MASK));
+  SelectRadio(rgId3v1Tag_, s.ID3V1TAG);
+  SelectRadio(rgPlainTextFmt_, s.PLAINTEXTFMT);
+  edPlainTextSep_->setText(ToQ(s.PLTXTSEP));
+  edXmcdSepDisc_->setText(ToQ(s.XMCDSEPDISC));
+  edXmcdSepTrack_->setText(ToQ(s.XMCDSEPTRACK));
+  SelectRadio(rgAdjustStart_, s.ADJUSTSTART);
+  cbShowHours_->setChecked(s.TIME_SHOWH);
+  SelectRadio(rgTimeType_, s.TIME_TYPE);
+  edTimeH_->setText(ToQ(s.TIME_H));
+  edTimeM_->setText(ToQ(s.TIME_M));
+  edTimeS_->setText(ToQ(s.TIME_S));
+  edTimeMs_->setText(ToQ(s.TIME_MS));
+  edTimeF_->setText(ToQ(s.TIME_F));
+  edJoinName_->setText(ToQ(s.JOINNAME));
+  edCutDir_->setText(ToQ(s.CUTDIR));
+  pairEditor_->UpdatePairActions();
+}
+
+void TfrmSettings::TakeSettingsFromDialog() {
+  ReplacementList() = pairEditor_->Pairs();
+  TSettings& s = Settings();
+  s.ADDEXTENSION = cbAddExtension_->isChecked();
+  s.ZEROINDEX = cbZeroIndex_->isChecked();
+  s.SKIPVBRHEADER = cbSkipVbrHeader_->isChecked();
+  s.MASK = ToStd(edMask_);
+  s.ID3V1TAG = rgId3v1Tag_->checkedId();
+  s.PLAINTEXTFMT = rgPlainTextFmt_->checkedId();
+  s.PLTXTSEP = ToStd(edPlainTextSep_);
+  s.XMCDSEPDISC = ToStd(edXmcdSepDisc_);
+  s.XMCDSEPTRACK = ToStd(edXmcdSepTrack_);
+  s.ADJUSTSTART = rgAdjustStart_->checkedId();
+  s.TIME_SHOWH = cbShowHours_->isChecked();
+  s.TIME_TYPE = rgTimeType_->checkedId();
+  s.TIME_H = ToStd(edTimeH_);
+  s.TIME_M = ToStd(edTimeM_);
+  s.TIME_S = ToStd(edTimeS_);
+  s.TIME_MS = ToStd(edTimeMs_);
+  s.TIME_F = ToStd(edTimeF_);
+  s.JOINNAME = ToStd(edJoinName_);
+  s.CUTDIR = ToStd(edCutDir_);
+  s.VCUTEXE = ToStd(edVcutExe_);
+}
+
+void TfrmSettings::UpdateTimePreview() {
+  const QTime now = QTime::currentTime();
+  const int32_t seconds = now.hour() * 3600 + now.minute() * 60 + now.second();
+  // The last digit moves so that the preview looks alive; it never shows 9.
+  const int32_t millis = now.msec() / 10 * 10 + QRandomGenerator::global()->bounded(9);
+  const int32_t frames = millis * kCdFramesPerSecond / 1000;
+  lPreview_->setText(ToQ(FormatTimeWith(seconds, millis, frames, rgTimeType_->checkedId(),
+                                        cbShowHours_->isChecked(), ToStd(edTimeH_), ToStd(edTimeM_),
+                                        ToStd(edTimeS_), ToStd(edTimeMs_), ToStd(edTimeF_))));
+}
+
+QString TfrmSettings::PreviewText() const {
+  return lPreview_->text();
+}
+
+void TfrmSettings::Save() {
+  TakeSettingsFromDialog();
+  if (SaveSettingsTo(iniPath_(), true)) {
+    Finish(SettingsSaved);
+    return;
+  }
+  // The record holds the new values all the same; the window must not claim they were saved.
+  QMessageBox::warning(
+      this, QString::fromUtf8(kApplicationTitle),
+      QString::fromUtf8("Impossible d'enregistrer les réglages dans ") + ToQ(iniPath_()));
+  Finish(SettingsApplied);
+}
+
+void TfrmSettings::Apply() {
+  TakeSettingsFromDialog();
+  Finish(SettingsApplied);
+}
+
+void TfrmSettings::RestoreDefaults() {
+  TPairList pairs = pairEditor_->Pairs();
+  ApplyDefaults(pairs);
+  pairEditor_->SetPairs(pairs);
+  ShowSettingsInDialog(false);
+  // The record has already changed: there is nothing left to cancel.
+  btnCancel_->setEnabled(false);
+}
+
+void TfrmSettings::ChooseCutter() {
+  if (const std::optional<QString> chosen = chooseFile_(edVcutExe_->text()))
+    edVcutExe_->setText(*chosen);
+}
+
+void TfrmSettings::Finish(TSettingsResult result) {
+  result_ = result;
+  done(result == SettingsCancelled ? QDialog::Rejected : QDialog::Accepted);
+}
+
+void TfrmSettings::keyPressEvent(QKeyEvent* event) {
+  // Escape stands for "Annuler" and does nothing while that button is disabled.
+  if (event->key() == Qt::Key_Escape && !btnCancel_->isEnabled()) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TfrmSettings::reject() {
+  result_ = SettingsCancelled;
+  QDialog::reject();
+}
+
+void TfrmSettings::showEvent(QShowEvent* event) {
+  UpdateTimePreview();
+  previewTimer_->start();
+  QDialog::showEvent(event);
+}
+
+void TfrmSettings::hideEvent(QHideEvent* event) {
+  // Nobody sees the preview while the dialog is hidden.
+  previewTimer_->stop();
+  QDialog::hideEvent(event);
+}
+
+}  // namespace zembrio
