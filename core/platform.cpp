@@ -151,7 +151,11 @@ std::string ExpandFileName(const std::string& path) {
   std::string full = path;
   if (!IsAbsolutePath(full)) {
     std::error_code error;
-    full = WithTrailingDelimiter(std::filesystem::current_path(error).string()) + full;
+    const std::string current = std::filesystem::current_path(error).string();
+    if (error || !IsAbsolutePath(current)) {
+      return path;  // the current folder is gone: the name cannot be made absolute
+    }
+    full = WithTrailingDelimiter(current) + full;
   }
   std::vector<std::string> parts;
   size_t start = 1;

@@ -289,6 +289,12 @@ TEST_F(IniFileTest, AFailedSaveLeavesTheOldFileWhole) {
   chmod(folder.c_str(), 0755);
   EXPECT_EQ(ReadWholeFile(ini), "[STATE]\nWNDLEFT=1\n");
   EXPECT_EQ(Settings().WNDLEFT, 99);
+
+  // A file that cannot be read is not replaced by one without its other lines.
+  chmod(ini.c_str(), 0200);
+  EXPECT_FALSE(SaveSettingsTo(ini, true));
+  chmod(ini.c_str(), 0644);
+  EXPECT_EQ(ReadWholeFile(ini), "[STATE]\nWNDLEFT=1\n");
 }
 
 TEST_F(IniFileTest, SaveCreatesTheMissingFolder) {

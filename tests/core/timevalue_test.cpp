@@ -85,9 +85,28 @@ TEST(FormatTimeWith, BuildsMinutesSecondsAndFraction) {
   EXPECT_EQ(FormatTimeWith(61, 5, 0, 0, true, "", ":", ".", "", ""), "001:01.005");
 }
 
-TEST(FormatTime, FollowsTheDisplaySettings) {
+// The display settings at their defaults for one test, and restored after it.
+class DisplaySettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = Settings();
+    TSettings& s = Settings();
+    s.TIME_TYPE = 1;
+    s.TIME_SHOWH = false;
+    s.TIME_H = "h ";
+    s.TIME_M = "m ";
+    s.TIME_S = "s ";
+    s.TIME_MS = "ms";
+    s.TIME_F = "f";
+  }
+  void TearDown() override { Settings() = saved_; }
+
+ private:
+  TSettings saved_;
+};
+
+TEST_F(DisplaySettingsTest, FormatTimeFollowsTheSettings) {
   TSettings& s = Settings();
-  const TSettings saved = s;
   s.TIME_TYPE = 0;
   s.TIME_SHOWH = true;
   s.TIME_H = ":";
@@ -97,17 +116,9 @@ TEST(FormatTime, FollowsTheDisplaySettings) {
   // A cut point set in frames still shows the configured unit.
   EXPECT_EQ(FormatCutPoint(Frames(3725, 40)), "1:02:05.533");
   EXPECT_EQ(FormatPosition(44100, 44100 * 65 + 22050), "0:01:05.500");
-  s = saved;
 }
 
-TEST(FormatPosition, SplitsSamplesIntoTimeAndFraction) {
-  TSettings& s = Settings();
-  const TSettings saved = s;
-  s.TIME_TYPE = 1;
-  s.TIME_SHOWH = false;
-  s.TIME_M = "m ";
-  s.TIME_S = "s ";
-  s.TIME_F = "f";
+TEST_F(DisplaySettingsTest, FormatPositionSplitsSamplesIntoTimeAndFraction) {
   EXPECT_EQ(FormatPosition(44100, 44100 * 65 + 22050), "01m 05s 37f");
   EXPECT_EQ(FormatPosition(48000, int64_t{48000} * 50000), "833m 20s 00f");
   // Seconds beyond 32 bits still show.
@@ -116,7 +127,6 @@ TEST(FormatPosition, SplitsSamplesIntoTimeAndFraction) {
                                                      "s 00f");
   EXPECT_EQ(FormatPosition(0, 12345), "00m 00s 00f");
   EXPECT_EQ(FormatPosition(-8, 12345), "00m 00s 00f");
-  s = saved;
 }
 
 TEST(ZeroPad, PadsToWidthOnly) {
