@@ -1,5 +1,6 @@
 #include "clirunner.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
