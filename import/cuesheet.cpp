@@ -101,10 +101,19 @@ bool StartsWithText(std::string_view line, std::string_view keyword) {
 
 std::string QuotedValue(std::string_view line) {
   const size_t quote = line.find('"');
-  if (quote == std::string_view::npos || quote + 2 > line.size()) {
+  if (quote == std::string_view::npos) {
     return {};
   }
-  return std::string(line.substr(quote + 1, line.size() - quote - 2));
+  std::string_view value = line.substr(quote + 1);
+  // Drop the last character, the closing quote; a whole UTF-8 sequence when the sheet
+  // lacks one, so the title stays valid text.
+  while (!value.empty() && (static_cast<unsigned char>(value.back()) & 0xC0) == 0x80) {
+    value.remove_suffix(1);
+  }
+  if (!value.empty()) {
+    value.remove_suffix(1);
+  }
+  return std::string(value);
 }
 
 std::string TextBeforeQuote(std::string_view line) {

@@ -28,6 +28,10 @@ bool MatchesAt(std::string_view text, size_t pos, std::string_view search) {
   return true;
 }
 
+bool IsContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -75,9 +79,10 @@ TSplitText SplitAtSeparator(std::string_view text, std::string_view separator, b
       found = text.find(separator);
     }
   } else {
-    // Start positions from the last character down, so an empty separator matches there.
+    // Start positions from the last character down, so an empty separator matches there;
+    // only where a UTF-8 character begins, so that no character is cut in two.
     for (size_t start = text.size(); start-- > 0;) {
-      if (text.substr(start, separator.size()) == separator) {
+      if (!IsContinuationByte(text[start]) && text.substr(start, separator.size()) == separator) {
         found = start;
         break;
       }

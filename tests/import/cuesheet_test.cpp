@@ -16,6 +16,7 @@ TEST(CueLine, KeywordsAndQuotedValues) {
   EXPECT_EQ(QuotedValue("TITLE \"Say \"Hi\" now\""), "Say \"Hi\" now");
   EXPECT_EQ(QuotedValue("TITLE Unquoted"), "");
   EXPECT_EQ(QuotedValue("TITLE \""), "");
+  EXPECT_EQ(QuotedValue("TITLE \"Caf\xC3\xA9"), "Caf");  // unclosed: one character less
   EXPECT_EQ(TextBeforeQuote("TITLE \"x\""), "TITLE ");
   EXPECT_EQ(TextBeforeQuote("INDEX 01 00:00:00"), "INDEX 01 00:00:00");
 }

@@ -36,6 +36,7 @@ TEST(NameMask, SplitAtSeparatorTrimsOnlyWhenFound) {
   EXPECT_EQ(split(" abc ", "-", true), "| abc ");
   EXPECT_EQ(split("abc", "", false), "|abc");
   EXPECT_EQ(split("abc", "", true), "ab|c");
+  EXPECT_EQ(split("ab\xC3\xA9", "", true), "ab|\xC3\xA9");  // the last character, not byte
   EXPECT_EQ(split("", "", true), "|");
 }
 
