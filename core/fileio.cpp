@@ -101,6 +101,17 @@ void TInputFile::Fill() {
 
 size_t TInputFile::Read(void* dest, size_t count) {
   auto* out = static_cast<unsigned char*>(dest);
+  // The frame walk's 4-byte header reads nearly always lie inside the window.
+  const int64_t start = position_ - bufferStart_;
+  if (start >= 0 && static_cast<uint64_t>(start) + count <= bufferFill_) {
+    if (count == 4) {
+      std::memcpy(out, buffer_.data() + start, 4);  // a header: no library call
+    } else {
+      std::memcpy(out, buffer_.data() + start, count);
+    }
+    position_ += static_cast<int64_t>(count);
+    return count;
+  }
   size_t done = 0;
   while (done < count) {
     const int64_t offset = position_ - bufferStart_;

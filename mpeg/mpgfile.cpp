@@ -125,6 +125,9 @@ HeaderResult TMPGFile::ReadHeader() {
     return EndOfData;
   }
   input_->Read(Header.data(), Header.size());
+  if (Header[0] != 0xFF) {
+    return NoSync;  // the common case while resynchronising through garbage
+  }
   const HeaderReference reference{RefVersion, RefSampleRate, RefLayer};
   FrameHeader header;
   const HeaderResult result = Decode(Header[0], Header[1], Header[2], Header[3],

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
-#include <numeric>
 #include <system_error>
 
 #include "tests/support/framebuilder.h"
@@ -54,6 +54,28 @@ TEST(InputFileTest, ReadsAndSeeksAcrossBufferEdges) {
   ASSERT_EQ(file.Read(big.data(), big.size()), big.size());
   EXPECT_TRUE(std::equal(big.begin(), big.end(), content.begin() + 5));
   EXPECT_EQ(file.Position(), 505);
+}
+
+TEST(InputFileTest, PositionsBeyond4GiB) {
+  TempDir dir;
+  const std::string path = dir.File("sparse.bin");
+  const int64_t far = (int64_t{5} << 30) + 3;  // past both 2 GiB and 4 GiB
+  test::WriteFile(path, {});
+  std::filesystem::resize_file(path, static_cast<uintmax_t>(far));
+  {
+    std::FILE* raw = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(raw, nullptr);
+    ASSERT_EQ(fseeko(raw, static_cast<off_t>(far), SEEK_SET), 0);
+    ASSERT_EQ(std::fwrite("WXYZ", 1, 4, raw), 4u);
+    std::fclose(raw);
+  }
+  TInputFile file(path);
+  EXPECT_EQ(file.Size(), far + 4);
+  file.Seek(far - 2);
+  char got[6];
+  ASSERT_EQ(file.Read(got, sizeof got), 6u);
+  EXPECT_EQ(std::string(got, 6), std::string("\0\0WXYZ", 6));
+  EXPECT_EQ(file.Position(), far + 4);
 }
 
 TEST(InputFileTest, EndOfFileAndBadSeeks) {

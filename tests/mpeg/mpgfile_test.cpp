@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "tests/mpeg/walk.h"
@@ -68,6 +70,28 @@ TEST_F(MpgFileTest, Id3v1TagEndsTheAudioAndIsKept) {
   out.Close();
   const Bytes tag = test::ReadFile(dir_.File("tag.bin"));
   EXPECT_EQ(Bytes(tag.begin(), tag.begin() + 10), Bytes(bytes.end() - 128, bytes.end() - 118));
+}
+
+TEST_F(MpgFileTest, SizesBeyond4GiB) {
+  // Frames at the start, a hole, and an ID3v1 tag past 4 GiB: the probe reads the tag there.
+  const std::string path = dir_.File("huge.mp3");
+  test::WriteFile(path, test::Frames(kCbr, 3));
+  const int64_t tagAt = int64_t{4} << 30 | 12345;
+  std::filesystem::resize_file(path, static_cast<uintmax_t>(tagAt));
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    const Bytes tag = test::Id3v1Tag();
+    out.write(reinterpret_cast<const char*>(tag.data()), static_cast<std::streamsize>(tag.size()));
+  }
+  ASSERT_TRUE(file_.Open(path, true));
+  EXPECT_TRUE(file_.HasTag);
+  EXPECT_EQ(file_.AudioSize, tagAt);
+  EXPECT_EQ(file_.FileSize(), tagAt + 128);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(file_.ReadHeader(), Ok);
+    file_.SkipData();
+  }
+  EXPECT_GT(file_.Progress(), 0.0);
 }
 
 TEST_F(MpgFileTest, TinyAndTagOnlyFiles) {
