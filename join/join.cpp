@@ -81,7 +81,10 @@ class TJoinRun {
     std::string folder = std::filesystem::path(outputName_).parent_path().string();
     if (!folder.empty())
       ForceDirectories(folder);
-    output_ = std::make_unique<TOutputFile>(outputName_);
+    // In raw copy every block goes straight from the input to the file, with no copy
+    // through a buffer of the file object.
+    output_ = std::make_unique<TOutputFile>(
+        outputName_, mode_ == TJoinMode::jmRaw ? kJoinBlockSize : TOutputFile::kDefaultBufferSize);
   }
 
   // Copies row i; false when the join was aborted during it.
@@ -108,7 +111,7 @@ class TJoinRun {
   }
 
   TCopyOutcome CopyRaw(const std::string& path) {
-    TInputFile input(path);
+    TInputFile input(path, kJoinBlockSize);
     TCopyOutcome outcome = TCopyOutcome::Running;
     while (outcome == TCopyOutcome::Running) {
       ShowJoinProgress(ctx_, false, Fraction(input.Position()));
