@@ -1,0 +1,213 @@
+// The settings dialog: what each button does to the record and the INI file, Escape and
+// Enter, "Restaurer", the radio groups' out-of-range values and the time preview.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "core/settings.h"
+#include "core/textutil.h"
+#include "framebuilder.h"
+#include "tests/ui/dialogs/dialogtesthelpers.h"
+#include "ui/dialogs/aboutbox.h"
+#include "ui/dialogs/pairlisteditor.h"
+#include "ui/dialogs/settingsdialog.h"
+
+using namespace zembrio;
+using Result = TfrmSettings::TSettingsResult;
+
+namespace {
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+QLineEdit* Edit(QWidget* dialog, const char* name) {
+  return dialog->findChild<QLineEdit*>(name);
+}
+QPushButton* Button(QWidget* dialog, const char* name) {
+  return dialog->findChild<QPushButton*>(name);
+}
+QList<QRadioButton*> Radios(QWidget* dialog, const char* group) {
+  return dialog->findChild<QGroupBox*>(group)->findChildren<QRadioButton*>();
+}
+
+}  // namespace
+
+class SettingsDialogTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<test::TempDir> dir_;
+  std::string ini_;
+
+  // Opens the dialog and lets act play the user; returns the dialog's result.
+  Result Run(TfrmSettings& dialog, std::function<void(TfrmSettings*)> act) {
+    test::WhenModal<TfrmSettings>(std::move(act));
+    return dialog.Execute();
+  }
+
+ private slots:
+  void init() {
+    Settings() = TSettings{};
+    ReplacementList() = DefaultPairs();
+    dir_ = std::make_unique<test::TempDir>();
+    ini_ = dir_->File("zembrio.ini");
+  }
+
+  void saveTakesTheControlsAndWritesBothSections() {
+    TfrmSettings dialog;
+    dialog.SetIniPath(ini_);
+    const Result result = Run(dialog, [](TfrmSettings* d) {
+      Edit(d, "edMask")->setText("%A - %T");
+      d->PairEditor()->StorePair(true, "&", " et ");
+      Button(d, "btnSave")->click();
+    });
+    QCOMPARE(result, TfrmSettings::SettingsSaved);
+    QCOMPARE(Settings().MASK, std::string("%A - %T"));
+    QCOMPARE(ReplacementList().back(), EncodePair({"&", " et "}));
+    const std::string text = FileText(ini_);
+    QVERIFY(text.find("MASK=%A - %T") != std::string::npos);
+    QVERIFY(text.find("[SETTINGS]") != std::string::npos);
+  }
+
+  void enterInAnEditSaves() {
+    TfrmSettings dialog;
+    dialog.SetIniPath(ini_);
+    const Result result = Run(dialog, [](TfrmSettings* d) {
+      QLineEdit* edit = Edit(d, "edJoinName");
+      edit->setText("tout");
+      QTest::keyClick(edit, Qt::Key_Return);
+    });
+    QCOMPARE(result, TfrmSettings::SettingsSaved);
+    QCOMPARE(Settings().JOINNAME, std::string("tout"));
+  }
+
+  void quitAppliesWithoutWritingAndCancelKeepsTheRecord() {
+    TfrmSettings dialog;
+    dialog.SetIniPath(ini_);
+    Result result = Run(dialog, [](TfrmSettings* d) {
+      Radios(d, "rgTimeType")[0]->setChecked(true);
+      Button(d, "btnExit")->click();
+    });
+    QCOMPARE(result, TfrmSettings::SettingsApplied);
+    QCOMPARE(Settings().TIME_TYPE, 0);
+    QVERIFY(!QFile::exists(QString::fromStdString(ini_)));
+
+    result = Run(dialog, [](TfrmSettings* d) {
+      QVERIFY(Radios(d, "rgTimeType")[0]->isChecked());  // the record is shown again
+      Radios(d, "rgTimeType")[1]->setChecked(true);
+      d->PairEditor()->SetPairs({});
+      QTest::keyClick(Edit(d, "edMask"), Qt::Key_Escape);
+    });
+    QCOMPARE(result, TfrmSettings::SettingsCancelled);
+    QCOMPARE(Settings().TIME_TYPE, 0);
+    QCOMPARE(ReplacementList(), DefaultPairs());
+  }
+
+  void restoreChangesTheRecordAtOnceAndKeepsTheCutterPath() {
+    Settings().MASK = "%T";
+    Settings().ID3V1TAG = 0;
+    Settings().VCUTEXE = "/opt/vcut";
+    ReplacementList() = {EncodePair({"*", "x"}), EncodePair({"é", "e"})};
+    TfrmSettings dialog;
+    dialog.SetIniPath(ini_);
+    dialog.SetFileChooser([](const QString&) { return QString("/usr/local/bin/vcut"); });
+    bool escapeClosed = true;
+    const Result result = Run(dialog, [&](TfrmSettings* d) {
+      d->findChild<QToolButton*>("btnVcutExe")->click();
+      Button(d, "btnDefaults")->click();
+      QVERIFY(!Button(d, "btnCancel")->isEnabled());
+      QCOMPARE(Edit(d, "edVcutExe")->text(), QString("/usr/local/bin/vcut"));
+      QCOMPARE(Edit(d, "edMask")->text(), QString("%N %T"));
+      QTest::keyClick(Edit(d, "edMask"), Qt::Key_Escape);
+      escapeClosed = !d->isVisible();
+      d->close();  // the title-bar close box still closes
+    });
+    QVERIFY(!escapeClosed);
+    QCOMPARE(result, TfrmSettings::SettingsCancelled);
+    QCOMPARE(Settings().MASK, std::string("%N %T"));
+    QCOMPARE(Settings().ID3V1TAG, TSettings{}.ID3V1TAG);
+    QCOMPARE(Settings().VCUTEXE, std::string("/opt/vcut"));
+    QCOMPARE(ReplacementList()[1], EncodePair({"é", "e"}));
+    QVERIFY(DecodePair(ReplacementList()[0]).Replacement != "x");
+    QVERIFY(!QFile::exists(QString::fromStdString(ini_)));
+
+    Run(dialog, [](TfrmSettings* d) {
+      QVERIFY(Button(d, "btnCancel")->isEnabled());  // enabled again at each opening
+      Button(d, "btnCancel")->click();
+    });
+  }
+
+  void tagSevenShowsTheLastChoiceAndIsStoredAsTwo() {
+    Settings().ID3V1TAG = 7;
+    Settings().ADJUSTSTART = -1;
+    TfrmSettings dialog;
+    const Result result = Run(dialog, [](TfrmSettings* d) {
+      QVERIFY(Radios(d, "rgId3v1Tag")[2]->isChecked());
+      for (QRadioButton* radio : Radios(d, "rgAdjustStart"))
+        QVERIFY(!radio->isChecked());
+      Button(d, "btnExit")->click();
+    });
+    QCOMPARE(result, TfrmSettings::SettingsApplied);
+    QCOMPARE(Settings().ID3V1TAG, 2);
+    QCOMPARE(Settings().ADJUSTSTART, -1);  // no choice shown, none taken
+  }
+
+  void failedSaveIsNotReportedAsSaved() {
+    test::WriteFile(dir_->File("plain"), {1});
+    TfrmSettings dialog;
+    dialog.SetIniPath(dir_->File("plain/zembrio.ini"));
+    QString message;
+    const Result result = Run(dialog, [&](TfrmSettings* d) {
+      Edit(d, "edMask")->setText("%T");
+      test::AcceptNextMessage(&message);
+      Button(d, "btnSave")->click();
+    });
+    QCOMPARE(result, TfrmSettings::SettingsApplied);
+    QVERIFY(message.contains("plain/zembrio.ini"));
+    QCOMPARE(Settings().MASK, std::string("%T"));
+  }
+
+  void previewFollowsTheControlsBeingEdited() {
+    TfrmSettings dialog;
+    dialog.ShowSettingsInDialog(true);
+    Radios(&dialog, "rgTimeType")[0]->setChecked(true);
+    Edit(&dialog, "edTimeM")->setText("M");
+    Edit(&dialog, "edTimeS")->setText("S");
+    Edit(&dialog, "edTimeMs")->setText("X");
+    dialog.UpdateTimePreview();
+    const QString preview = dialog.PreviewText();
+    QVERIFY2(QRegularExpression("^\\d+M\\d+S\\d{3}X$").match(preview).hasMatch(),
+             qPrintable(preview));
+    QVERIFY(!preview.endsWith("9X"));
+
+    Edit(&dialog, "edTimeMs")->clear();
+    dialog.UpdateTimePreview();
+    QVERIFY(dialog.PreviewText().back().isDigit());
+    QCOMPARE(Settings().TIME_MS, TSettings{}.TIME_MS);  // nothing applied yet
+  }
+
+  void aboutBoxClosesWithEnterAndEscape() {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+      bool shown = false;
+      test::WhenModal<TfrmAbout>([&](TfrmAbout* box) {
+        shown = box->lVersion->text() == "version 0.7.1";
+        QTest::keyClick(box, key);
+      });
+      ShowAboutBox(nullptr);
+      QVERIFY(shown);
+    }
+  }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "settings_test.moc"
