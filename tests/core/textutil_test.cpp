@@ -60,13 +60,6 @@ TEST(ApplyReplacements, IgnoresLetterCaseOfAsciiAndAccentedLetters) {
   EXPECT_EQ(ApplyReplacementsWith(list, "É×\xC3"), "e×\xC3");
 }
 
-TEST(ApplyReplacements, UsesTheGlobalList) {
-  const TPairList saved = ReplacementList();
-  ReplacementList() = Pairs({{"x", "y"}});
-  EXPECT_EQ(ApplyReplacements("XxZ"), "yyZ");
-  ReplacementList() = saved;
-}
-
 TEST(FoldCase, KeepsEveryByteInPlace) {
   EXPECT_EQ(FoldCase("ÀÉÎÕÜÇÑÞ AZ ×÷ ß"), "àéîõüçñþ az ×÷ ß");
   EXPECT_EQ(FoldCase("ĀĞŁŒŠŽŸ"), "āğłœšžÿ");
@@ -103,13 +96,6 @@ TEST(HexCoding, PairsSplitAtTheFirstEqualsSign) {
   EXPECT_EQ(back.Replacement, "=é");
   EXPECT_EQ(DecodePair("2A").Source, "*");
   EXPECT_EQ(DecodePair("2A").Replacement, "");
-}
-
-TEST(SmallHelpers, TrimAndChooseText) {
-  EXPECT_EQ(Trim(" \t\x01 a b \r\n"), "a b");
-  EXPECT_EQ(Trim("   "), "");
-  EXPECT_EQ(ChooseText(true, "présent", "non présent"), "présent");
-  EXPECT_EQ(ChooseText(false, "présent", "non présent"), "non présent");
 }
 
 TEST(ReadOggSampleRate, ReadsTheLittleEndianValueAtByte40) {

@@ -54,12 +54,6 @@ TEST(TimeSetters, OutOfRangeChangesNothing) {
   ExpectSame(value, before);
 }
 
-TEST(TimeSetters, AssignCopiesEveryField) {
-  TTimeValue target;
-  AssignTime(target, Frames(12, 40));
-  ExpectSame(target, Frames(12, 40));
-}
-
 TEST(PositionAt, UsesTheFractionNamedByKind) {
   EXPECT_EQ(PositionAt(Frames(2, 37), 44100), 109956);
   EXPECT_EQ(PositionAt(Millis(2, 500), 44100), 110250);
