@@ -28,6 +28,14 @@ class MpegRunTest : public ::testing::Test {
     return point;
   }
 
+  // Frames made by Frames(), with a stretch of garbage among them.
+  void WriteSourceWithGarbage(int framesBefore, size_t garbage, int framesAfter) {
+    Bytes bytes = Frames(kSpec, framesBefore);
+    Append(bytes, Garbage(garbage));
+    Append(bytes, Frames(kSpec, framesAfter));
+    WriteFile(source, bytes);
+  }
+
   TRunOutcome Cut() {
     TMpegRun run;
     run.SourcePath = source;

@@ -31,35 +31,6 @@ class OverwriteTest : public ::testing::Test {
   RecordingContext rc;
 };
 
-TEST_F(OverwriteTest, NewNameIsAcceptedWithoutAQuestion) {
-  EXPECT_EQ(Confirm(dir.File("new.mp3")), dir.File("new.mp3"));
-  EXPECT_TRUE(rc.Questions.OverwriteMessages.empty());
-  EXPECT_FALSE(rc.State.AbortRequested);
-}
-
-TEST_F(OverwriteTest, ExistingNameFollowsTheAnswer) {
-  rc.Questions.OverwriteAnswers = {{TOverwriteChoice::Overwrite, ""}};
-  EXPECT_EQ(Confirm(existing), existing);
-  EXPECT_EQ(rc.Questions.OverwriteMessages,
-            (std::vector<std::string>{"Fich \"" + existing + "\" existe!"}));
-  EXPECT_EQ(rc.Questions.OverwriteNames, (std::vector<std::string>{existing}));
-  EXPECT_FALSE(rc.State.OverwriteAll);
-
-  rc.Questions.OverwriteAnswers = {{TOverwriteChoice::OverwriteAll, ""}};
-  EXPECT_EQ(Confirm(existing), existing);
-  EXPECT_TRUE(rc.State.OverwriteAll);
-  EXPECT_EQ(Confirm(existing), existing);  // no further question
-  EXPECT_EQ(rc.Questions.OverwriteMessages.size(), 2u);
-  EXPECT_FALSE(rc.State.AbortRequested);
-}
-
-TEST_F(OverwriteTest, StopRequestsTheAbort) {
-  rc.Questions.OverwriteAnswers = {{TOverwriteChoice::Stop, ""}};
-  Confirm(existing);
-  EXPECT_TRUE(rc.State.AbortRequested);
-  EXPECT_FALSE(rc.State.OverwriteAll);
-}
-
 TEST_F(OverwriteTest, SaveAsAsksAgainWhileTheNewNameExists) {
   const std::string other = dir.File("b.mp3");
   WriteFile(other, Garbage(1));

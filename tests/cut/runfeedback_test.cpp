@@ -22,15 +22,6 @@ TEST(RunFeedbackRules, ProgressShowsPerMilleBarAndEvenRoundedPercent) {
   }
 }
 
-TEST(RunFeedbackRules, RoundHalfToEvenGoesToTheEvenNeighbour) {
-  EXPECT_EQ(RoundHalfToEven(12.5), 12);
-  EXPECT_EQ(RoundHalfToEven(37.5), 38);
-  EXPECT_EQ(RoundHalfToEven(0.5), 0);
-  EXPECT_EQ(RoundHalfToEven(1.5), 2);
-  EXPECT_EQ(RoundHalfToEven(2.4999), 2);
-  EXPECT_EQ(RoundHalfToEven(2.5001), 3);
-}
-
 TEST(RunFeedbackRules, ErrorTextGetsAPeriodAfterALetterOrDigit) {
   EXPECT_EQ(ReportErrorText("No such file or directory"), "No such file or directory.");
   EXPECT_EQ(ReportErrorText("code 42"), "code 42.");

@@ -39,17 +39,11 @@ TEST_F(SplitterTest, CleanCutCopiesWholeFramesAndReportsEachFragment) {
 
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(rc.Feedback.RowStatus, (std::map<int, std::string>{{1, "fait"}, {2, "fait"}}));
-  EXPECT_EQ(rc.Feedback.SelectedRows, (std::vector<int>{1, 2}));
   EXPECT_EQ(list[1].Report,
             (std::vector<std::string>{
                 " Nom fich: " + OutputPath("b"), " début demandé:    " + FormatCutPoint(list[1]),
                 " début réel:  " + FormatPosition(44100, 38 * 1152), " fait"}));
-  // The run frame: busy in between, ready at the end.
-  EXPECT_EQ(rc.Feedback.StateTexts, (std::vector<std::string>{"En cours.."}));
-  EXPECT_EQ(rc.Feedback.IdleChanges, (std::vector<bool>{false, true}));
-  EXPECT_FALSE(rc.Feedback.WaitCursor);
-  EXPECT_EQ(rc.Feedback.ReadyCount, 1);
-  ASSERT_EQ(rc.Feedback.Reports.size(), 1u);
+  EXPECT_EQ(rc.Feedback.Reports.size(), 1u);
 }
 
 TEST_F(SplitterTest, AdjustStartChoosesTheStartingFrame) {
@@ -75,17 +69,6 @@ TEST_F(SplitterTest, AdjustStartChoosesTheStartingFrame) {
     EXPECT_EQ(FrameCountOf(Output("a")), c.expectedFirstFrame);
     fs::remove_all(outDir);
   }
-}
-
-TEST_F(SplitterTest, UnknownAdjustStartStartsNoCutPoint) {
-  WriteFile(source, Frames(kSpec, 20));
-  AddPoint(0, 0, "a");
-  AddPoint(0, 100, "b");
-  Settings().ADJUSTSTART = 3;
-
-  EXPECT_EQ(Cut(), RunEndOfData);
-  EXPECT_FALSE(fs::exists(OutputPath("a")));
-  EXPECT_EQ(list[0].Report, (std::vector<std::string>{"  non atteint"}));
 }
 
 TEST_F(SplitterTest, PointsInOneFrameStartAtConsecutiveFramesAndPointsPastTheEndNeverStart) {
@@ -128,16 +111,6 @@ TEST_F(SplitterTest, UnnamedPointsPassOverTheirStretch) {
                                       " début réel:  " + FormatPosition(44100, 0), " sauté"}));
 }
 
-TEST_F(SplitterTest, StretchBeforeTheFirstPointIsWrittenNowhere) {
-  WriteFile(source, Frames(kSpec, 100));
-  AddPoint(1, 0, "a");
-  AddPoint(2, 0, "b");
-
-  EXPECT_EQ(Cut(), RunEndOfData);
-  EXPECT_EQ(FirstFrameIndex(Output("a")), 38);
-  EXPECT_EQ(FrameCountOf(Output("a")) + FrameCountOf(Output("b")), 100 - 38);
-}
-
 TEST_F(SplitterTest, Id3v1TagFollowsTheSetting) {
   const Bytes tag = Id3v1Tag("Song");
   Bytes bytes = Frames(kSpec, 100);
@@ -174,10 +147,7 @@ TEST_F(SplitterTest, Id3v1TagFollowsTheSetting) {
 }
 
 TEST_F(SplitterTest, GarbageInsideAFragmentIsLeftOutAndReportedOnce) {
-  Bytes bytes = Frames(kSpec, 10);
-  Append(bytes, Garbage(100));
-  Append(bytes, Frames(kSpec, 10));
-  WriteFile(source, bytes);
+  WriteSourceWithGarbage(10, 100, 10);
   AddPoint(0, 0, "a");
   AddPoint(10, 0, "");
 
@@ -192,10 +162,7 @@ TEST_F(SplitterTest, GarbageInsideAFragmentIsLeftOutAndReportedOnce) {
 }
 
 TEST_F(SplitterTest, GarbageBeforeTheFirstPointIsCountedButNotReportedInACut) {
-  Bytes bytes = Frames(kSpec, 10);
-  Append(bytes, Garbage(50));
-  Append(bytes, Frames(kSpec, 90));
-  WriteFile(source, bytes);
+  WriteSourceWithGarbage(10, 50, 90);
   AddPoint(1, 0, "a");
   AddPoint(10, 0, "b");
 
@@ -205,13 +172,12 @@ TEST_F(SplitterTest, GarbageBeforeTheFirstPointIsCountedButNotReportedInACut) {
             (std::vector<std::string>{"Terminé, mais avec  1 err. frames.  50 octets sautés."}));
   for (const std::string& line : Report())
     EXPECT_EQ(line.find("Entête non trouvé"), std::string::npos);
+  // The stretch before the first point is written nowhere.
   EXPECT_EQ(FrameCountOf(Output("a")), 100 - 38);
 }
 
 TEST_F(SplitterTest, FirstFrameFarIntoTheFileIsFoundByTheWalk) {
-  Bytes bytes = Garbage(60000);
-  Append(bytes, Frames(kSpec, 20));
-  WriteFile(source, bytes);
+  WriteSourceWithGarbage(0, 60000, 20);
   AddPoint(0, 0, "a");
   AddPoint(10, 0, "b");
 
@@ -223,9 +189,7 @@ TEST_F(SplitterTest, FirstFrameFarIntoTheFileIsFoundByTheWalk) {
 }
 
 TEST_F(SplitterTest, TrailingGarbageIsOneEpisodeCountingTheBytesPassedOver) {
-  Bytes bytes = Frames(kSpec, 10);
-  Append(bytes, Garbage(30));
-  WriteFile(source, bytes);
+  WriteSourceWithGarbage(10, 30, 0);
   AddPoint(0, 0, "a");
   AddPoint(10, 0, "b");
 
@@ -256,15 +220,11 @@ TEST_F(SplitterTest, AbortWhileWritingKeepsWhatWasWritten) {
 
   EXPECT_EQ(Output("b").size(), 5u * 417 + 128);
   EXPECT_TRUE(EndsWithTag(Output("b"), tag));
-  EXPECT_EQ(rc.Feedback.RowStatus[1], "fait");
   EXPECT_EQ(rc.Feedback.RowStatus[2], "écriture..");
-  EXPECT_NE(list[1].Report.back(), " fait");
   EXPECT_FALSE(fs::exists(OutputPath("c")));
-  EXPECT_EQ(list[2].Report, (std::vector<std::string>{"  non atteint"}));
   EXPECT_EQ(Messages(), (std::vector<std::string>{"  Abandon ."}));
   EXPECT_TRUE(rc.Feedback.Reports.empty());
-  EXPECT_EQ(rc.Feedback.IdleChanges.back(), true);
-  EXPECT_EQ(rc.Feedback.ReadyCount, 1);
+  EXPECT_EQ(rc.Feedback.IdleChanges, (std::vector<bool>{false, true}));
 }
 
 TEST_F(SplitterTest, ExistingOutputFollowsTheAnswer) {
@@ -306,34 +266,19 @@ TEST_F(SplitterTest, ExistingOutputFollowsTheAnswer) {
   EXPECT_EQ(rc.Questions.OverwriteMessages.size(), 3u);
 }
 
-TEST_F(SplitterTest, SourceIsNeverAnOutputWhateverTheSpelling) {
+TEST_F(SplitterTest, SourceIsNeverAnOutputEvenSpelledAnotherWay) {
   const Bytes original = Frames(kSpec, 50);
   WriteFile(source, original);
   fs::create_directories(dir.File("sub"));
-  fs::create_symlink(source, dir.File("sub/link.mp3"));
-  struct Case {
-    std::string outputDir;
-    std::string name;
-  };
-  const Case cases[] = {{dir.Path(), "song"},
-                        {dir.Path(), "SONG"},
-                        {dir.File("sub/.."), "song"},
-                        {dir.File("./sub"), "link"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.outputDir + " " + c.name);
-    rc.Feedback.Messages.clear();
-    list.Clear();
-    AddPoint(0, 0, c.name);
-    AddPoint(1, 0, "");
-    rc.Questions.OverwriteAnswers = {{TOverwriteChoice::Overwrite, ""}};
-    TMpegRun run;
-    run.SourcePath = source;
-    run.OutputDir = c.outputDir;
-    EXPECT_EQ(ProcessMPEG(rc.Context, list, run), RunFailed);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{kSourceNotOverwritable, "Opération avortée."}));
-    EXPECT_EQ(rc.Feedback.RowStatus[1], "! erreur!");
-    EXPECT_EQ(ReadFile(source), original);
-  }
+  outDir = dir.File("sub/..");
+  AddPoint(0, 0, "song");
+  AddPoint(1, 0, "");
+
+  EXPECT_EQ(Cut(), RunFailed);
+
+  EXPECT_EQ(Messages(), (std::vector<std::string>{kSourceNotOverwritable, "Opération avortée."}));
+  EXPECT_EQ(rc.Feedback.RowStatus[1], "! erreur!");
+  EXPECT_EQ(ReadFile(source), original);
 }
 
 TEST_F(SplitterTest, UnwritableDestinationFailsTheRun) {
@@ -394,6 +339,7 @@ TEST_F(SplitterTest, MissingSourceChangesNoRow) {
   EXPECT_EQ(list[0].Report, (std::vector<std::string>{"  non atteint"}));
   EXPECT_EQ(rc.Feedback.IdleChanges, (std::vector<bool>{false, true}));
   EXPECT_EQ(rc.Feedback.ReadyCount, 1);
+  EXPECT_FALSE(rc.Feedback.WaitCursor);
 }
 
 TEST_F(SplitterTest, CutSourceRefusesShortListsAndDispatchesByExtension) {

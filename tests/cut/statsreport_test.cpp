@@ -40,25 +40,13 @@ TEST_F(StatisticsRunTest, ConstantBitrateFileFillsOneRow) {
                       "MPEG Version: " + VersionTextOf(3), "MPEG Layer: 3", "Fréquence: 44100 Hz",
                       "Total frames: 1000", "Durée : " + FormatPosition(44100, 1152000),
                       "Entête VBR: non présent", "TAG ID3v1: non présent"}));
-  const std::vector<std::string> expectedStats = {"",
-                                                  "Stats frames:    ",
-                                                  "---------------------",
-                                                  "Bitrate - Frames - Pourcent. ",
-                                                  "    32 - 0 - 0.0%",
-                                                  "    40 - 0 - 0.0%",
-                                                  "    48 - 0 - 0.0%",
-                                                  "    56 - 0 - 0.0%",
-                                                  "    64 - 0 - 0.0%",
-                                                  "    80 - 0 - 0.0%",
-                                                  "    96 - 0 - 0.0%",
-                                                  "    112 - 0 - 0.0%",
-                                                  Bar(50) + "    128 - 1000 - 100.0%",
-                                                  "    160 - 0 - 0.0%",
-                                                  "    192 - 0 - 0.0%",
-                                                  "    224 - 0 - 0.0%",
-                                                  "    256 - 0 - 0.0%",
-                                                  "    320 - 0 - 0.0%",
-                                                  "Bitrate moyen:   128.0 kbps"};
+  std::vector<std::string> expectedStats = {"", "Stats frames:    ", "---------------------",
+                                            "Bitrate - Frames - Pourcent. "};
+  for (const int bitrate : {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}) {
+    expectedStats.push_back(bitrate == 128 ? Bar(50) + "    128 - 1000 - 100.0%"
+                                           : "    " + std::to_string(bitrate) + " - 0 - 0.0%");
+  }
+  expectedStats.push_back("Bitrate moyen:   128.0 kbps");
   EXPECT_EQ(std::vector<std::string>(report.begin() + 12, report.end()), expectedStats);
   EXPECT_EQ(rc.Feedback.StateTexts, (std::vector<std::string>{"Stats"}));
   EXPECT_TRUE(Messages().empty());
@@ -80,9 +68,7 @@ TEST_F(StatisticsRunTest, MixedBitratesRoundBarsHalfToEven) {
 }
 
 TEST_F(StatisticsRunTest, FrameErrorsGetTheirOwnSection) {
-  Bytes bytes = Garbage(60000);
-  Append(bytes, Frames(kSpec, 20));
-  WriteFile(source, bytes);
+  WriteSourceWithGarbage(0, 60000, 20);
 
   EXPECT_EQ(Stats(), RunEndOfData);
 
@@ -90,8 +76,6 @@ TEST_F(StatisticsRunTest, FrameErrorsGetTheirOwnSection) {
   ASSERT_GE(errors.size(), 3u);
   EXPECT_EQ(errors[1], "   Entête non trouvé dans la source à : 0  60000 octets sautés");
   EXPECT_EQ(errors[2], "");
-  EXPECT_EQ(Messages(),
-            (std::vector<std::string>{"Terminé, mais avec  1 err. frames.  59996 octets sautés."}));
 }
 
 TEST_F(StatisticsRunTest, SourceWithoutFramesReportsZeroes) {
@@ -188,17 +172,6 @@ TEST(StatisticsText, ElapsedTimeIsATimeOfDayWithMilliseconds) {
   // The C locale's long time format.
   EXPECT_EQ(FormatElapsed(std::chrono::milliseconds(3723004)), "01:02:03.004");
   EXPECT_EQ(FormatElapsed(std::chrono::milliseconds(999)), "00:00:00.999");
-}
-
-TEST(StatisticsText, DetailLineAlignsNumberAndBitrate) {
-  TFrameDetail frame;
-  frame.Number = 12345;
-  frame.StartSample = 0;
-  frame.EndSample = 576;
-  frame.Bitrate = 32;
-  frame.BitrateIndex = 1;
-  EXPECT_EQ(DetailLine(frame, 22050), "Fr: 12345  S " + FormatPosition(22050, 0) + " E " +
-                                          FormatPosition(22050, 576) + "  Br  32  |");
 }
 
 }  // namespace
