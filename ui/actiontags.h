@@ -1,0 +1,22 @@
+// Actions carry a tag that the busy state reads: tag 0 works only while idle, tag 1
+// ("Abandonner!") only while busy.
+#pragma once
+
+#include <QAction>
+
+namespace zembrio {
+
+constexpr const char* kTagProperty = "tag";
+
+inline QAction* MakeAction(QObject* owner, const char* name, const QString& caption, int tag = 0) {
+  auto* action = new QAction(caption, owner);
+  action->setObjectName(name);
+  action->setProperty(kTagProperty, tag);
+  return action;
+}
+
+inline int ActionTag(const QAction* action) {
+  return action->property(kTagProperty).toInt();
+}
+
+}  // namespace zembrio

@@ -1,0 +1,466 @@
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "core/inifile.h"
+#include "core/platform.h"
+#include "core/settings.h"
+#include "cut/splitter.h"
+#include "cutlist/gridmodel.h"
+#include "import/importer.h"
+#include "ui/actiontags.h"
+#include "ui/cutgrid.h"
+#include "ui/cutpage.h"
+#include "ui/dialogs/aboutbox.h"
+#include "ui/dialogs/joinpage.h"
+#include "ui/dialogs/settingsdialog.h"
+#include "ui/filebrowser.h"
+#include "ui/qtext.h"
+#include "ui/statisticsoptions.h"
+#include "ui/statisticswindow.h"
+#include "ui/statuspanel.h"
+#include "ui/windowrules.h"
+
+namespace zembrio {
+
+namespace {
+
+constexpr int kDesignWidth = 617;
+constexpr int kDesignHeight = 423;
+constexpr int kFileBoxesHeight = 132;
+constexpr int kSplitterHandle = 5;
+constexpr int kCutPageIndex = 0;
+
+const QStringList& ImportFilters() {
+  static const QStringList filters = {"CUE Sheet (*.cue)", "XMCD File (*.xmcd *.txt)",
+                                      "Plain Text (*)"};
+  return filters;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("frmMain");
+  setWindowTitle(kApplicationTitle);
+  BuildActions();
+  BuildLayout();
+  resize(kDesignWidth, kDesignHeight);
+}
+
+TfrmMain::~TfrmMain() {
+  SetWaitCursor(false);
+  cutPage_->SetList(nullptr);
+}
+
+void TfrmMain::SetDialogs(const TMainWindowDialogs& dialogs) {
+  dialogs_ = dialogs;
+  overwriteWarning_ = dialogs.OverwriteWarning;
+}
+
+TCutGrid* TfrmMain::Grid() const {
+  return cutPage_->Grid();
+}
+
+void TfrmMain::BuildActions() {
+  aCut_ = MakeAction(this, "ACut", "Couper maintenant!");
+  aJoin_ = MakeAction(this, "AJoin", "Joindre maintenant!");
+  aStatistics_ = MakeAction(this, "AStatistics", "Statistiques...");
+  aAbort_ = MakeAction(this, "AAbort", "Abandonner!", 1);
+  aSettings_ = MakeAction(this, "ASettings", "Réglages");
+  aAbout_ = MakeAction(this, "AAbout", "A propos");
+  aExit_ = MakeAction(this, "AExit", "Quitter");
+  connect(aCut_, &QAction::triggered, this, [this] { RunOperation([this] { Cut(); }); });
+  connect(aJoin_, &QAction::triggered, this, [this] { RunOperation([this] { Join(); }); });
+  connect(aStatistics_, &QAction::triggered, this,
+          [this] { RunOperation([this] { Statistics(); }); });
+  connect(aAbort_, &QAction::triggered, this, [this] { state_.AbortRequested = true; });
+  connect(aSettings_, &QAction::triggered, this, &TfrmMain::OpenSettings);
+  connect(aAbout_, &QAction::triggered, this, [this] { ShowAboutBox(this); });
+  connect(aExit_, &QAction::triggered, this, &QWidget::close);
+}
+
+QWidget* TfrmMain::BuildMainToolbar() {
+  auto* rows = new QWidget(this);
+  rows->setObjectName("ToolBarMain");
+  auto* row1 = new QToolBar(rows);
+  row1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  row1->addAction(aCut_);
+  row1->addAction(aJoin_);
+  row1->addAction(aStatistics_);
+  row1->addAction(aAbort_);
+  auto* row2 = new QToolBar(rows);
+  row2->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  row2->addAction(aSettings_);
+  row2->addSeparator();
+  row2->addAction(aAbout_);
+  row2->addSeparator();
+  row2->addAction(aExit_);
+  auto* layout = new QVBoxLayout(rows);
+  layout->setContentsMargins(2, 0, 2, 0);
+  layout->setSpacing(0);
+  layout->addWidget(row1);
+  layout->addWidget(row2);
+  return rows;
+}
+
+void TfrmMain::BuildLayout() {
+  browser_ = new TFileBrowser(this);
+  cutPage_ = new TCutPage(this);
+  cutPage_->SetRunState(&state_);
+  cutPage_->Grid()->SetFeedback(this);
+  joinPage_ = new TJoinPage(*browser_, this);
+  joinPage_->setObjectName("PgJoin");
+
+  pages_ = new QTabWidget(this);
+  pages_->setObjectName("PageControl1");
+  pages_->addTab(cutPage_, "Points de coupe");
+  pages_->addTab(joinPage_, "Fichiers à joindre");
+
+  auto* lower = new QWidget(this);
+  auto* lowerLayout = new QVBoxLayout(lower);
+  lowerLayout->setContentsMargins(0, 0, 0, 0);
+  lowerLayout->setSpacing(2);
+  lowerLayout->addWidget(BuildMainToolbar());
+  lowerLayout->addWidget(pages_, 1);
+
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->setHandleWidth(kSplitterHandle);
+  splitter_->setOpaqueResize(true);
+  splitter_->setChildrenCollapsible(false);
+  splitter_->addWidget(browser_);
+  splitter_->addWidget(lower);
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({kFileBoxesHeight, kDesignHeight - kFileBoxesHeight});
+  setCentralWidget(splitter_);
+
+  statusBar_ = new TMainStatusBar(this);
+  setStatusBar(statusBar_);
+
+  connect(pages_, &QTabWidget::currentChanged, this, &TfrmMain::SwitchPage);
+  connect(browser_, &TFileBrowser::FileSelected, this, &TfrmMain::UpdateCutDestination);
+  connect(browser_, &TFileBrowser::FileDoubleClicked, this, &TfrmMain::OnFileDoubleClicked);
+  connect(cutPage_->ACLoadCue(), &QAction::triggered, this, &TfrmMain::ImportFromFile);
+  connect(cutPage_->ACSetCutDir(), &QAction::triggered, this, &TfrmMain::ChooseCutDestination);
+}
+
+// --- Start and closing ---------------------------------------------------------------
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!started_) {
+    started_ = true;
+    RunStartSequence();
+  }
+}
+
+void TfrmMain::RunStartSequence() {
+  list_ = std::make_unique<TCPList>();
+  cutPage_->SetList(list_.get());
+  setWindowTitle(kMainCaption);
+  cutPage_->Grid()->SetRowHeight(GridRowHeight(QFontMetrics(font()).height()));
+  if (iniPath_.empty())
+    LoadSettings();
+  else
+    LoadSettingsFrom(iniPath_);
+  ShowReady();
+  RestoreLastFolder();
+  RestoreGeometry();
+  const int strip = Settings().WNDSPLITTER;
+  if (strip > 0 && strip < frameGeometry().height())
+    splitter_->setSizes({strip, std::max(1, splitter_->height() - strip)});
+  if (Settings().WNDMAXIMIZED)
+    setWindowState(windowState() | Qt::WindowMaximized);
+  SetIdle(true);
+  SwitchPage();
+  cutPage_->Grid()->ResetColumnCaptions(false);
+  cutPage_->Grid()->RefreshGrid();
+}
+
+void TfrmMain::RestoreLastFolder() {
+  TSettings& settings = Settings();
+  settings.LASTDIR = NormalizedLastDir(settings.LASTDIR);
+  const std::string folder = DeepestExistingFolder(settings.LASTDIR);
+  if (!folder.empty())
+    browser_->SetFolder(ToQ(folder));
+}
+
+void TfrmMain::RestoreGeometry() {
+  const TSettings& settings = Settings();
+  const TRect saved{settings.WNDLEFT, settings.WNDTOP, settings.WNDWIDTH, settings.WNDHEIGTH};
+  const QRect desktop = screen()->virtualGeometry();
+  if (!SavedGeometryFits({desktop.x(), desktop.y(), desktop.width(), desktop.height()}, saved))
+    return;
+  // The saved size is the outer one; the frame's part of it is not the client area's.
+  const QSize frame = frameGeometry().size() - size();
+  move(saved.Left, saved.Top);
+  resize(saved.Width - frame.width(), saved.Height - frame.height());
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (runningOperations_ > 0) {
+    // The running operation still uses the cut list and its output file: ask it to stop
+    // and close once it has ended.
+    state_.AbortRequested = true;
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
+  if (!closed_) {
+    closed_ = true;
+    SaveWindowState();
+  }
+  QMainWindow::closeEvent(event);
+}
+
+void TfrmMain::SaveWindowState() {
+  TSettings& settings = Settings();
+  settings.LASTDIR = ToStd(browser_->CurrentFolder());
+  const bool maximized = isMaximized();
+  if (!maximized) {
+    const QRect outer = frameGeometry();
+    settings.WNDLEFT = outer.x();
+    settings.WNDTOP = outer.y();
+    settings.WNDWIDTH = outer.width();
+    settings.WNDHEIGTH = outer.height();
+  }
+  settings.WNDMAXIMIZED = maximized;
+  settings.WNDSPLITTER = browser_->height();
+  if (iniPath_.empty())
+    SaveSettings(false);
+  else
+    SaveSettingsTo(iniPath_, false);
+  cutPage_->SetList(nullptr);
+  list_.reset();
+}
+
+// --- Pages and browser ---------------------------------------------------------------
+
+void TfrmMain::SwitchPage() {
+  const bool cutPage = pages_->currentIndex() == kCutPageIndex;
+  browser_->SetMultiSelect(!cutPage);
+  aCut_->setVisible(cutPage);
+  aJoin_->setVisible(!cutPage);
+}
+
+void TfrmMain::UpdateCutDestination(const QString& path) {
+  (void)path;
+  if (pages_->currentIndex() == kCutPageIndex) {
+    cutPage_->EditCutDir()->setText(
+        ToQ(CutDestinationFor(ToStd(browser_->CurrentFolder()), Settings().CUTDIR)));
+  }
+  ShowInfoText({});
+  cutPage_->Grid()->ResetColumnCaptions(true);
+  joinPage_->ResetJoinStatuses();
+}
+
+void TfrmMain::OnFileDoubleClicked(const QString& path) {
+  if (!list_)
+    return;
+  if (pages_->currentIndex() != kCutPageIndex) {
+    if (!browser_->SelectedFile().isEmpty())
+      joinPage_->AddFocusedFile();
+    return;
+  }
+  try {
+    LoadTrackListBesideSource(*list_, *this, ToStd(path));
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+  }
+  cutPage_->Grid()->RefreshGrid();
+}
+
+void TfrmMain::ChooseCutDestination() {
+  QFileDialog dialog(this, "Destination", cutPage_->EditCutDir()->text());
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  cutPage_->EditCutDir()->setText(
+      ToQ(WithTrailingDelimiter(ToStd(dialog.selectedFiles().constFirst()))));
+}
+
+void TfrmMain::ImportFromFile() {
+  if (!list_)
+    return;
+  QFileDialog dialog(this, "Importer d'un fichier...", browser_->CurrentFolder());
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(ImportFilters());
+  const int preset = std::clamp(Settings().IMPIDX, 1, static_cast<int>(ImportFilters().size()));
+  dialog.selectNameFilter(ImportFilters().at(preset - 1));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  // The reader follows the filter entry chosen, not the file's extension.
+  Settings().IMPIDX =
+      static_cast<int32_t>(ImportFilters().indexOf(dialog.selectedNameFilter())) + 1;
+  try {
+    ImportTrackList(*list_, *this, ToStd(dialog.selectedFiles().constFirst()), Settings().IMPIDX);
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+  }
+  cutPage_->Grid()->RefreshGrid();
+}
+
+// --- Operations ------------------------------------------------------------------------
+
+void TfrmMain::RunOperation(const std::function<void()>& work) {
+  if (!list_)
+    return;
+  ++runningOperations_;
+  try {
+    work();
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+  }
+  --runningOperations_;
+  if (closePending_ && runningOperations_ == 0)
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TfrmMain::Cut() {
+  // The walk takes the cut points in list order: a list imported out of order is put in
+  // time order first, as the grid shows it after any selection.
+  list_->SortByTime();
+  cutPage_->Grid()->RefreshGrid();
+  const bool batch =
+      shiftHeld_ ? shiftHeld_() : QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+  CutSource(context_, *list_, ToStd(browser_->SelectedFile()),
+            ToStd(cutPage_->EditCutDir()->text()), batch);
+  cutPage_->Grid()->RefreshGrid();
+}
+
+void TfrmMain::Join() {
+  joinPage_->JoinNow(context_, IsOggSource(ToStd(browser_->SelectedFile())));
+}
+
+void TfrmMain::Statistics() {
+  const std::string source = ToStd(browser_->SelectedFile());
+  if (IsOggSource(source)) {
+    ShowMessage("Statistiques indisponibles pour les fichiers ogg !");
+    return;
+  }
+  if (!dialogs_.StatistSet || !dialogs_.StatistSet->Ask(ToQ(source + ".txt")))
+    return;
+  TMpegRun run;
+  run.Cut = false;
+  run.Detail = dialogs_.StatistSet->Detail();
+  run.SourcePath = source;
+  run.DetailPath = ToStd(dialogs_.StatistSet->DetailFileName());
+  ProcessMPEG(context_, *list_, run);
+}
+
+void TfrmMain::OpenSettings() {
+  if (!dialogs_.Settings)
+    return;
+  if (!iniPath_.empty())
+    dialogs_.Settings->SetIniPath(iniPath_);
+  switch (dialogs_.Settings->Execute()) {
+    case TfrmSettings::SettingsSaved:
+      ShowInfoText("Réglages sauvés");
+      cutPage_->Grid()->RefreshGrid();
+      break;
+    case TfrmSettings::SettingsApplied:
+      cutPage_->Grid()->RefreshGrid();
+      break;
+    case TfrmSettings::SettingsCancelled:
+      break;
+  }
+}
+
+// --- Run feedback ------------------------------------------------------------------------
+
+void TfrmMain::SetIdle(bool idle) {
+  state_.Idle = idle;
+  cutPage_->Grid()->setEnabled(idle);
+  joinPage_->SetBusy(!idle);
+  pages_->setEnabled(idle);
+  browser_->SetListsEnabled(idle);
+  QList<QAction*> actions = findChildren<QAction*>(Qt::FindDirectChildrenOnly);
+  actions += cutPage_->findChildren<QAction*>(Qt::FindDirectChildrenOnly);
+  actions += joinPage_->Actions();
+  for (QAction* action : actions)
+    action->setEnabled(ActionTag(action) == 1 ? !idle : idle);
+  cutPage_->UpdateGridActions();
+  ProcessPendingEvents();
+}
+
+void TfrmMain::ShowReady() {
+  statusBar_->SetProgressPosition(0);
+  ShowStateText("Prêt");
+  ShowInfoText({});
+  setWindowTitle(kMainCaption);
+}
+
+void TfrmMain::SetProgress(double fraction) {
+  statusBar_->SetProgressPosition(ProgressBarPosition(fraction));
+  // On a Linux desktop the window title is what the taskbar shows.
+  setWindowTitle(ToQ(ProgressTitle(fraction)));
+}
+
+void TfrmMain::ShowStateText(const std::string& text) {
+  statusBar_->SetStateText(ToQ(text));
+}
+
+void TfrmMain::ShowInfoText(const std::string& text) {
+  statusBar_->SetInfoText(ToQ(text));
+}
+
+void TfrmMain::ProcessPendingEvents() {
+  QCoreApplication::processEvents();
+}
+
+void TfrmMain::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::Information, kApplicationTitle, ToQ(text), QMessageBox::Ok, this);
+  box.exec();
+}
+
+void TfrmMain::ReportError(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, kApplicationTitle, ToQ(ReportErrorText(text)),
+                  QMessageBox::Ok, this);
+  box.exec();
+}
+
+void TfrmMain::SetWaitCursor(bool on) {
+  if (on == waitCursor_)
+    return;
+  waitCursor_ = on;
+  if (on)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void TfrmMain::SetRowStatus(int row, const std::string& status) {
+  cutPage_->Grid()->SetRowStatus(row, ToQ(status));
+}
+
+void TfrmMain::ClearRowStatuses() {
+  cutPage_->Grid()->ResetColumnCaptions(true);
+}
+
+void TfrmMain::SelectRow(int row) {
+  cutPage_->Grid()->SelectRowQuietly(row);
+}
+
+void TfrmMain::RefreshGrid() {
+  cutPage_->Grid()->RefreshGrid();
+}
+
+void TfrmMain::ShowReport(const std::vector<std::string>& lines) {
+  if (!dialogs_.Statistics)
+    return;
+  dialogs_.Statistics->SetLines(lines);
+  dialogs_.Statistics->exec();
+}
+
+}  // namespace zembrio

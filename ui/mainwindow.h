@@ -1,0 +1,134 @@
+// TfrmMain: the program's working window. It lays out the file browser, the toolbars,
+// the two pages and the status bar, owns the cut list and the run state, shows the
+// operations' feedback, and starts the operations from its actions.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cut/runfeedback.h"
+#include "cutlist/cutpoint.h"
+#include "ui/dialogquestions.h"
+
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+
+namespace zembrio {
+
+class TCutGrid;
+class TCutPage;
+class TFileBrowser;
+class TJoinPage;
+class TMainStatusBar;
+class TfrmOverwriteWarning;
+class TfrmSettings;
+class TfrmStatistSet;
+class TfrmStatistics;
+
+// The long-lived windows the main window works with, created at start in this order
+// after it.
+struct TMainWindowDialogs {
+  TfrmOverwriteWarning* OverwriteWarning = nullptr;
+  TfrmSettings* Settings = nullptr;
+  TfrmStatistics* Statistics = nullptr;
+  TfrmStatistSet* StatistSet = nullptr;
+};
+
+class TfrmMain : public QMainWindow, public IRunFeedback {
+  Q_OBJECT
+
+ public:
+  explicit TfrmMain(QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  void SetDialogs(const TMainWindowDialogs& dialogs);
+  // The settings file for the window state; empty: the program's own (DefaultIniPath).
+  void SetIniPath(const std::string& path) { iniPath_ = path; }
+  // Whether Shift is held as a cut starts (batch mode for Ogg sources).
+  void SetShiftTest(std::function<bool()> test) { shiftHeld_ = std::move(test); }
+
+  // IRunFeedback
+  void SetIdle(bool idle) override;
+  void ShowReady() override;
+  void SetProgress(double fraction) override;
+  void ShowStateText(const std::string& text) override;
+  void ShowInfoText(const std::string& text) override;
+  void ProcessPendingEvents() override;
+  void ShowMessage(const std::string& text) override;
+  void ReportError(const std::string& text) override;
+  void SetWaitCursor(bool on) override;
+  void SetRowStatus(int row, const std::string& status) override;
+  void ClearRowStatuses() override;
+  void SelectRow(int row) override;
+  void RefreshGrid() override;
+  void ShowReport(const std::vector<std::string>& lines) override;
+
+  TRunState& State() { return state_; }
+  TCPList* CutList() const { return list_.get(); }
+  TFileBrowser* Browser() const { return browser_; }
+  TCutPage* CutPage() const { return cutPage_; }
+  TCutGrid* Grid() const;
+  TJoinPage* JoinPage() const { return joinPage_; }
+  TMainStatusBar* StatusPanel() const { return statusBar_; }
+  QTabWidget* PageControl1() const { return pages_; }
+  QSplitter* Splitter() const { return splitter_; }
+  bool OperationRunning() const { return runningOperations_ > 0; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildActions();
+  QWidget* BuildMainToolbar();
+  void BuildLayout();
+  void RunStartSequence();
+  void RestoreLastFolder();
+  void RestoreGeometry();
+  void SaveWindowState();
+  void SwitchPage();
+  void UpdateCutDestination(const QString& path);
+  void OnFileDoubleClicked(const QString& path);
+  void ChooseCutDestination();
+  void ImportFromFile();
+  // Runs an action's work: errors it does not handle go to ReportError, and a close
+  // asked for meanwhile happens once it has ended.
+  void RunOperation(const std::function<void()>& work);
+  void Cut();
+  void Join();
+  void Statistics();
+  void OpenSettings();
+
+  TRunState state_;
+  std::unique_ptr<TCPList> list_;
+  TfrmOverwriteWarning* overwriteWarning_ = nullptr;
+  TDialogQuestions questions_{this, overwriteWarning_};
+  TRunContext context_{state_, *this, questions_};
+  TMainWindowDialogs dialogs_;
+  std::string iniPath_;
+  std::function<bool()> shiftHeld_;
+  bool started_ = false;
+  bool closed_ = false;
+  bool closePending_ = false;
+  bool waitCursor_ = false;
+  int runningOperations_ = 0;
+
+  TFileBrowser* browser_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QTabWidget* pages_ = nullptr;
+  TCutPage* cutPage_ = nullptr;
+  TJoinPage* joinPage_ = nullptr;
+  TMainStatusBar* statusBar_ = nullptr;
+  QAction* aCut_ = nullptr;
+  QAction* aJoin_ = nullptr;
+  QAction* aStatistics_ = nullptr;
+  QAction* aAbort_ = nullptr;
+  QAction* aSettings_ = nullptr;
+  QAction* aAbout_ = nullptr;
+  QAction* aExit_ = nullptr;
+};
+
+}  // namespace zembrio

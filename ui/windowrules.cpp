@@ -1,0 +1,60 @@
+#include "ui/windowrules.h"
+
+#include <array>
+
+#include "core/fileio.h"
+#include "core/platform.h"
+#include "core/textutil.h"
+
+namespace zembrio {
+
+std::string NormalizedLastDir(const std::string& lastDir) {
+  if (lastDir.empty())
+    return lastDir;
+  return WithTrailingDelimiter(lastDir);
+}
+
+std::string DeepestExistingFolder(const std::string& lastDir) {
+  const std::string path = NormalizedLastDir(lastDir);
+  std::string found;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] != kPathDelimiter)
+      continue;
+    std::string prefix = path.substr(0, i + 1);
+    if (!DirectoryExists(prefix))
+      break;
+    found = std::move(prefix);
+  }
+  return found;
+}
+
+bool SavedGeometryFits(const TRect& desktop, const TRect& saved) {
+  constexpr int kMargin = 32;
+  const int64_t dl = desktop.Left, dt = desktop.Top;
+  const int64_t l = saved.Left, t = saved.Top;
+  return dl < l + saved.Width - kMargin && dt < t + saved.Height - kMargin &&
+         l + kMargin < dl + desktop.Width && t + kMargin < dt + desktop.Height;
+}
+
+std::string CutDestinationFor(const std::string& folder, const std::string& cutDir) {
+  if (IsAbsolutePath(cutDir))
+    return WithTrailingDelimiter(cutDir);
+  return WithTrailingDelimiter(ExpandFileName(WithTrailingDelimiter(folder) + cutDir));
+}
+
+bool IsListedSource(std::string_view fileName) {
+  static constexpr std::array<std::string_view, 5> kExtensions = {".mpe", ".mp1", ".mp2", ".mp3",
+                                                                  ".ogg"};
+  for (std::string_view ext : kExtensions) {
+    if (fileName.size() >= ext.size() &&
+        SameTextAsciiCase(fileName.substr(fileName.size() - ext.size()), ext))
+      return true;
+  }
+  return false;
+}
+
+bool IsOggSource(const std::string& path) {
+  return SameTextAsciiCase(ExtractFileExt(path), ".ogg");
+}
+
+}  // namespace zembrio

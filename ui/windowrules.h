@@ -1,0 +1,36 @@
+// The window's rules that need no widget: where the folder tree opens, whether saved
+// geometry is usable, where fragments go and which files the file
+// list shows. Kept apart so that they are plain functions of their inputs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zembrio {
+
+struct TRect {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+};
+
+// LASTDIR with a trailing "/" added when it is not empty (the record keeps this form).
+std::string NormalizedLastDir(const std::string& lastDir);
+// The deepest existing folder among the prefixes of lastDir that end at a "/", walking
+// from the root and stopping at the first missing one; empty when none exists.
+std::string DeepestExistingFolder(const std::string& lastDir);
+
+// True when the saved bounds overlap the virtual desktop by more than 32 pixels on every
+// side; the defaults (-1) never do.
+bool SavedGeometryFits(const TRect& desktop, const TRect& saved);
+
+// The fragment folder for a source shown in folder: CUTDIR below the folder unless it is
+// an absolute path; always with a trailing "/".
+std::string CutDestinationFor(const std::string& folder, const std::string& cutDir);
+
+// The sources the file list shows: *.mpe;*.mp1;*.mp2;*.mp3;*.ogg, in any letter case.
+bool IsListedSource(std::string_view fileName);
+bool IsOggSource(const std::string& path);
+
+}  // namespace zembrio
