@@ -27,13 +27,6 @@ TEST_F(ImportTest, VariousArtistsFieldsAndJoinedLines) {
   EXPECT_EQ(list[1].Name, "02 Various - Plage sans interprète " + disc);
 }
 
-TEST_F(ImportTest, OffsetListEndsAtAnEmptyComment) {
-  const std::vector<std::string> lines = {
-      "# xmcd", "# Track frame offsets:", "#  150", "not a comment", "", "#\t300 ", "# ", "# 999"};
-  EXPECT_EQ(ReadXmcdOffsets(lines), (std::vector<std::string>{"150", "300"}));
-  EXPECT_EQ(ReadXmcdValue({"TTITLE1=a", "TTITLE10=b", "TTITLE1=c"}, "TTITLE1="), "ac");
-}
-
 TEST_F(ImportTest, NotAnXmcdFileImportsNothingSilently) {
   EXPECT_TRUE(ImportXmcd(list, feedback, ImportSample("ripper.cue")));
   EXPECT_EQ(list.Count(), 0);
@@ -52,13 +45,16 @@ TEST_F(ImportTest, BadOffsetShowsItsMessageAndKeepsEarlierTracks) {
   EXPECT_EQ(feedback.Messages[0], "Erreur survenue à l'analyse du fich xmcd: " + path);
 }
 
-TEST_F(ImportTest, OffsetInsideTheLeadInKeepsTheZeroTime) {
+TEST_F(ImportTest, OffsetListToTheFirstEmptyCommentAndLeadInOffsets) {
   const std::string path = dir.File("short.xmcd");
-  test::WriteText(path, "# XMCD\n# Track frame offsets:\n# 100\n# -2147483648\n#\n");
+  test::WriteText(path,
+                  "# XMCD\n# Track frame offsets:\n# 100\nstray\n\n#\t-2147483648 \n# 225\n"
+                  "# \n# 999\n");
   EXPECT_TRUE(ImportXmcd(list, feedback, path));
-  ASSERT_EQ(list.Count(), 2);
-  EXPECT_EQ(Point(0), "0s0f 01 ");
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(Point(0), "0s0f 01 ");  // inside the lead-in: the zero time
   EXPECT_EQ(Point(1), "0s0f 02 ");
+  EXPECT_EQ(Point(2), "1s0f 03 ");
 }
 
 }  // namespace
