@@ -92,13 +92,16 @@ bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
 }
 
 bool TMPGFile::FindConfirmedFrame(int64_t searchLimit) {
-  confirming_ = true;
+  struct Confirming {  // over however the search ends, a read error included
+    explicit Confirming(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Confirming() { flag_ = false; }
+    bool& flag_;
+  } confirming(confirming_);
   HeaderResult result = ReadHeader();
   while ((result == NoSync || result == Invalid) && input_->Position() < searchLimit) {
     StepBack();
     result = ReadHeader();
   }
-  confirming_ = false;
   return result == Ok;
 }
 
