@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
+#include <QTextDocument>
 #include <cmath>
 
 namespace zembrio {
@@ -12,10 +12,10 @@ namespace {
 
 const char* const kAboutLines =
     "Site:    \n"
-    "voir le fichier README.md du projet\n"
+    "voir le fichier README.md\n"
     "\n"
     "Rapports de bugs, suggestions, questions:\n"
-    "par le suivi des tickets du projet (voir README.md)\n"
+    "le suivi des tickets du projet\n"
     "\n"
     "(c) Zembrio et ses contributeurs\n"
     "contacts: voir README.md";
@@ -46,7 +46,14 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   auto* text = new QPlainTextEdit(QString::fromUtf8(kAboutLines), this);
   text->setReadOnly(true);
   text->setFrameShape(QFrame::NoFrame);
+  text->setLineWrapMode(QPlainTextEdit::NoWrap);
   text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  text->document()->setDocumentMargin(0);
+  // The eight lines must fit the box's fixed 233 pixels without scrolling.
+  QFont small = text->font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  text->setFont(small);
   text->setFocusPolicy(Qt::NoFocus);
   QPalette palette = text->palette();
   palette.setColor(QPalette::Base, this->palette().color(QPalette::Window));

@@ -221,8 +221,8 @@ QWidget* TfrmSettings::BuildAnalyserPage() {
   plainLayout->addLayout(sepLayout);
 
   auto* top = new QHBoxLayout;
-  top->addWidget(nameParser, 1);
-  top->addWidget(replace, 1);
+  top->addWidget(nameParser, 2);
+  top->addWidget(replace, 3);
   auto* layout = new QVBoxLayout(page);
   layout->addLayout(top, 1);
   layout->addWidget(cue);
