@@ -11,12 +11,15 @@ namespace zembrio {
 
 enum TTrackListType : int { tlCue = 1, tlXmcd = 2, tlPlainText = 3 };
 
-// Clears the list, shows "<path> chargé." and runs the reader of the given type. Errors
-// of a reader (a malformed number, an unreadable file) propagate after the cut points read
-// before them were appended; the XMCD reader shows its own message through feedback.
+// Clears the list, shows "<path> chargé." and runs the reader of the given type, then asks
+// feedback to refresh the grid (which adds the zero point). A missing file gives an empty
+// list and no text; a type outside 1..3 reads nothing. Errors of a reader (a malformed
+// number, an unreadable file) propagate after the grid refresh, the cut points read before
+// them staying; the XMCD reader shows its own message through feedback instead.
 void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type);
 
-// The ".cue", then ".xmcd" file beside a source; otherwise the list is cleared.
+// The ".cue", then ".xmcd" file beside a source; otherwise the list is cleared and the
+// grid refreshed. A plain text list is never loaded this way.
 void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
                                const std::string& sourcePath);
 
