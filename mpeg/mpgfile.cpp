@@ -127,7 +127,9 @@ HeaderResult TMPGFile::ReadHeader() {
   if (!input_ || AudioSize - input_->Position() < 4) {
     return EndOfData;
   }
-  input_->Read(Header.data(), Header.size());
+  if (input_->Read(Header.data(), Header.size()) < Header.size()) {
+    return EndOfData;  // the file shrank since it was opened
+  }
   if (Header[0] != 0xFF) {
     return NoSync;  // the common case while resynchronising through garbage
   }
