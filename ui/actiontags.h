@@ -10,6 +10,8 @@ constexpr const char* kTagProperty = "tag";
 
 inline QAction* MakeAction(QObject* owner, const char* name, const QString& caption, int tag = 0) {
   auto* action = new QAction(caption, owner);
+  // Toolbar buttons show the caption as it is, "..." included.
+  action->setIconText(caption);
   action->setObjectName(name);
   action->setProperty(kTagProperty, tag);
   return action;

@@ -109,6 +109,11 @@ TFileBrowser::TFileBrowser(QWidget* parent)
     emit FileDoubleClicked(item->data(kPathRole).toString());
   });
   connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &TFileBrowser::RefreshFiles);
+  // The tree reads folders in the background: keep the shown folder in view as they come.
+  connect(treeModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+    if (folder_.startsWith(WithSlash(path)))
+      tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
 
   SetFolder(WithSlash(QDir::currentPath()));
 }
@@ -140,9 +145,10 @@ void TFileBrowser::ShowFolderInTree() {
   const QString volume = drives_->itemData(best).toString();
   tree_->setRootIndex(treeModel_->index(volume == "/" ? volume : volume.chopped(1)));
   const QModelIndex index = treeModel_->index(folder_ == "/" ? folder_ : folder_.chopped(1));
+  for (QModelIndex ancestor = index; ancestor.isValid(); ancestor = ancestor.parent())
+    tree_->expand(ancestor);
   tree_->setCurrentIndex(index);
-  tree_->expand(index);
-  tree_->scrollTo(index);
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void TFileBrowser::RefreshFiles() {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
@@ -41,10 +42,19 @@ constexpr int kFileBoxesHeight = 132;
 constexpr int kSplitterHandle = 5;
 constexpr int kCutPageIndex = 0;
 
+// The import dialog's entries, in reader order (CUE sheet, XMCD, plain text).
 const QStringList& ImportFilters() {
-  static const QStringList filters = {"CUE Sheet (*.cue)", "XMCD File (*.xmcd *.txt)",
-                                      "Plain Text (*)"};
+  static const QStringList filters = {"CUE Sheet (*.cue)", "XMCD File (*.xmcd; *.txt)",
+                                      "Plain Text (*.*)"};
   return filters;
+}
+
+// The patterns that each entry stands for on Linux: "*.*" means every file, and the
+// separator ";" is no part of a pattern.
+void ApplyImportPatterns(QFileDialog& dialog, int entry) {
+  static const QList<QStringList> patterns = {{"*.cue"}, {"*.xmcd", "*.txt"}, {"*"}};
+  if (auto* model = dialog.findChild<QFileSystemModel*>(); model && entry >= 0)
+    model->setNameFilters(patterns.value(entry, {"*"}));
 }
 
 }  // namespace
@@ -295,9 +305,16 @@ void TfrmMain::ImportFromFile() {
     return;
   QFileDialog dialog(this, "Importer d'un fichier...", browser_->CurrentFolder());
   dialog.setFileMode(QFileDialog::ExistingFile);
+  // The entries' texts are shown as they are and matched by their Linux patterns, which
+  // only Qt's own dialog lets us set.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(ImportFilters());
   const int preset = std::clamp(Settings().IMPIDX, 1, static_cast<int>(ImportFilters().size()));
   dialog.selectNameFilter(ImportFilters().at(preset - 1));
+  ApplyImportPatterns(dialog, preset - 1);
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+    ApplyImportPatterns(dialog, static_cast<int>(ImportFilters().indexOf(filter)));
+  });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return;
   // The reader follows the filter entry chosen, not the file's extension.
