@@ -18,29 +18,15 @@ const std::string kVcut = "/usr/bin/vcut";
 const std::string kOggenc = "/usr/bin/oggenc";
 const std::string kOggdec = "/usr/bin/oggdec";
 
-void PutLe(std::string& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i)
-    out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// A mono 16-bit WAV file holding a tone.
-void WriteWav(const std::string& path, int samples) {
+// Mono 16-bit samples of a tone, as oggenc reads raw input.
+void WriteTone(const std::string& path, int samples) {
   std::string data;
   for (int i = 0; i < samples; ++i) {
-    PutLe(data, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.05))), 2);
+    auto sample = static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.05)));
+    data += static_cast<char>(sample & 0xFF);
+    data += static_cast<char>(sample >> 8);
   }
-  std::string wav = "RIFF";
-  PutLe(wav, 36 + data.size(), 4);
-  wav += "WAVEfmt ";
-  for (uint32_t v : {16u, 1u, 1u})
-    PutLe(wav, v, v == 16u ? 4 : 2);
-  PutLe(wav, kRate, 4);
-  PutLe(wav, kRate * 2, 4);
-  PutLe(wav, 2, 2);
-  PutLe(wav, 16, 2);
-  wav += "data";
-  PutLe(wav, data.size(), 4);
-  WriteFileAtomically(path, wav + data);
+  WriteFileAtomically(path, data);
 }
 
 int64_t DecodedSamples(const std::string& ogg) {
@@ -68,11 +54,12 @@ class OggCutTest : public ::testing::Test {
     folder_ = dir_.File("it's a \"dir\" $HOME/");
     std::filesystem::create_directory(folder_);
     source_ = folder_ + "source.ogg";
-    WriteWav(dir_.File("source.wav"), 4 * kRate);
-    ASSERT_EQ(
-        RunAndCapture({kOggenc, "-Q", "-q", "0", "-o", source_, dir_.File("source.wav")}, nullptr)
-            .ExitCode,
-        0);
+    WriteTone(dir_.File("tone.raw"), 4 * kRate);
+    ASSERT_EQ(RunAndCapture({kOggenc, "-Q", "-r", "-C", "1", "-R", "44100", "-q", "0", "-o",
+                             source_, dir_.File("tone.raw")},
+                            nullptr)
+                  .ExitCode,
+              0);
     run_.SourcePath = source_;
     run_.OutputDir = folder_ + "out";
     run_.CutterPath = kVcut;
@@ -282,12 +269,6 @@ TEST_F(OggCutTest, AMissingCutterOnlyPurgesTheList) {
       ctx_.Feedback.Messages,
       (std::vector<std::string>{"vcut.exe non trouvé, indiquez le chemin dans les réglages. "}));
   EXPECT_TRUE(ctx_.Feedback.IdleChanges.empty());
-}
-
-TEST(NextDummyNameTest, CountsUp) {
-  int counter = 1;
-  EXPECT_EQ(NextDummyName(counter), "_dummy_1.ogg");
-  EXPECT_EQ(NextDummyName(counter), "_dummy_2.ogg");
 }
 
 }  // namespace

@@ -231,11 +231,5 @@ TEST_F(JoinTest, OutputFoldersAreCreatedAndABareNameLiesInTheCurrentFolder) {
   EXPECT_EQ(test::ReadFile(dir_.File("bare.mp3")), frames);
 }
 
-TEST(JoinItemPathTest, AddsTheDelimiterOnlyWhenMissing) {
-  EXPECT_EQ(JoinItemPath({"a.mp3", "/music/"}), "/music/a.mp3");
-  EXPECT_EQ(JoinItemPath({"a.mp3", "/music"}), "/music/a.mp3");
-  EXPECT_EQ(JoinItemPath({"a.mp3", ""}), "a.mp3");
-}
-
 }  // namespace
 }  // namespace zembrio
