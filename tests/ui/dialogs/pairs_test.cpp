@@ -92,15 +92,6 @@ class PairEditorTest : public QObject {
     QCOMPARE(editor.Pairs().back(), Pair("", ""));
   }
 
-  void okFollowsTheSourceText() {
-    TfrmCharReplace dialog;
-    dialog.leSrc->setText("x");
-    dialog.leSrc->clear();
-    QVERIFY(!dialog.OKBtn->isEnabled());
-    dialog.leSrc->setText("y");
-    QVERIFY(dialog.OKBtn->isEnabled());
-  }
-
   void forbiddenCharactersLeaveTheReplacementWithAMessage() {
     TPairListEditor editor;
     editor.SetPairs({});
