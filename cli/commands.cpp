@@ -23,7 +23,8 @@ void LoadSettingsFor(const TCliOptions& options) {
   if (options.IniFile) {
     LoadSettingsFrom(ExpandFileName(*options.IniFile));
   } else {
-    LoadSettings();
+    // The desktop's settings: the window's executable lies beside this one once installed.
+    LoadSettingsFrom(IniPathFor(ExecutableFolder() + "zembrio"));
   }
   for (const auto& [key, value] : options.Settings) {
     if (!SetSettingFromText(key, value))
