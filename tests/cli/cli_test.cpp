@@ -59,6 +59,11 @@ TEST_F(CliTest, VersionHelpAndBadUsage) {
   EXPECT_EQ(CountLines(bad.Err), 1) << bad.Err;
   const auto badSetting = Cli({"stats", "song.mp3", "--set", "NOSUCHKEY=1"});
   EXPECT_EQ(badSetting.Exit, 2);
+  // A bare number is a fraction: 600 CD frames is no time at all, and the script is told.
+  WriteFile(dir_.File("song.mp3"), Frames(FrameSpec{}, 5));
+  const auto badTime = Cli({"cut", "song.mp3", "--point", "600=x", "--dry-run"});
+  EXPECT_EQ(badTime.Exit, 2);
+  EXPECT_NE(badTime.Err.find("600"), std::string::npos);
 }
 
 TEST_F(CliTest, MissingSourceIsOneClearLine) {
