@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include "core/settings.h"
 #include "core/timevalue.h"

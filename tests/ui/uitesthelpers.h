@@ -5,8 +5,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QObject>
 #include <QTest>
@@ -32,7 +32,8 @@ struct TStartedWindow {
   // iniState: lines of the STATE section (LASTDIR defaults to the temporary folder).
   void Start(const std::string& iniState = "", const std::string& iniSettings = "") {
     std::string text = "[STATE]\n";
-    if (iniState.find("LASTDIR=") == std::string::npos) text += "LASTDIR=" + Dir.Path() + "\n";
+    if (iniState.find("LASTDIR=") == std::string::npos)
+      text += "LASTDIR=" + Dir.Path() + "\n";
     text += iniState + "[SETTINGS]\n" + iniSettings;
     WriteFile(Ini, Bytes(text.begin(), text.end()));
     StartWithoutWritingIni();
@@ -74,7 +75,8 @@ class TModalScript : public QObject {
  private:
   void Poll() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || busy_) return;
+    if (!modal || !modal->isVisible() || busy_)
+      return;
     busy_ = true;
     if (!steps_.empty() && steps_.front()(modal)) {
       steps_.pop_front();
@@ -98,25 +100,35 @@ template <class T>
 TModalScript::TStep On(std::function<void(T*)> act) {
   return [act](QWidget* widget) {
     T* dialog = qobject_cast<T*>(widget);
-    if (!dialog) return false;
+    if (!dialog)
+      return false;
     act(dialog);
     return true;
   };
 }
 
-// Types text into a grid cell through its editor and ends the edit with endKey.
+enum class TEntry { Typed, Pasted };
+
+// Types (key by key) or pastes (in one change) text into a grid cell through its editor and
+// ends the edit with endKey.
 inline void TypeIntoCell(TCutGrid* grid, int row, int column, const QString& text,
-                         Qt::Key endKey = Qt::Key_Return) {
+                         Qt::Key endKey = Qt::Key_Return, TEntry entry = TEntry::Typed) {
   grid->setCurrentCell(row - 1, column);
   grid->editItem(grid->item(row - 1, column));
   QLineEdit* editor = nullptr;
   for (QLineEdit* candidate : grid->viewport()->findChildren<QLineEdit*>()) {
-    if (candidate->isVisible()) editor = candidate;
+    if (candidate->isVisible())
+      editor = candidate;
   }
-  if (!editor) return;
+  if (!editor)
+    return;
   editor->selectAll();
-  QTest::keyClicks(editor, text);
+  if (entry == TEntry::Typed)
+    QTest::keyClicks(editor, text);
+  else
+    editor->insert(text);
   QTest::keyClick(editor, endKey);
+  QCoreApplication::processEvents();  // the editor commits and closes through the queue
 }
 
 }  // namespace zembrio::test
