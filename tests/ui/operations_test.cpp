@@ -1,0 +1,271 @@
+// The long operations started from the window: cut, overwrite question, abort, statistics,
+// imports, and closing while a cut runs.
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <filesystem>
+
+#include "core/fileio.h"
+#include "core/settings.h"
+#include "ui/cutpage.h"
+#include "ui/overwritedialog.h"
+#include "ui/statisticsoptions.h"
+#include "ui/statisticswindow.h"
+#include "ui/statuspanel.h"
+#include "uitesthelpers.h"
+#include "uitestregistry.h"
+
+namespace zembrio::test {
+
+namespace {
+
+// A source of 400 frames (about 10.4 s) with the cut points "intro" at 0 s and "fin" at 5 s.
+void PrepareTwoFragmentCut(TStartedWindow& started) {
+  WriteMpegFile(started.Dir.File("song.mp3"), 400);
+  started.Start("", "CUTDIR=cut/\n");
+  started.SelectFile("song.mp3");
+  TCutGrid* grid = started.Window->Grid();
+  TypeIntoCell(grid, 1, 1, "intro");
+  started.Action("ACAdd")->trigger();
+  TypeIntoCell(grid, 2, 1, "fin");
+  TypeIntoCell(grid, 2, 0, "5s");
+}
+
+TModalScript::TStep CloseReport(QString* text) {
+  return On<TfrmStatistics>([text](TfrmStatistics* window) {
+    *text = window->Text();
+    window->accept();
+  });
+}
+
+TModalScript::TStep AnswerOverwrite(QRadioButton* (TfrmOverwriteWarning::*choice)() const,
+                                    const QString& name = {}) {
+  return On<TfrmOverwriteWarning>([choice, name](TfrmOverwriteWarning* dialog) {
+    (dialog->*choice)()->setChecked(true);
+    if (!name.isEmpty())
+      dialog->EditName()->setText(name);
+    dialog->accept();
+  });
+}
+
+}  // namespace
+
+class TestOperations : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cutWritesFragmentsStatusesAndReport() {
+    TStartedWindow started;
+    PrepareTwoFragmentCut(started);
+    const std::string cutDir = started.Dir.File("cut/");
+    QCOMPARE(started.Window->CutPage()->EditCutDir()->text().toStdString(), cutDir);
+    TModalScript script;
+    QString report;
+    script.Then(CloseReport(&report));
+    started.Action("ACut")->trigger();
+    QVERIFY(script.Done());
+    QVERIFY(script.Unexpected.isEmpty());
+    const int64_t total = std::filesystem::file_size(cutDir + "intro.mp3") +
+                          std::filesystem::file_size(cutDir + "fin.mp3");
+    QCOMPARE(total, static_cast<int64_t>(std::filesystem::file_size(started.Dir.File("song.mp3"))));
+    QCOMPARE(started.Window->Grid()->CellText(1, 3), QString("fait"));
+    QCOMPARE(started.Window->Grid()->CellText(2, 3), QString("fait"));
+    QVERIFY(report.contains("Fragments:"));
+    QVERIFY(report.contains(" Nom fich: " + QString::fromStdString(cutDir) + "fin.mp3"));
+    QVERIFY(!report.contains("Total frames"));
+    QCOMPARE(started.Window->windowTitle(), QString("Zembrio 0.7.1"));
+    QVERIFY(started.Window->State().Idle);
+  }
+
+  void overwriteQuestionHonoursEveryChoice() {
+    TStartedWindow started;
+    PrepareTwoFragmentCut(started);
+    TModalScript script;
+    QString report;
+    script.Then(CloseReport(&report));
+    started.Action("ACut")->trigger();
+
+    // "Ecraser" asks again for the next file; the choice is kept between showings.
+    script.Then(AnswerOverwrite(&TfrmOverwriteWarning::RBOverwrite));
+    script.Then(On<TfrmOverwriteWarning>([](TfrmOverwriteWarning* dialog) {
+      QVERIFY(dialog->RBOverwrite()->isChecked());
+      QVERIFY(dialog->MessageLabel()->text().endsWith("fin.mp3\" existe!"));
+      dialog->accept();
+    }));
+    script.Then(CloseReport(&report));
+    started.Action("ACut")->trigger();
+    QVERIFY(script.Done());
+
+    // "Ecraser tout" asks once per run.
+    script.Then(AnswerOverwrite(&TfrmOverwriteWarning::RBOverwriteAll));
+    script.Then(CloseReport(&report));
+    started.Action("ACut")->trigger();
+    QVERIFY(script.Done());
+
+    // "Enregistrer sous:" writes under the new name.
+    const QString other = QString::fromStdString(started.Dir.File("cut/autre.mp3"));
+    script.Then(AnswerOverwrite(&TfrmOverwriteWarning::RBSaveAs, other));
+    script.Then(AnswerOverwrite(&TfrmOverwriteWarning::RBOverwrite));
+    script.Then(CloseReport(&report));
+    started.Action("ACut")->trigger();
+    QVERIFY(script.Done());
+    QVERIFY(std::filesystem::exists(other.toStdString()));
+    QVERIFY(report.contains(" Nom fich: " + other));
+
+    // "Interrompre" stops the run.
+    script.Then(On<TfrmOverwriteWarning>([](TfrmOverwriteWarning* d) { d->reject(); }));
+    started.Action("ACut")->trigger();
+    QVERIFY(script.Done());
+    QCOMPARE(script.Messages.value(0), QString("  Abandon ."));
+    QCOMPARE(started.Window->Grid()->CellText(1, 3), QString("**    abandon **"));
+    QVERIFY(script.Unexpected.isEmpty());
+  }
+
+  void abortDuringACutLeavesTheBusyStateAndShowsAbandon() {
+    TStartedWindow started;
+    PrepareTwoFragmentCut(started);
+    TModalScript script;
+    bool busyWhileRunning = false;
+    QTimer aborter;
+    connect(&aborter, &QTimer::timeout, this, [&] {
+      if (!started.Window->OperationRunning())
+        return;
+      busyWhileRunning =
+          started.Action("AAbort")->isEnabled() && !started.Action("ACut")->isEnabled() &&
+          !started.Action("AStatistics")->isEnabled() && !started.Action("AExit")->isEnabled() &&
+          !started.Window->Grid()->isEnabled();
+      started.Action("AAbort")->trigger();
+      aborter.stop();
+    });
+    aborter.start(0);
+    started.Action("ACut")->trigger();
+    QVERIFY(busyWhileRunning);
+    QCOMPARE(script.Messages, QStringList({"  Abandon ."}));
+    QVERIFY(started.Window->State().Idle);
+    QVERIFY(!started.Action("AAbort")->isEnabled());
+    QVERIFY(started.Action("ACut")->isEnabled());
+  }
+
+  void closingDuringACutAbortsItThenCloses() {
+    TStartedWindow started;
+    PrepareTwoFragmentCut(started);
+    TModalScript script;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+      if (!started.Window->OperationRunning())
+        return;
+      started.Window->close();
+      closer.stop();
+    });
+    closer.start(0);
+    started.Action("ACut")->trigger();
+    QCOMPARE(script.Messages, QStringList({"  Abandon ."}));
+    QTRY_VERIFY(!started.Window->isVisible());
+    QVERIFY(ReadWholeFile(started.Ini).find("WNDSPLITTER=") != std::string::npos);
+  }
+
+  void statisticsWithAndWithoutDetail() {
+    TStartedWindow started;
+    WriteMpegFile(started.Dir.File("song.mp3"), 400);
+    WriteFile(started.Dir.File("tune.OGG"), Bytes(64, 'x'));
+    started.Start();
+    TModalScript script;
+    QString report;
+
+    started.SelectFile("tune.OGG");
+    started.Action("AStatistics")->trigger();
+    QCOMPARE(script.Messages, QStringList({"Statistiques indisponibles pour les fichiers ogg !"}));
+
+    started.SelectFile("song.mp3");
+    const std::string detail = started.Dir.File("song.mp3.txt");
+    script.Then(On<TfrmStatistSet>([&](TfrmStatistSet* dialog) {
+      QCOMPARE(dialog->EditFileName()->text().toStdString(), detail);
+      QVERIFY(!dialog->EditFileName()->isEnabled());
+      dialog->accept();
+    }));
+    script.Then(CloseReport(&report));
+    started.Action("AStatistics")->trigger();
+    QVERIFY(script.Done());
+    QVERIFY(report.contains("Total frames: 400"));
+    QVERIFY(!std::filesystem::exists(detail));
+
+    script.Then(On<TfrmStatistSet>([](TfrmStatistSet* dialog) {
+      dialog->RBDetail()->click();
+      QVERIFY(dialog->EditFileName()->isEnabled());
+      dialog->accept();
+    }));
+    script.Then(CloseReport(&report));
+    started.Action("AStatistics")->trigger();
+    QVERIFY(script.Done());
+    const std::string listing = ReadWholeFile(detail);
+    QVERIFY(listing.rfind("Fr:     1", 0) == 0);
+    QVERIFY(listing.find("Total frames: 400") != std::string::npos);
+
+    // Cancelling the dialog runs nothing.
+    script.Then(On<TfrmStatistSet>([](TfrmStatistSet* dialog) { dialog->reject(); }));
+    started.Action("AStatistics")->trigger();
+    QVERIFY(script.Done());
+    QVERIFY(script.Unexpected.isEmpty());
+  }
+
+  void importThroughTheDialogEntriesAndByDoubleClick() {
+    TStartedWindow started;
+    const std::string cue =
+        "TITLE \"Disque\"\nTRACK 01 AUDIO\n  TITLE \"Intro\"\n  INDEX 01 00:00:00\n"
+        "TRACK 02 AUDIO\n  TITLE \"Deux\"\n  INDEX 01 01:30:00\n";
+    WriteFile(started.Dir.File("song.cue"), Bytes(cue.begin(), cue.end()));
+    WriteMpegFile(started.Dir.File("song.mp3"), 10);
+    WriteMpegFile(started.Dir.File("lone.mp3"), 10);
+    started.Start("IMPIDX=3\n");
+    TModalScript script;
+    TCutGrid* grid = started.Window->Grid();
+    const QString cuePath = QString::fromStdString(started.Dir.File("song.cue"));
+
+    auto chooseEntry = [cuePath](int entry, QString* preset) {
+      return On<QFileDialog>([=](QFileDialog* dialog) {
+        *preset = dialog->selectedNameFilter();
+        dialog->selectNameFilter(dialog->nameFilters().at(entry));
+        dialog->selectFile(cuePath);
+        QMetaObject::invokeMethod(dialog, "accept");
+      });
+    };
+    QString preset;
+    script.Then(chooseEntry(0, &preset));
+    started.Action("ACLoadCue")->trigger();
+    QVERIFY(script.Done());
+    QCOMPARE(preset, QString("Plain Text (*.*)"));
+    QCOMPARE(Settings().IMPIDX, 1);
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->CellText(1, 1), QString("01 Intro"));
+    QCOMPARE(grid->CellText(2, 1), QString("02 Deux"));
+    QCOMPARE(started.Window->StatusPanel()->InfoText(), " " + cuePath + " chargé.");
+
+    // The reader follows the entry, not the extension.
+    script.Then(chooseEntry(2, &preset));
+    started.Action("ACLoadCue")->trigger();
+    QVERIFY(script.Done());
+    QCOMPARE(preset, QString("CUE Sheet (*.cue)"));
+    QCOMPARE(Settings().IMPIDX, 3);
+    QVERIFY(grid->CellText(2, 1) != QString("02 Deux"));
+
+    auto doubleClick = [&](const char* name) {
+      started.SelectFile(name);
+      QListWidget* files = started.Window->Browser()->FileListBox1();
+      emit files->itemDoubleClicked(files->currentItem());
+    };
+    doubleClick("song.mp3");
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->CellText(2, 1), QString("02 Deux"));
+    doubleClick("lone.mp3");
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->CellText(1, 1), QString());
+  }
+};
+
+static TRegisterUiTest<TestOperations> registerOperations;
+
+}  // namespace zembrio::test
+
+#include "operations_test.moc"
