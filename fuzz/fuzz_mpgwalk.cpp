@@ -1,0 +1,70 @@
+// The whole frame walk over any file: the probe, every header, the frame data (read, written
+// out or skipped) and the step back after a refused header. The walk must end, stay inside
+// the file and keep its counters consistent.
+#include "core/fileio.h"
+#include "fuzzinput.h"
+#include "mpeg/mpgfile.h"
+
+using namespace zembrio;
+
+namespace {
+
+void Walk(TMPGFile& file, TOutputFile& output, bool writeFrames) {
+  // Every round counts a frame or advances at least one byte: more rounds is a hang.
+  const int64_t maxRounds = file.FileSize() + 16;
+  double lastProgress = 0.0;
+  for (int64_t round = 0; round <= maxRounds; ++round) {
+    const HeaderResult result = file.ReadHeader();
+    fuzz::Check(file.Position() <= file.FileSize(), "position inside the file");
+    const double progress = file.Progress();
+    fuzz::Check(progress >= 0.0 && progress <= 1.0, "progress range");
+    lastProgress = progress;
+    if (result == EndOfData)
+      return;
+    if (result != Ok) {
+      file.StepBack();
+      continue;
+    }
+    fuzz::Check(file.DataLength >= 0 && file.DataLength <= file.FullDataLength, "data length");
+    fuzz::Check(file.EndSample > file.StartSample, "sample range");
+    if (writeFrames) {
+      file.ReadData();
+      file.WriteFrame(output);
+    } else {
+      file.SkipData();
+    }
+  }
+  (void)lastProgress;
+  fuzz::Fail("the walk did not end");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string source = fuzz::Scratch().File("walk.mp3");
+  const std::string copy = fuzz::Scratch().File("frames.mp3");
+  fuzz::WriteBytes(source, data, size);
+  const bool skipVbr = size > 0 && (data[size - 1] & 1) != 0;
+
+  TMPGFile file;
+  const bool found = file.Open(source, skipVbr);
+  if (found) {
+    fuzz::Check(file.FirstFramePos >= file.Id3v2Size, "first frame after the ID3v2 tag");
+    fuzz::Check(file.FirstFramePos + 4 <= file.AudioSize, "first frame inside the audio");
+  }
+  fuzz::Check(file.AudioSize <= file.FileSize(), "audio inside the file");
+  TOutputFile output(copy, 4096);
+  Walk(file, output, size % 3 != 0);
+  (void)file.VersionText();
+  // What was copied is whole frames only, plus the tag.
+  int64_t expected = 0;
+  for (int i = 0; i < 16; ++i)
+    fuzz::Check(file.BitrateCount[i] >= 0, "bitrate counts");
+  if (file.HasTag)
+    file.WriteTag(output);
+  expected = output.Size();
+  output.Close();
+  fuzz::Check(expected >= 0, "output size");
+  file.Close();
+  return 0;
+}

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with AddressSanitizer and UndefinedBehaviorSanitizer and runs
+# each for SECONDS (default 180), one after the other, on one core.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+# Corpora grow in build-fuzz/corpus/<target> from run to run; crashes, hangs and leaks are
+# kept in build-fuzz/artifacts/ and make the script fail. Each target's last figures
+# (executions per second, coverage) are printed at the end.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+SECONDS_EACH=${1:-180}
+shift || true
+BUILD=build-fuzz
+# Scratch files on tmpfs: the settings save syncs every file it writes.
+export TMPDIR=${TMPDIR:-/dev/shm}
+ALL_TARGETS=(fuzz_frameheader fuzz_mpgwalk fuzz_settings fuzz_cuesheet fuzz_xmcd fuzz_plaintext
+             fuzz_parsetime fuzz_hexdecode fuzz_splitter)
+TARGETS=("${@:-${ALL_TARGETS[@]}}")
+
+missing=()
+for pkg in clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+if ((${#missing[@]})); then
+  echo "Installing missing packages: ${missing[*]}"
+  SUDO=""
+  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZEMBRIO_FUZZ=ON -DZEMBRIO_BUILD_UI=OFF -DZEMBRIO_BUILD_TESTS=OFF >/dev/null
+nice cmake --build "$BUILD" --target zembrio_fuzzers -j2
+
+# Seeds: the built streams and samples, then the committed test files.
+rm -rf "$BUILD/seeds"
+"$BUILD/fuzz/fuzz_seeds" "$BUILD/seeds"
+for f in tests/data/*.mp3 tests/data/*.mp2; do
+  cp "$f" "$BUILD/seeds/fuzz_mpgwalk/"
+  { printf '\x00\x28\x1e\x0f'; cat "$f"; } >"$BUILD/seeds/fuzz_splitter/$(basename "$f")"
+done
+mkdir -p "$BUILD/seeds/fuzz_cuesheet" "$BUILD/seeds/fuzz_xmcd"
+cp tests/data/import/*.cue "$BUILD/seeds/fuzz_cuesheet/"
+cp tests/data/import/*.xmcd "$BUILD/seeds/fuzz_xmcd/"
+cp tests/data/import/*.txt "$BUILD/seeds/fuzz_plaintext/"
+
+dict_of() {
+  case "$1" in
+    fuzz_frameheader | fuzz_mpgwalk | fuzz_splitter) echo mpeg ;;
+    fuzz_settings) echo settings ;;
+    fuzz_cuesheet) echo cue ;;
+    fuzz_xmcd) echo xmcd ;;
+    fuzz_plaintext) echo plaintext ;;
+    fuzz_parsetime) echo time ;;
+    fuzz_hexdecode) echo hex ;;
+  esac
+}
+
+mkdir -p "$BUILD/artifacts" "$BUILD/logs"
+failed=()
+for target in "${TARGETS[@]}"; do
+  corpus="$BUILD/corpus/$target"
+  mkdir -p "$corpus" "$BUILD/seeds/$target"
+  maxlen=4096
+  case "$target" in fuzz_mpgwalk | fuzz_splitter) maxlen=65536 ;; esac
+  echo "== $target: ${SECONDS_EACH}s"
+  if ! nice -n 10 "$BUILD/fuzz/$target" "$corpus" "$BUILD/seeds/$target" \
+      -dict="fuzz/dict/$(dict_of "$target").dict" -max_total_time="$SECONDS_EACH" \
+      -max_len="$maxlen" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$BUILD/artifacts/$target-" >"$BUILD/logs/$target.log" 2>&1; then
+    failed+=("$target")
+  fi
+done
+
+echo
+echo "target               last status line"
+for target in "${TARGETS[@]}"; do
+  line=$(grep -E '^#[0-9]+' "$BUILD/logs/$target.log" | tail -1 || true)
+  printf '%-20s %s\n' "$target" "$line"
+done
+if ((${#failed[@]})); then
+  echo "Failed (see $BUILD/logs and $BUILD/artifacts): ${failed[*]}" >&2
+  exit 1
+fi
