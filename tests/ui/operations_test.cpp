@@ -79,6 +79,25 @@ class TestOperations : public QObject {
     QVERIFY(started.Window->State().Idle);
   }
 
+  void aListOutOfTimeOrderIsCutInTimeOrder() {
+    TStartedWindow started;
+    PrepareTwoFragmentCut(started);
+    // As an import out of order leaves it: "late" at 8 s listed before "fin" at 5 s.
+    TCutPoint& late = started.Window->CutList()->Add();
+    SetFrames(late, 8, 0);
+    late.Name = "late";
+    started.Window->CutList()->Exchange(1, 2);
+    TModalScript script;
+    QString report;
+    script.Then(CloseReport(&report));
+    started.Action("ACut")->trigger();
+    const std::string cutDir = started.Dir.File("cut/");
+    // fin holds 5 s to 8 s (about 115 frames of 417 bytes), late the rest (about 94).
+    QVERIFY(std::filesystem::file_size(cutDir + "fin.mp3") > 100 * 417);
+    QVERIFY(std::filesystem::file_size(cutDir + "late.mp3") > 80 * 417);
+    QCOMPARE(started.Window->Grid()->CellText(3, 1), QString("late"));
+  }
+
   void overwriteQuestionHonoursEveryChoice() {
     TStartedWindow started;
     PrepareTwoFragmentCut(started);
