@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Zembrio need, when missing.
 # Safe to run again: it installs only what is not there yet.
+#   scripts/deps.sh            the packages of the build, the tests and the window
+#   scripts/deps.sh PKG...     those packages instead (the fuzzing and benchmark scripts)
 set -euo pipefail
 
-ZEMBRIO_PACKAGES=(
+DEFAULT_PACKAGES=(
   cmake g++ make pkg-config
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lame mpg123 twolame vorbis-tools
   xvfb xauth openbox imagemagick
 )
+ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 
 missing=()
 for pkg in "${ZEMBRIO_PACKAGES[@]}"; do
