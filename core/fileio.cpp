@@ -61,8 +61,7 @@ void WriteFully(int fd, const std::string& path, const unsigned char* data, size
 // ---------------------------------------------------------------------------------------------
 // TInputFile
 
-TInputFile::TInputFile(const std::string& path, size_t bufferSize)
-    : path_(path), buffer_(std::max<size_t>(bufferSize, 16)) {
+TInputFile::TInputFile(const std::string& path, size_t bufferSize) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) {
     ThrowErrno(path);
@@ -78,6 +77,10 @@ TInputFile::TInputFile(const std::string& path, size_t bufferSize)
     ThrowErrno(path, EISDIR);
   }
   size_ = static_cast<int64_t>(info.st_size);
+  // A small file (a track list, the settings) needs no megabyte of buffer; should it grow
+  // while it is read, the reads only come in smaller steps.
+  const auto fileSize = static_cast<uint64_t>(std::max<int64_t>(size_, 0));
+  buffer_.resize(std::max<size_t>(std::min<uint64_t>(bufferSize, fileSize), 16));
 }
 
 TInputFile::~TInputFile() {
@@ -312,6 +315,11 @@ void WriteFileAtomically(const std::string& name, const std::string& content) {
 
 std::string ReadWholeFile(const std::string& path) {
   TInputFile file(path);
+  // A settings file or a track list linked to a device that never ends (/dev/zero), or a
+  // large audio file picked by mistake, is refused instead of filling the memory.
+  if (file.Size() > kWholeFileLimit) {
+    ThrowErrno(path, EFBIG);
+  }
   std::string content;
   content.resize(static_cast<size_t>(file.Size()));
   content.resize(file.Read(content.data(), content.size()));
@@ -319,6 +327,9 @@ std::string ReadWholeFile(const std::string& path) {
   char chunk[65536];
   while (const size_t got = file.Read(chunk, sizeof chunk)) {
     content.append(chunk, got);
+    if (static_cast<int64_t>(content.size()) > kWholeFileLimit) {
+      ThrowErrno(path, EFBIG);
+    }
   }
   return content;
 }

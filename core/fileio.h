@@ -84,7 +84,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // Writes a whole file through a temporary file beside it and a rename, so that a crash
 // or a full disk never leaves it half-written. Throws std::system_error on failure.
 void WriteFileAtomically(const std::string& path, const std::string& content);
-// Reads a whole file; throws std::system_error.
+// The largest file ReadWholeFile takes: far above any settings file or track list.
+constexpr int64_t kWholeFileLimit = int64_t{64} << 20;
+// Reads a whole file; throws std::system_error (EFBIG past kWholeFileLimit bytes).
 std::string ReadWholeFile(const std::string& path);
 
 }  // namespace zembrio
