@@ -2,47 +2,30 @@
 # Cut and statistics benchmark: a ~600 MB MPEG-1 Layer III file (copies of a 10-minute
 # 128 kbit/s lame encoding) cut into 20 fragments at 30-minute steps. Prints the median of
 # several runs for cp, zembrio-cli cut, zembrio-cli stats and mp3splt -f (frame mode) with
-# the same points, the ratios, and the peak memory of zembrio-cli.
+# the same points, the ratios to cp, and the peak memory of zembrio-cli.
+# Targets: cut <= 1.5 x cp and >= 4 x faster than mp3splt -f; stats <= 0.6 x cp; < 16 MiB.
 #
 #   bench/cut/run.sh [BUILD_DIR] [RUNS]
 #
 # The work files go to bench/work/ (ignored by git) and are kept for the next run.
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=${1:-$ROOT/build}
+source "$(dirname "$0")/../common.sh"
+BUILD=${1:-$BENCH_ROOT/build}
 RUNS=${2:-5}
-WORK=$ROOT/bench/work/cut
+WORK=$BENCH_ROOT/bench/work/cut
 CLI=$BUILD/cli/zembrio-cli
 mkdir -p "$WORK"
-
-for tool in lame mp3splt python3; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install lame mp3splt)"; exit 1; }
-done
+bench_need lame mp3splt python3 bc time
 [[ -x $CLI ]] || { echo "build zembrio-cli first (cmake --build $BUILD)"; exit 1; }
 
 SOURCE=$WORK/source.mp3
 if [[ ! -f $SOURCE ]]; then
   echo "Making the source file..."
-  python3 - "$WORK/ten.wav" <<'PY'
-import math, struct, sys, wave
-rate, seconds = 44100, 600
-with wave.open(sys.argv[1], "wb") as w:
-    w.setnchannels(2); w.setsampwidth(2); w.setframerate(rate)
-    chunk = []
-    for i in range(rate * seconds):
-        a = int(6000 * math.sin(i * 0.031) + 3000 * math.sin(i * 0.0071))
-        b = int(6000 * math.sin(i * 0.043))
-        chunk.append(struct.pack("<hh", a, b))
-        if len(chunk) == rate:
-            w.writeframes(b"".join(chunk)); chunk = []
-PY
-  lame --quiet -b 128 "$WORK/ten.wav" "$WORK/ten.mp3"
-  rm -f "$WORK/ten.wav"
+  bench_ten_minute_mp3 "$WORK/ten.mp3"
   : >"$SOURCE"
   for _ in $(seq 1 63); do cat "$WORK/ten.mp3" >>"$SOURCE"; done
 fi
-SIZE_MB=$(( $(stat -c %s "$SOURCE") / 1048576 ))
-echo "Source: $SIZE_MB MB"
+echo "Source: $(($(stat -c %s "$SOURCE") / 1048576)) MB, 20 fragments, median of $RUNS runs"
 
 POINTS=()
 SPLT_POINTS=()
@@ -51,41 +34,26 @@ for i in $(seq 0 19); do
   SPLT_POINTS+=("$((i * 30)).00")
 done
 SPLT_POINTS+=(EOF)
-
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-seconds() {  # runs a command once, prints its wall-clock seconds
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
+CUT=("$CLI" --ini "$WORK/none.ini" --quiet --overwrite all cut "$SOURCE" "${POINTS[@]}"
+     --dest "$WORK/out")
 
 cat "$SOURCE" >/dev/null  # warm the page cache
-declare -A TIMES
-for run in $(seq 1 "$RUNS"); do
-  rm -rf "$WORK/out" "$WORK/splt" "$WORK/copy.mp3"; mkdir -p "$WORK/out" "$WORK/splt"
-  TIMES[cp]+="$(seconds cp "$SOURCE" "$WORK/copy.mp3") "
-  TIMES[cut]+="$(seconds "$CLI" --ini "$WORK/none.ini" --quiet --overwrite all cut "$SOURCE" \
-    "${POINTS[@]}" --dest "$WORK/out") "
-  TIMES[stats]+="$(seconds "$CLI" --ini "$WORK/none.ini" --quiet stats "$SOURCE") "
-  TIMES[mp3splt]+="$(seconds mp3splt -f -q -d "$WORK/splt" "$SOURCE" "${SPLT_POINTS[@]}") "
+for _ in $(seq 1 "$RUNS"); do
+  rm -rf "$WORK/out" "$WORK/splt" "$WORK/copy.mp3"
+  mkdir -p "$WORK/out" "$WORK/splt"
+  sync
+  bench_run cp cp "$SOURCE" "$WORK/copy.mp3"
+  sync
+  bench_run cut "${CUT[@]}"
+  bench_run stats "$CLI" --ini "$WORK/none.ini" --quiet stats "$SOURCE"
+  sync
+  bench_run mp3splt mp3splt -f -q -d "$WORK/splt" "$SOURCE" "${SPLT_POINTS[@]}"
 done
 rm -f "$WORK/copy.mp3"
 
-declare -A MEDIAN
-for key in cp cut stats mp3splt; do
-  MEDIAN[$key]=$(tr ' ' '\n' <<<"${TIMES[$key]}" | grep . | median)
-done
-PEAK_KB=$(/usr/bin/time -f %M "$CLI" --ini "$WORK/none.ini" --quiet --overwrite all cut \
-  "$SOURCE" "${POINTS[@]}" --dest "$WORK/out" 2>&1 >/dev/null | tail -1)
-FRAGMENTS=$(find "$WORK/out" -name 'frag*.mp3' | wc -l)
-
-printf '%-22s %8s s\n' "cp" "${MEDIAN[cp]}"
-printf '%-22s %8s s  %5.2f x cp   (mp3splt / cut: %5.1f)\n' "zembrio-cli cut" "${MEDIAN[cut]}" \
-  "$(echo "${MEDIAN[cut]} / ${MEDIAN[cp]}" | bc -l)" "$(echo "${MEDIAN[mp3splt]} / ${MEDIAN[cut]}" | bc -l)"
-printf '%-22s %8s s  %5.2f x cp\n' "zembrio-cli stats" "${MEDIAN[stats]}" \
-  "$(echo "${MEDIAN[stats]} / ${MEDIAN[cp]}" | bc -l)"
-printf '%-22s %8s s  %5.2f x cp\n' "mp3splt -f" "${MEDIAN[mp3splt]}" \
-  "$(echo "${MEDIAN[mp3splt]} / ${MEDIAN[cp]}" | bc -l)"
-echo "zembrio-cli cut peak memory: $((PEAK_KB / 1024)) MiB; fragments written: $FRAGMENTS"
+bench_report cp cut "zembrio-cli cut" stats "zembrio-cli stats" mp3splt "mp3splt -f"
+printf 'mp3splt -f / zembrio-cli cut: %.1f (wall)\n' \
+  "$(echo "$(bench_median "${BENCH_WALL[mp3splt]}") / $(bench_median "${BENCH_WALL[cut]}")" | bc -l)"
+PEAK_KB=$(/usr/bin/time -f %M "${CUT[@]}" 2>&1 >/dev/null | tail -1)
+echo "zembrio-cli cut peak memory: $((PEAK_KB / 1024)) MiB;" \
+  "fragments written: $(find "$WORK/out" -name 'frag*.mp3' | wc -l)"

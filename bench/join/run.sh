@@ -10,35 +10,22 @@
 # The joined files and the copies go to a memory folder (/dev/shm when there is one, or
 # $BENCH_OUT), so that disk write-back of one run does not slow the next one down.
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=${1:-$ROOT/build}
+source "$(dirname "$0")/../common.sh"
+BUILD=${1:-$BENCH_ROOT/build}
 RUNS=${2:-5}
-WORK=$ROOT/bench/work/join
+WORK=$BENCH_ROOT/bench/work/join
 CLI=$BUILD/cli/zembrio-cli
 mkdir -p "$WORK"
+bench_need lame python3 bc time
 [[ -x $CLI ]] || { echo "build zembrio-cli first (cmake --build $BUILD)"; exit 1; }
 
 FRAGMENTS=()
-if [[ -f $ROOT/bench/work/cut/out/frag19.mp3 ]]; then
-  for i in $(seq 0 19); do FRAGMENTS+=("$ROOT/bench/work/cut/out/frag$i.mp3"); done
+if [[ -f $BENCH_ROOT/bench/work/cut/out/frag19.mp3 ]]; then
+  for i in $(seq 0 19); do FRAGMENTS+=("$BENCH_ROOT/bench/work/cut/out/frag$i.mp3"); done
 else
-  for tool in lame python3; do
-    command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install lame)"; exit 1; }
-  done
   if [[ ! -f $WORK/frag19.mp3 ]]; then
     echo "Making the fragments..."
-    python3 - "$WORK/ten.wav" <<'PY'
-import math, struct, sys, wave
-rate, seconds = 44100, 600
-with wave.open(sys.argv[1], "wb") as w:
-    w.setnchannels(2); w.setsampwidth(2); w.setframerate(rate)
-    for s in range(seconds):
-        w.writeframes(b"".join(struct.pack("<hh", int(6000 * math.sin(i * 0.031)),
-                                           int(6000 * math.sin(i * 0.043)))
-                               for i in range(s * rate, (s + 1) * rate)))
-PY
-    lame --quiet -b 128 "$WORK/ten.wav" "$WORK/ten.mp3"
-    rm -f "$WORK/ten.wav"
+    bench_ten_minute_mp3 "$WORK/ten.mp3"
     # Each fragment: three copies of the ten minutes, about 29 MB.
     for i in $(seq 0 19); do
       cat "$WORK/ten.mp3" "$WORK/ten.mp3" "$WORK/ten.mp3" >"$WORK/frag$i.mp3"
@@ -46,21 +33,8 @@ PY
   fi
   for i in $(seq 0 19); do FRAGMENTS+=("$WORK/frag$i.mp3"); done
 fi
-TOTAL_MB=$(( $(cat "${FRAGMENTS[@]}" | wc -c) / 1048576 ))
-echo "Inputs: ${#FRAGMENTS[@]} fragments, $TOTAL_MB MB"
-
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-seconds() {  # runs a command once, prints its wall-clock seconds
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
-copy_all() {  # cp of the same total: every fragment copied into the work folder
-  mkdir -p "$OUT/cp"
-  for f in "${FRAGMENTS[@]}"; do cp "$f" "$OUT/cp/"; done
-}
+echo "Inputs: ${#FRAGMENTS[@]} fragments, $(($(cat "${FRAGMENTS[@]}" | wc -c) / 1048576)) MB," \
+  "median of $RUNS runs"
 
 OUT=${BENCH_OUT:-}
 if [[ -z $OUT ]]; then
@@ -70,24 +44,17 @@ mkdir -p "$OUT"
 trap 'rm -rf "$OUT"' EXIT
 cat "${FRAGMENTS[@]}" >/dev/null  # warm the page cache
 
-declare -A TIMES
-for run in $(seq 1 "$RUNS"); do
+for _ in $(seq 1 "$RUNS"); do
   rm -rf "$OUT/cp" "$OUT/frames.mp3" "$OUT/raw.mp3"
+  mkdir -p "$OUT/cp"
   sync
-  TIMES[cp]+="$(seconds copy_all) "
-  TIMES[frames]+="$(seconds "$CLI" --ini "$WORK/none.ini" --quiet --overwrite all join \
-    --output "$OUT/frames.mp3" "${FRAGMENTS[@]}") "
-  TIMES[raw]+="$(seconds "$CLI" --ini "$WORK/none.ini" --quiet --overwrite all join \
-    --output "$OUT/raw.mp3" --raw "${FRAGMENTS[@]}") "
+  bench_run cp cp "${FRAGMENTS[@]}" "$OUT/cp/"
+  bench_run frames "$CLI" --ini "$WORK/none.ini" --quiet --overwrite all join \
+    --output "$OUT/frames.mp3" "${FRAGMENTS[@]}"
+  bench_run raw "$CLI" --ini "$WORK/none.ini" --quiet --overwrite all join \
+    --output "$OUT/raw.mp3" --raw "${FRAGMENTS[@]}"
 done
 cmp -s "$OUT/raw.mp3" <(cat "${FRAGMENTS[@]}") || echo "WARNING: raw join differs from cat"
 
-declare -A MEDIAN
-for key in cp frames raw; do
-  MEDIAN[$key]=$(tr ' ' '\n' <<<"${TIMES[$key]}" | grep . | median)
-done
-printf '%-30s %8s s\n' "cp" "${MEDIAN[cp]}"
-printf '%-30s %8s s  %5.2f x cp  (target <= 1.5)\n' "zembrio-cli join (frames)" \
-  "${MEDIAN[frames]}" "$(echo "${MEDIAN[frames]} / ${MEDIAN[cp]}" | bc -l)"
-printf '%-30s %8s s  %5.2f x cp  (target <= 1.2)\n' "zembrio-cli join --raw" \
-  "${MEDIAN[raw]}" "$(echo "${MEDIAN[raw]} / ${MEDIAN[cp]}" | bc -l)"
+bench_report cp frames "zembrio-cli join (frames)" raw "zembrio-cli join --raw"
+echo "Targets: frame copy <= 1.5 x cp, raw copy <= 1.2 x cp."
