@@ -140,6 +140,20 @@ size_t TInputFile::Read(void* dest, size_t count) {
   return done;
 }
 
+int64_t TInputFile::SkipInBufferUntil(unsigned char value, int64_t limit) {
+  const int64_t start = position_ - bufferStart_;
+  const int64_t end = std::min(static_cast<int64_t>(bufferFill_), limit - bufferStart_);
+  if (start < 0 || start >= end) {
+    return 0;
+  }
+  const unsigned char* from = buffer_.data() + start;
+  const auto* found =
+      static_cast<const unsigned char*>(std::memchr(from, value, static_cast<size_t>(end - start)));
+  const int64_t passed = found != nullptr ? found - from : end - start;
+  position_ += passed;
+  return passed;
+}
+
 // ---------------------------------------------------------------------------------------------
 // TOutputFile
 

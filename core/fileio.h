@@ -31,6 +31,9 @@ class TInputFile {
   size_t Read(void* dest, size_t count);
   // Moves forward by count bytes without reading them.
   void Skip(int64_t count) { Seek(position_ + count); }
+  // Moves forward over the bytes other than value that the buffer already holds, stopping
+  // at value or at limit (a file position); returns how many bytes were passed over.
+  int64_t SkipInBufferUntil(unsigned char value, int64_t limit);
 
  private:
   void Fill();

@@ -175,6 +175,13 @@ void TMPGFile::StepBack() {
   }
   input_->Seek(std::max<int64_t>(input_->Position() - 3, 0));
   ++SkippedBytes;
+  // A header starts with 0xFF: the other bytes of a long damaged stretch (the holes of a
+  // sparse file) are passed over at once and counted as the one-byte steps count them,
+  // up to the last place a header could start. The first-frame search keeps its steps, so
+  // that it stops exactly at its limit.
+  if (!confirming_) {
+    SkippedBytes += input_->SkipInBufferUntil(0xFF, AudioSize - 3);
+  }
 }
 
 void TMPGFile::ReadData() {
