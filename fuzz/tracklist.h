@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/timevalue.h"
 #include "cutlist/cutpoint.h"
 #include "fuzzinput.h"
 #include "import/textfile.h"
@@ -44,6 +45,20 @@ inline void CheckNames(const TCPList& list) {
     Check(name.find('\0') == std::string::npos, "name holds no NUL");
     Check(list[i].Seconds >= 0, "cut point not before the start");
   }
+}
+
+// One run of a reader: a malformed number is its one refusal, and the cut points read
+// before it stay and must be as sound.
+inline int RunTrackListReader(void (*read)(TCPList&, const std::vector<std::string>&),
+                              const uint8_t* data, size_t size) {
+  ConfigureTrackListSettings(size > 0 ? data[size - 1] : 0);
+  TCPList list;
+  try {
+    read(list, TrackListLines(data, size));
+  } catch (const TConversionError&) {
+  }
+  CheckNames(list);
+  return 0;
 }
 
 }  // namespace zembrio::fuzz
