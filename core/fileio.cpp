@@ -102,6 +102,18 @@ void TInputFile::Fill() {
   bufferFill_ = ReadFully(fd_, path_, buffer_.data(), buffer_.size(), position_);
 }
 
+const unsigned char* TInputFile::Peek(size_t count) {
+  if (count > buffer_.size()) {
+    return nullptr;
+  }
+  int64_t offset = position_ - bufferStart_;
+  if (offset < 0 || static_cast<uint64_t>(offset) + count > bufferFill_) {
+    Fill();
+    offset = 0;
+  }
+  return static_cast<uint64_t>(offset) + count <= bufferFill_ ? buffer_.data() + offset : nullptr;
+}
+
 size_t TInputFile::Read(void* dest, size_t count) {
   auto* out = static_cast<unsigned char*>(dest);
   // The frame walk's 4-byte header reads nearly always lie inside the window.

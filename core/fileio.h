@@ -31,6 +31,10 @@ class TInputFile {
   size_t Read(void* dest, size_t count);
   // Moves forward by count bytes without reading them.
   void Skip(int64_t count) { Seek(position_ + count); }
+  // The next count bytes in place inside the buffer (refilled when needed), without moving
+  // the read position; nullptr when fewer remain or count exceeds the buffer. Valid until
+  // the next Read, Peek or Skip beyond the buffered window.
+  const unsigned char* Peek(size_t count);
   // Moves forward over the bytes other than value that the buffer already holds, stopping
   // at value or at limit (a file position); returns how many bytes were passed over.
   int64_t SkipInBufferUntil(unsigned char value, int64_t limit);

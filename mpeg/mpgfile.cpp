@@ -47,6 +47,7 @@ void TMPGFile::ResetCounters() {
 
 bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   ResetCounters();
+  frameData_ = nullptr;
   frameBuffer_.clear();
   frameBuffer_.shrink_to_fit();
   input_ = std::make_unique<TInputFile>(fileName);
@@ -124,6 +125,7 @@ bool TMPGFile::NextHeaderConfirms(const FrameHeader& header) {
 }
 
 HeaderResult TMPGFile::ReadHeader() {
+  frameData_ = nullptr;
   if (!input_ || AudioSize - input_->Position() < 4) {
     return EndOfData;
   }
@@ -189,6 +191,15 @@ void TMPGFile::ReadData() {
     return;
   }
   const auto full = static_cast<size_t>(FullDataLength);
+  // A whole frame inside the read buffer is used where it lies: copying it would cost one
+  // more pass over every byte of the file.
+  if (DataLength == FullDataLength) {
+    if (const uint8_t* inPlace = input_->Peek(full)) {
+      input_->Skip(DataLength);
+      frameData_ = inPlace;
+      return;
+    }
+  }
   if (frameBuffer_.size() < full) {
     frameBuffer_.resize(full);
   }
@@ -196,6 +207,7 @@ void TMPGFile::ReadData() {
   // A frame cut short by the end of the audio keeps its full length, ending in zeros.
   std::fill(frameBuffer_.begin() + static_cast<std::ptrdiff_t>(got),
             frameBuffer_.begin() + static_cast<std::ptrdiff_t>(full), 0);
+  frameData_ = frameBuffer_.data();
 }
 
 void TMPGFile::SkipData() {
@@ -207,11 +219,13 @@ void TMPGFile::SkipData() {
 void TMPGFile::WriteFrame(TOutputFile& output) const {
   output.Write(Header.data(), Header.size());
   const auto full = static_cast<size_t>(FullDataLength);
-  const size_t held = std::min(full, frameBuffer_.size());
-  output.Write(frameBuffer_.data(), held);
+  if (frameData_ != nullptr) {
+    output.Write(frameData_, full);
+    return;
+  }
   // Only reached when ReadData was not called for this frame: keep the frame's length.
   static constexpr uint8_t kZeros[256] = {};
-  for (size_t left = full - held; left > 0;) {
+  for (size_t left = full; left > 0;) {
     const size_t chunk = std::min(left, sizeof kZeros);
     output.Write(kZeros, chunk);
     left -= chunk;
@@ -223,6 +237,7 @@ void TMPGFile::WriteTag(TOutputFile& output) const {
 }
 
 void TMPGFile::Close() {
+  frameData_ = nullptr;
   input_.reset();
   frameBuffer_.clear();
   frameBuffer_.shrink_to_fit();
@@ -250,11 +265,10 @@ int64_t TMPGFile::FileSize() const {
 
 bool TMPGFile::HasVbrTag() const {
   const size_t offset = VbrTagOffset(RefVersion, RefChannelMode);
-  const size_t held = std::min(static_cast<size_t>(FullDataLength), frameBuffer_.size());
-  if (offset + 4 > held) {
+  if (frameData_ == nullptr || offset + 4 > static_cast<size_t>(FullDataLength)) {
     return false;
   }
-  const uint8_t* tag = frameBuffer_.data() + offset;
+  const uint8_t* tag = frameData_ + offset;
   // "Info" is the same header that encoders write into constant-bitrate files.
   return std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0 ||
          std::memcmp(tag, "VBRI", 4) == 0;

@@ -92,6 +92,8 @@ class TMPGFile {
 
   std::unique_ptr<TInputFile> input_;
   std::vector<uint8_t> frameBuffer_;
+  // The current frame's data after ReadData: in place in the read buffer, or frameBuffer_.
+  const uint8_t* frameData_ = nullptr;
   FrameHeader current_;
   bool confirming_ = false;  // inside Open's first-frame search
 };

@@ -53,6 +53,30 @@ TEST(InputFileTest, ReadsAndSeeksAcrossBufferEdges) {
   EXPECT_THROW(file.Seek(-1), std::system_error);
 }
 
+TEST(InputFileTest, PeekShowsBytesInPlaceWithoutMovingOn) {
+  TempDir dir;
+  Bytes content(300);
+  for (size_t i = 0; i < content.size(); ++i) {
+    content[i] = static_cast<uint8_t>(i);
+  }
+  test::WriteFile(dir.File("a.bin"), content);
+  TInputFile file(dir.File("a.bin"), 64);
+  for (int64_t at : {0, 10, 60, 61, 200, 236}) {  // inside the window and across its edge
+    file.Seek(at);
+    const unsigned char* bytes = file.Peek(64);
+    ASSERT_NE(bytes, nullptr) << at;
+    EXPECT_TRUE(std::equal(bytes, bytes + 64, content.begin() + at)) << at;
+    EXPECT_EQ(file.Position(), at);
+  }
+  file.Seek(237);
+  EXPECT_EQ(file.Peek(64), nullptr);  // fewer bytes remain
+  file.Seek(0);
+  EXPECT_EQ(file.Peek(65), nullptr);  // more than the buffer holds
+  uint8_t first = 0;
+  ASSERT_EQ(file.Read(&first, 1), 1u);
+  EXPECT_EQ(first, 0);
+}
+
 TEST(InputFileTest, PositionsBeyond4GiB) {
   TempDir dir;
   const std::string path = dir.File("sparse.bin");

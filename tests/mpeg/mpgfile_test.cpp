@@ -76,6 +76,22 @@ TEST_F(MpgFileTest, WalksFramesAndKeepsTheId3v1TagOut) {
   EXPECT_THROW(missing.Open(dir_.File("missing.mp3"), true), std::system_error);
 }
 
+// Frames of changing lengths over several read buffers: those lying across a buffer edge
+// are copied as faithfully as those used in place.
+TEST_F(MpgFileTest, CopiedFramesAreTheSourceFramesAcrossBufferEdges) {
+  Bytes bytes;
+  for (int i = 0; i < 8000; ++i) {
+    Append(bytes, test::Frame({3, 1, 9 + i % 3, 0, i % 2, 1}, static_cast<uint8_t>(i % 200 + 1)));
+  }
+  ASSERT_GT(bytes.size(), 3u << 20);
+  ASSERT_TRUE(Open(bytes));
+  TOutputFile out(dir_.File("copy.mp3"));
+  test::WalkToEnd(*file_, &out);
+  out.Close();
+  EXPECT_EQ(file_->FrameCount, 8000);
+  EXPECT_TRUE(test::ReadFile(dir_.File("copy.mp3")) == bytes);
+}
+
 TEST_F(MpgFileTest, FirstFrameIsSearchedWithinTheFirst50000Bytes) {
   ASSERT_TRUE(Open(Concat({test::Garbage(10000), test::Frames(kCbr, 3)})));
   EXPECT_EQ(file_->FirstFramePos, 10000);
