@@ -12,13 +12,11 @@ namespace {
 void Walk(TMPGFile& file, TOutputFile& output, bool writeFrames) {
   // Every round counts a frame or advances at least one byte: more rounds is a hang.
   const int64_t maxRounds = file.FileSize() + 16;
-  double lastProgress = 0.0;
   for (int64_t round = 0; round <= maxRounds; ++round) {
     const HeaderResult result = file.ReadHeader();
     fuzz::Check(file.Position() <= file.FileSize(), "position inside the file");
     const double progress = file.Progress();
     fuzz::Check(progress >= 0.0 && progress <= 1.0, "progress range");
-    lastProgress = progress;
     if (result == EndOfData)
       return;
     if (result != Ok) {
@@ -34,7 +32,6 @@ void Walk(TMPGFile& file, TOutputFile& output, bool writeFrames) {
       file.SkipData();
     }
   }
-  (void)lastProgress;
   fuzz::Fail("the walk did not end");
 }
 
@@ -56,15 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TOutputFile output(copy, 4096);
   Walk(file, output, size % 3 != 0);
   (void)file.VersionText();
-  // What was copied is whole frames only, plus the tag.
-  int64_t expected = 0;
-  for (int i = 0; i < 16; ++i)
-    fuzz::Check(file.BitrateCount[i] >= 0, "bitrate counts");
+  for (const int32_t count : file.BitrateCount)
+    fuzz::Check(count >= 0, "bitrate counts");
   if (file.HasTag)
     file.WriteTag(output);
-  expected = output.Size();
   output.Close();
-  fuzz::Check(expected >= 0, "output size");
   file.Close();
   return 0;
 }
