@@ -14,6 +14,7 @@ namespace {
 
 const QColor kRowColour(240, 240, 240);
 const QString kRowsMimeType = QStringLiteral("application/x-zembrio-join-rows");
+constexpr int kColumnGap = 12;
 
 }  // namespace
 
@@ -82,6 +83,10 @@ TJoinListView::TJoinListView(TJoinPage& page, QWidget* parent) : QTreeView(paren
   header()->setSectionsClickable(false);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   header()->setStretchLastSection(true);
+}
+
+int TJoinListView::sizeHintForColumn(int column) const {
+  return QTreeView::sizeHintForColumn(column) + kColumnGap;
 }
 
 void TJoinListView::dragEnterEvent(QDragEnterEvent* event) {

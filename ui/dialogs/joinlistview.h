@@ -43,6 +43,8 @@ class TJoinListView : public QTreeView {
   TJoinListView(TJoinPage& page, QWidget* parent);
 
  protected:
+  // The columns fit their texts with a gap, so that a name does not run into its folder.
+  int sizeHintForColumn(int column) const override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;

@@ -60,6 +60,8 @@ TJoinPage::~TJoinPage() {
 void TJoinPage::BuildActions() {
   auto make = [this](const char* caption, void (TJoinPage::*handler)()) {
     auto* action = new QAction(QString::fromUtf8(caption), this);
+    // A toolbar button shows the caption as it is: Qt would drop the "..." of its own.
+    action->setIconText(action->text());
     action->setData(0);  // tag 0: disabled while an operation runs
     connect(action, &QAction::triggered, this, handler);
     return action;
@@ -99,7 +101,9 @@ void TJoinPage::BuildLayout() {
           &TJoinPage::TakeSelectionFromView);
 
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  // The same margins as the cut page, so that switching pages does not shift the lines.
+  layout->setContentsMargins(4, 2, 4, 4);
+  layout->setSpacing(4);
   layout->addWidget(toolbar);
   layout->addLayout(nameLine);
   layout->addWidget(view_, 1);
