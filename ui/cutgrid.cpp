@@ -67,6 +67,9 @@ TCutGrid::TCutGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent) {
   horizontalHeader()->setSectionsClickable(false);
   for (int column = 0; column < kColumnCount; ++column)
     setColumnWidth(column, kGridColumnWidths[static_cast<size_t>(column)]);
+  // The status column takes what the window gives beyond the four widths, so the rows
+  // and the captions run to the grid's right edge.
+  horizontalHeader()->setStretchLastSection(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

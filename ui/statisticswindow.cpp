@@ -31,7 +31,8 @@ TfrmStatistics::TfrmStatistics(QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(memo_, 1);
   layout->addLayout(buttons);
-  resize(560, 460);
+  // Wide enough for the bitrate bars of a statistics report.
+  resize(640, 460);
 }
 
 void TfrmStatistics::ClearText() {
