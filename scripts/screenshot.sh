@@ -1,62 +1,66 @@
 #!/usr/bin/env bash
-# Starts the desktop window under a virtual X server with a window manager, on a folder of
-# sample files, and saves a picture of it (docs/screenshot-main.png by default).
-#   scripts/screenshot.sh [output.png]
-# Needs xvfb, openbox and imagemagick (scripts/deps.sh installs them) and a built
-# build/ui/zembrio (or ZEMBRIO_BIN pointing at one).
+# Starts the desktop window under a virtual X server with a window manager, uses it on a
+# folder of sample music as a user would, and saves pictures of it into docs/ (or the
+# folder given): screenshot-main.png (four named cut points after a cut), screenshot-info.png
+# (the cut's report in "Info...") and screenshot-join.png (the fragments on the join page).
+#   scripts/screenshot.sh [output-folder]
+# Needs xvfb, openbox and lame (scripts/deps.sh installs them) and a build with the window
+# and its tests (build/, or ZEMBRIO_BUILD pointing at another build folder). The sample
+# folder is made under a short, tidy path (ZEMBRIO_SHOT_HOME, /tmp/Musique by default)
+# that stands in for the user's home folder for the time of the shot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-OUT=$(realpath -m "${1:-docs/screenshot-main.png}")
-BIN=${ZEMBRIO_BIN:-$ROOT/build/ui/zembrio}
-[[ -x $BIN ]] || { echo "no executable at $BIN: build first (cmake --build build)" >&2; exit 1; }
+OUT=$(realpath -m "${1:-docs}")
+BUILD=${ZEMBRIO_BUILD:-$ROOT/build}
+DRIVER=$BUILD/tests/ui/zembrio_ui_screenshots
+[[ -x $DRIVER ]] || {
+  echo "no $DRIVER: build it first (cmake --build $BUILD --target zembrio_ui_screenshots)" >&2
+  exit 1
+}
+SHOT_HOME=${ZEMBRIO_SHOT_HOME:-/tmp/Musique}
+[[ ! -e $SHOT_HOME ]] || { echo "$SHOT_HOME exists: remove it or set ZEMBRIO_SHOT_HOME" >&2; exit 1; }
 
 WORK=$(mktemp -d)
 XVFB_PID=""
 WM_PID=""
-APP_PID=""
 cleanup() {
-  for pid in $APP_PID $WM_PID $XVFB_PID; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$WORK"
+  for pid in $WM_PID $XVFB_PID; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$WORK" "$SHOT_HOME"
 }
 trap cleanup EXIT
 
-# A sample folder: the committed encoder samples under music-like names, a CUE sheet and
-# a file the list must not show.
-MUSIC="$WORK/Musique/Concert 2019"
-mkdir -p "$MUSIC/cut"
-cp tests/data/cbr128_44k.mp3 "$MUSIC/01 Ouverture.mp3"
-cp tests/data/vbr_44k.mp3 "$MUSIC/02 Allegro.mp3"
-cp tests/data/layer2_44k.mp2 "$MUSIC/03 Adagio.mp2"
-cp tests/data/mpeg2_22k.mp3 "$MUSIC/04 Finale.MP3"
-cp tests/data/cbr128_44k.mp3 "$MUSIC/Concert complet.mp3"
-echo "not audio" > "$MUSIC/notes.txt"
+# The sample folder: a four-minute concert recording (silence, encoded by lame), a few
+# single pieces beside it, a file the list must not show, and other concerts around it.
+MUSIC="$SHOT_HOME/Concert 2019"
+mkdir -p "$MUSIC" "$SHOT_HOME/Live Lyon" "$SHOT_HOME/Répétitions"
+head -c $((44100 * 4 * 245)) /dev/zero |
+  lame --quiet -r -s 44.1 --bitwidth 16 -b 192 - "$MUSIC/Concert complet.mp3" 2>/dev/null
+cp tests/data/cbr128_44k.mp3 "$MUSIC/Bis.mp3"
+cp tests/data/layer2_44k.mp2 "$MUSIC/Accord.mp2"
+cp tests/data/vbr_44k.mp3 "$MUSIC/Applaudissements.MP3"
+echo "Concert du 14 juin" >"$MUSIC/notes.txt"
 
-# The program keeps its settings beside its executable: run a copy with its own file.
-cp "$BIN" "$WORK/zembrio"
-cat > "$WORK/zembrio.ini" <<INI
+cat >"$WORK/zembrio.ini" <<INI
 [STATE]
 LASTDIR=$MUSIC/
-WNDLEFT=40
-WNDTOP=30
+WNDLEFT=24
+WNDTOP=24
 WNDWIDTH=760
-WNDHEIGTH=560
-WNDSPLITTER=170
+WNDHEIGTH=580
+WNDSPLITTER=150
 [SETTINGS]
-CUTDIR=cut/
+CUTDIR=Fragments/
+JOINNAME=../Concert recollé
 INI
 
 DISPLAY_NUM=${ZEMBRIO_DISPLAY:-:97}
-Xvfb "$DISPLAY_NUM" -screen 0 900x680x24 -nolisten tcp &
+Xvfb "$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
 export DISPLAY=$DISPLAY_NUM
 for _ in $(seq 50); do [[ -S /tmp/.X11-unix/X${DISPLAY_NUM#:} ]] && break; sleep 0.1; done
 openbox >/dev/null 2>&1 &
 WM_PID=$!
 sleep 1
-QT_QPA_PLATFORM=xcb "$WORK/zembrio" >/dev/null 2>&1 &
-APP_PID=$!
-sleep 3
-mkdir -p "$(dirname "$OUT")"
-import -window root "$OUT"
-echo "saved $OUT"
+mkdir -p "$OUT"
+HOME=$SHOT_HOME QT_QPA_PLATFORM=xcb "$DRIVER" "$WORK/zembrio.ini" "$MUSIC" "$OUT"
