@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/dialogframe.h"
 #include "ui/qtext.h"
 
 namespace zembrio {
@@ -25,6 +26,7 @@ TfrmOverwriteWarning::TfrmOverwriteWarning(QWidget* parent)
   setObjectName("frmOverwriteWarning");
   setWindowTitle("Avertissement");
   setModal(true);
+  UseModalDialogFrame(*this);
   message_->setWordWrap(true);
   message_->setMinimumWidth(380);
   rbSaveAs_->setChecked(true);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include "ui/dialogframe.h"
 
 namespace zembrio {
 
@@ -18,6 +19,7 @@ TfrmStatistSet::TfrmStatistSet(QWidget* parent)
   setObjectName("frmStatistSet");
   setWindowTitle("Statistiques");
   setModal(true);
+  UseModalDialogFrame(*this);
   rbSimple_->setChecked(true);
   btnOk_->setDefault(true);
   editFileName_->setMinimumWidth(360);

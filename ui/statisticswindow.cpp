@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialogframe.h"
 #include "ui/qtext.h"
 
 namespace zembrio {
@@ -15,6 +16,7 @@ TfrmStatistics::TfrmStatistics(QWidget* parent)
   setObjectName("frmStatistics");
   setWindowTitle("Info...");
   setModal(true);
+  UseModalDialogFrame(*this, true);
   memo_->setObjectName("Memo1");
   memo_->setReadOnly(true);
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 #include <cmath>
+#include "ui/dialogframe.h"
 
 namespace zembrio {
 
@@ -29,6 +30,7 @@ int NamePixelSize(const QWidget& widget) {
 
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About"));
+  UseModalDialogFrame(*this);
   setFixedSize(265, 224);
 
   lAppName = new QLabel(QStringLiteral("Zembrio"), this);

@@ -10,11 +10,13 @@
 
 #include "core/textutil.h"
 #include "cut/runfeedback.h"
+#include "ui/dialogframe.h"
 
 namespace zembrio {
 
 TfrmCharReplace::TfrmCharReplace(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Remplacement de texte"));
+  UseModalDialogFrame(*this);
   leSrc = new QLineEdit(this);
   leSrc->setObjectName(QStringLiteral("leSrc"));
   leDst = new QLineEdit(this);
