@@ -10,7 +10,7 @@ DEFAULT_PACKAGES=(
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lame mpg123 twolame vorbis-tools
-  xvfb xauth openbox imagemagick
+  xvfb xauth x11-utils openbox imagemagick
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 
