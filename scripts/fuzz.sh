@@ -17,19 +17,7 @@ ALL_TARGETS=(fuzz_frameheader fuzz_mpgwalk fuzz_settings fuzz_cuesheet fuzz_xmcd
              fuzz_parsetime fuzz_hexdecode fuzz_splitter)
 TARGETS=("${@:-${ALL_TARGETS[@]}}")
 
-missing=()
-for pkg in clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev; do
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$pkg")
-  fi
-done
-if ((${#missing[@]})); then
-  echo "Installing missing packages: ${missing[*]}"
-  SUDO=""
-  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+scripts/deps.sh clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev
 
 cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZEMBRIO_FUZZ=ON -DZEMBRIO_BUILD_UI=OFF -DZEMBRIO_BUILD_TESTS=OFF >/dev/null
