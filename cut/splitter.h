@@ -12,11 +12,11 @@ namespace zembrio {
 enum TRunOutcome : int32_t { RunOk = 0, RunEndOfData = 1, RunFailed = 4, RunAborted = 5 };
 
 struct TMpegRun {
-  bool Cut = true;           // false: statistics run
-  bool Detail = false;       // statistics run: write the per-frame listing
-  std::string SourcePath;    // full path
-  std::string OutputDir;     // cut run: fragments go here ("/" appended when missing)
-  std::string DetailPath;    // detail run: the listing file
+  bool Cut = true;         // false: statistics run
+  bool Detail = false;     // statistics run: write the per-frame listing
+  std::string SourcePath;  // full path
+  std::string OutputDir;   // cut run: fragments go here ("/" appended when missing)
+  std::string DetailPath;  // detail run: the listing file
 };
 
 // Runs the cut or statistics walk with all its closing steps, messages and report.

@@ -27,7 +27,8 @@ class RecordingFeedback : public IRunFeedback {
   void ShowInfoText(const std::string& text) override { InfoTexts.push_back(text); }
   void ProcessPendingEvents() override {
     EventsProcessed++;
-    if (OnEvents) OnEvents();
+    if (OnEvents)
+      OnEvents();
   }
   void ShowMessage(const std::string& text) override { Messages.push_back(text); }
   void ReportError(const std::string& text) override { Errors.push_back(text); }
@@ -67,14 +68,16 @@ class ScriptedQuestions : public IRunQuestions {
                                 const std::string& proposedName) override {
     OverwriteMessages.push_back(message);
     OverwriteNames.push_back(proposedName);
-    if (OverwriteAnswers.empty()) return {TOverwriteChoice::Stop, proposedName};
+    if (OverwriteAnswers.empty())
+      return {TOverwriteChoice::Stop, proposedName};
     TOverwriteAnswer answer = OverwriteAnswers.front();
     OverwriteAnswers.pop_front();
     return answer;
   }
   bool AskYesNo(const std::string& text) override {
     YesNoQuestions.push_back(text);
-    if (YesNoAnswers.empty()) return false;
+    if (YesNoAnswers.empty())
+      return false;
     bool answer = YesNoAnswers.front();
     YesNoAnswers.pop_front();
     return answer;
