@@ -12,6 +12,7 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "framebuilder.h"
+#include "tests/support/settingsguard.h"
 
 namespace zembrio {
 namespace {
@@ -47,18 +48,9 @@ class FileSizeLimit {
 
 class SettingsFaultTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = Settings();
-    savedList_ = ReplacementList();
-  }
-  void TearDown() override {
-    Settings() = saved_;
-    ReplacementList() = savedList_;
-  }
+  test::SettingsGuard guard_;
 
   TempDir dir_;
-  TSettings saved_;
-  TPairList savedList_;
 };
 
 TEST_F(SettingsFaultTest, AFullDiskKeepsThePreviousFileWhole) {

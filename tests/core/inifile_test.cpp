@@ -11,6 +11,7 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "framebuilder.h"
+#include "tests/support/settingsguard.h"
 
 namespace zembrio {
 namespace {
@@ -20,14 +21,7 @@ constexpr const char* kDefaultReplace =
 
 class IniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = Settings();
-    savedList_ = ReplacementList();
-  }
-  void TearDown() override {
-    Settings() = saved_;
-    ReplacementList() = savedList_;
-  }
+  test::SettingsGuard guard_;
 
   std::string Ini() const { return dir_.File("zembrio.ini"); }
   void WriteIni(const std::string& text) const { WriteFileAtomically(Ini(), text); }
@@ -42,8 +36,6 @@ class IniFileTest : public ::testing::Test {
   test::TempDir dir_;
 
  private:
-  TSettings saved_;
-  TPairList savedList_;
 };
 
 TEST_F(IniFileTest, MissingFileGivesDefaults) {
