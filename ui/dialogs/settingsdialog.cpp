@@ -155,7 +155,7 @@ QWidget* TfrmSettings::BuildCommonPage() {
   auto* cutLayout = new QVBoxLayout(cut);
   cutLayout->addWidget(new QLabel(
       QString::fromUtf8("dossier par défaut pour les fichiers coupés: (chemin relatif possible "
-                        "ex: \".\\cut\\\")"),
+                        "ex: \"./cut/\")"),
       cut));
   cutLayout->addWidget(edCutDir_);
 
@@ -164,7 +164,7 @@ QWidget* TfrmSettings::BuildCommonPage() {
   auto* joinLayout = new QVBoxLayout(join);
   joinLayout->addWidget(new QLabel(
       QString::fromUtf8("nom par défaut pour le fichier créé: (chemin relatif possible ex: "
-                        "\"..\\join\\join_output\")"),
+                        "\"../join/join_output\")"),
       join));
   joinLayout->addWidget(edJoinName_);
 
