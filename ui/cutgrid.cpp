@@ -214,13 +214,24 @@ void TCutGrid::OnEditorTextChanged(int row, int column, const QString& text) {
     try {
       ApplyStartCellText(*point, ToStd(text));
     } catch (const TConversionError& error) {
-      if (feedback_)
-        feedback_->ReportError(error.what());
+      ReportLater(error.what());
     }
   } else if (column == settings.ColName) {
     ApplyNameCellText(*point, ToStd(text));
   }
   ResetColumnCaptions(true);
+}
+
+// The message box runs an event loop of its own, in which the editor that is emitting this
+// keystroke can lose its focus, close and be deleted; so the report waits until the keystroke
+// has been handled.
+void TCutGrid::ReportLater(const std::string& message) {
+  if (!feedback_)
+    return;
+  QTimer::singleShot(0, this, [this, message] {
+    if (feedback_)
+      feedback_->ReportError(message);
+  });
 }
 
 void TCutGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QTableWidget>
+#include <string>
 
 #include "cutlist/cutpoint.h"
 
@@ -52,6 +53,7 @@ class TCutGrid : public QTableWidget {
   friend class TCutGridDelegate;
   void OnCellSelected(int row);
   void OnEditorTextChanged(int row, int column, const QString& text);
+  void ReportLater(const std::string& message);
   void OnEditStarted(int row);
   void SetCell(int row, int column, const QString& text, bool editable);
 
