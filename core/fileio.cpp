@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace zembrio {
 
@@ -59,6 +62,95 @@ void WriteFully(int fd, const std::string& path, const unsigned char* data, size
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
+// TReadAhead
+
+// Reads one block at a time into a buffer of its own, on a thread of its own. The owner
+// starts a read, goes on with its work, then waits for the bytes; between the wait and the
+// next start the buffer is the owner's.
+class TReadAhead {
+ public:
+  TReadAhead(int fd, std::string path, size_t bufferSize, size_t room)
+      : fd_(fd), path_(std::move(path)), buffer_(bufferSize), room_(room) {
+    thread_ = std::thread([this] { Loop(); });
+  }
+  ~TReadAhead() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  TReadAhead(const TReadAhead&) = delete;
+  TReadAhead& operator=(const TReadAhead&) = delete;
+
+  // Starts reading the block at offset into the buffer, after room_ bytes.
+  void Start(int64_t offset) {
+    {
+      std::lock_guard lock(mutex_);
+      offset_ = offset;
+      requested_ = true;
+      done_ = false;
+    }
+    started_ = true;
+    wake_.notify_all();
+  }
+  bool Started() const { return started_; }
+  int64_t Offset() const { return offset_; }
+
+  // Waits for the read started last; returns the bytes read, and its error through error.
+  size_t Wait(int& error) {
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [this] { return done_; });
+    started_ = false;
+    error = error_;
+    return got_;
+  }
+  std::vector<unsigned char>& Buffer() { return buffer_; }
+
+ private:
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return requested_ || stop_; });
+      if (stop_)
+        return;
+      requested_ = false;
+      const int64_t offset = offset_;
+      lock.unlock();
+      size_t got = 0;
+      int error = 0;
+      try {
+        got = ReadFully(fd_, path_, buffer_.data() + room_, buffer_.size() - room_, offset);
+      } catch (const std::system_error& failure) {
+        error = failure.code().value();
+      }
+      lock.lock();
+      got_ = got;
+      error_ = error;
+      done_ = true;
+      finished_.notify_all();
+    }
+  }
+
+  const int fd_;
+  const std::string path_;
+  std::vector<unsigned char> buffer_;
+  const size_t room_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable finished_;
+  bool requested_ = false;
+  bool done_ = false;
+  bool stop_ = false;
+  int64_t offset_ = 0;
+  size_t got_ = 0;
+  int error_ = 0;
+  bool started_ = false;  // the owner's: a read was started and not yet waited for
+  std::thread thread_;
+};
+
+// ---------------------------------------------------------------------------------------------
 // TInputFile
 
 TInputFile::TInputFile(const std::string& path, size_t bufferSize) : path_(path) {
@@ -80,64 +172,122 @@ TInputFile::TInputFile(const std::string& path, size_t bufferSize) : path_(path)
   // A small file (a track list, the settings) needs no megabyte of buffer; should it grow
   // while it is read, the reads only come in smaller steps.
   const auto fileSize = static_cast<uint64_t>(std::max<int64_t>(size_, 0));
-  buffer_.resize(std::max<size_t>(std::min<uint64_t>(bufferSize, fileSize), 16));
+  const size_t blockSize = std::max<size_t>(std::min<uint64_t>(bufferSize, fileSize), 16);
+  if (blockSize >= kReadAheadMinimum && fileSize > blockSize) {
+    carry_ = kCarryLimit;
+  }
+  buffer_.resize(carry_ + blockSize);
+  window_ = buffer_.data() + carry_;
 }
 
 TInputFile::~TInputFile() {
+  DropReadAhead();  // a read in flight uses the descriptor
+  readers_ = {};
   if (fd_ >= 0) {
     ::close(fd_);
   }
 }
 
-void TInputFile::Seek(int64_t position) {
-  if (position < 0) {
-    ThrowErrno(path_, EINVAL);
-  }
-  // Only the position moves; the buffer is refilled on the next read outside its window.
-  position_ = position;
+void TInputFile::ThrowBadSeek() const {
+  ThrowErrno(path_, EINVAL);
 }
 
 void TInputFile::Fill() {
-  bufferStart_ = position_;
-  bufferFill_ = ReadFully(fd_, path_, buffer_.data(), buffer_.size(), position_);
+  if (!TakeReadAhead()) {
+    bufferStart_ = position_;
+    window_ = buffer_.data() + carry_;
+    bufferFill_ = ReadFully(fd_, path_, buffer_.data() + carry_, BlockSize(), position_);
+  }
+  StartReadAhead();
+}
+
+bool TInputFile::TakeReadAhead() {
+  if (inFlight_ == 0) {
+    return false;
+  }
+  TReadAhead& reader = *readers_[static_cast<size_t>(front_)];
+  int error = 0;
+  const size_t got = reader.Wait(error);
+  const int64_t next = reader.Offset();
+  // The window goes on where the block read ahead starts; the walk may stand a little
+  // before it (a frame that straddles the two) or inside it (data skipped past the end).
+  const int64_t carried = std::max<int64_t>(next - position_, 0);
+  const bool continues = next == bufferStart_ + static_cast<int64_t>(bufferFill_) &&
+                         position_ >= bufferStart_ && carried <= static_cast<int64_t>(carry_) &&
+                         position_ < next + static_cast<int64_t>(got);
+  front_ = (front_ + 1) % kReadAheadDepth;
+  --inFlight_;
+  if (!continues) {
+    DropReadAhead();  // read for nothing: the walk went elsewhere
+    return false;
+  }
+  if (error != 0) {
+    DropReadAhead();
+    ThrowErrno(path_, error);
+  }
+  std::vector<unsigned char>& block = reader.Buffer();
+  unsigned char* start = block.data() + carry_ - carried;
+  std::memcpy(start, window_ + (next - carried - bufferStart_), static_cast<size_t>(carried));
+  std::swap(buffer_, block);
+  window_ = start;
+  bufferStart_ = next - carried;
+  bufferFill_ = static_cast<size_t>(carried) + got;
+  return true;
+}
+
+void TInputFile::DropReadAhead() {
+  for (; inFlight_ > 0; --inFlight_) {
+    int error = 0;
+    readers_[static_cast<size_t>(front_)]->Wait(error);
+    front_ = (front_ + 1) % kReadAheadDepth;
+  }
+}
+
+void TInputFile::StartReadAhead() {
+  const int64_t end = bufferStart_ + static_cast<int64_t>(bufferFill_);
+  // Only a full window is followed by more blocks; a short one met the end of the file.
+  if (carry_ == 0 || window_ + bufferFill_ != buffer_.data() + buffer_.size()) {
+    return;
+  }
+  if (inFlight_ == 0) {
+    aheadEnd_ = end;
+  }
+  while (inFlight_ < kReadAheadDepth && aheadEnd_ < size_) {
+    auto& reader = readers_[static_cast<size_t>((front_ + inFlight_) % kReadAheadDepth)];
+    if (!reader) {
+      reader = std::make_unique<TReadAhead>(fd_, path_, buffer_.size(), carry_);
+    }
+    reader->Start(aheadEnd_);
+    aheadEnd_ += static_cast<int64_t>(BlockSize());
+    ++inFlight_;
+  }
 }
 
 const unsigned char* TInputFile::Peek(size_t count) {
-  if (count > buffer_.size()) {
+  if (count > BlockSize()) {
     return nullptr;
   }
   int64_t offset = position_ - bufferStart_;
   if (offset < 0 || static_cast<uint64_t>(offset) + count > bufferFill_) {
     Fill();
-    offset = 0;
+    offset = position_ - bufferStart_;
   }
-  return static_cast<uint64_t>(offset) + count <= bufferFill_ ? buffer_.data() + offset : nullptr;
+  return static_cast<uint64_t>(offset) + count <= bufferFill_ ? window_ + offset : nullptr;
 }
 
-size_t TInputFile::Read(void* dest, size_t count) {
+size_t TInputFile::ReadAcrossWindow(void* dest, size_t count) {
   auto* out = static_cast<unsigned char*>(dest);
-  // The frame walk's 4-byte header reads nearly always lie inside the window.
-  const int64_t start = position_ - bufferStart_;
-  if (start >= 0 && static_cast<uint64_t>(start) + count <= bufferFill_) {
-    if (count == 4) {
-      std::memcpy(out, buffer_.data() + start, 4);  // a header: no library call
-    } else {
-      std::memcpy(out, buffer_.data() + start, count);
-    }
-    position_ += static_cast<int64_t>(count);
-    return count;
-  }
   size_t done = 0;
   while (done < count) {
     const int64_t offset = position_ - bufferStart_;
     if (offset >= 0 && offset < static_cast<int64_t>(bufferFill_)) {
       const size_t take = std::min(count - done, bufferFill_ - static_cast<size_t>(offset));
-      std::memcpy(out + done, buffer_.data() + offset, take);
+      std::memcpy(out + done, window_ + offset, take);
       done += take;
       position_ += static_cast<int64_t>(take);
       continue;
     }
-    if (count - done >= buffer_.size()) {
+    if (count - done >= BlockSize()) {
       // A read as large as the buffer goes straight to the caller.
       const size_t got = ReadFully(fd_, path_, out + done, count - done, position_);
       done += got;
@@ -158,7 +308,7 @@ int64_t TInputFile::SkipInBufferUntil(unsigned char value, int64_t limit) {
   if (start < 0 || start >= end) {
     return 0;
   }
-  const unsigned char* from = buffer_.data() + start;
+  const unsigned char* from = window_ + start;
   const auto* found =
       static_cast<const unsigned char*>(std::memchr(from, value, static_cast<size_t>(end - start)));
   const int64_t passed = found != nullptr ? found - from : end - start;

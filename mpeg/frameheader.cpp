@@ -46,6 +46,35 @@ constexpr int32_t SamplesPerFrameOf(int32_t versionId, int32_t layerCode) {
   return layerCode == kLayer3 && versionId != kVersionMpeg1 ? 576 : 1152;
 }
 
+// Sampling frequencies and frame lengths (without the padding slot) for every version,
+// layer, bitrate index and sampling frequency index: a walk decodes one header per frame,
+// and the two divisions would cost more than the rest of the decoding.
+struct TDecodeTables {
+  int32_t SampleRate[4][4]{};
+  int32_t FrameLength[4][4][16][4]{};
+};
+
+constexpr TDecodeTables MakeDecodeTables() {
+  TDecodeTables tables;
+  for (int32_t version = 0; version < 4; ++version) {
+    for (int32_t rateIndex = 0; rateIndex < 3; ++rateIndex)
+      tables.SampleRate[version][rateIndex] = SampleRateOf(version, rateIndex);
+    for (int32_t layer = 1; layer < 4; ++layer) {
+      const TBitrateTable& bitrates = BitrateTableOf(version, layer);
+      for (int32_t bitrateIndex = 0; bitrateIndex < 16; ++bitrateIndex) {
+        for (int32_t rateIndex = 0; rateIndex < 3; ++rateIndex) {
+          tables.FrameLength[version][layer][bitrateIndex][rateIndex] =
+              SamplesPerFrameOf(version, layer) * 125 * bitrates[bitrateIndex] /
+              SampleRateOf(version, rateIndex);
+        }
+      }
+    }
+  }
+  return tables;
+}
+
+constexpr TDecodeTables kDecodeTables = MakeDecodeTables();
+
 }  // namespace
 
 HeaderResult Decode(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3,
@@ -64,7 +93,7 @@ HeaderResult Decode(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3,
       header.VersionId == kVersionReserved || kBaseSampleRate[header.SampleRateIndex] == 0) {
     return Invalid;
   }
-  header.SampleRate = SampleRateOf(header.VersionId, header.SampleRateIndex);
+  header.SampleRate = kDecodeTables.SampleRate[header.VersionId][header.SampleRateIndex];
   if (reference != nullptr &&
       (header.VersionId != reference->VersionId || header.SampleRate != reference->SampleRate ||
        header.LayerCode != reference->LayerCode)) {
@@ -74,8 +103,9 @@ HeaderResult Decode(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3,
   header.Bitrate = (*header.BitrateTable)[header.BitrateIndex];
   header.SamplesPerFrame = SamplesPerFrameOf(header.VersionId, header.LayerCode);
   const int32_t slotSize = header.LayerCode == kLayer1 ? 4 : 1;
-  header.FrameLength =
-      header.SamplesPerFrame * 125 * header.Bitrate / header.SampleRate + header.Padding * slotSize;
+  header.FrameLength = kDecodeTables.FrameLength[header.VersionId][header.LayerCode]
+                                                [header.BitrateIndex][header.SampleRateIndex] +
+                       header.Padding * slotSize;
   header.DataLength = header.FrameLength - 4;
   if (header.DataLength < 0) {
     return Invalid;

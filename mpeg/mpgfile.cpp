@@ -9,6 +9,7 @@ namespace {
 
 constexpr size_t kId3v2HeaderSize = 10;
 constexpr size_t kId3v1TagSize = 128;
+constexpr int64_t kPrefetchFrames = 16;
 
 // Size of an ID3v2 tag that starts the file, footer included; 0 when there is none.
 int64_t Id3v2TagSize(const uint8_t (&head)[kId3v2HeaderSize]) {
@@ -160,6 +161,9 @@ HeaderResult TMPGFile::ReadHeader() {
   StartSample = static_cast<int64_t>(FrameCount) * header.SamplesPerFrame;
   ++FrameCount;
   EndSample = static_cast<int64_t>(FrameCount) * header.SamplesPerFrame;
+  // The header a few frames on lies within a few bytes of here: frames of one stream
+  // differ in length by their padding slot only.
+  input_->Prefetch(input_->Position() + kPrefetchFrames * header.FrameLength);
   const int64_t remaining = AudioSize - input_->Position();
   if (DataLength > remaining) {
     DataLength = static_cast<int32_t>(remaining);  // the last frame, cut short

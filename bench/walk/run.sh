@@ -5,6 +5,7 @@
 #   BENCH_MB           approximate size of the large file in MB (default 400)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/bench/common.sh"
 build=${ZEMBRIO_BUILD_DIR:-$root/build-bench}
 target_mb=${BENCH_MB:-400}
 
@@ -45,20 +46,6 @@ cp "$work/piece.mp3" "$work/garbage.mp3"
 head -c 64000000 /dev/urandom >> "$work/garbage.mp3"
 cat "$work/piece.mp3" >> "$work/garbage.mp3"
 
-# Prints "wall processor" seconds of a command (user + system time of the command itself).
-timed() {
-  python3 - "$@" <<'PY'
-import os, sys, time
-start = time.monotonic()
-pid = os.fork()
-if pid == 0:
-    os.execvp(sys.argv[1], sys.argv[1:])
-_, status, usage = os.wait4(pid, 0)
-if status != 0:
-    sys.exit("command failed: " + " ".join(sys.argv[1:]))
-print(f"{time.monotonic() - start:.4f} {usage.ru_utime + usage.ru_stime:.4f}")
-PY
-}
 # Best of three runs, wall and processor time taken separately.
 best() {
   for _ in 1 2 3; do "$@"; done | sort -n -k1 | head -1 | awk '{printf "%s ", $1}'
@@ -66,7 +53,7 @@ best() {
 }
 walk_time() { "$walk" --seconds "$@"; }
 cp_time() {
-  timed cp "$work/big.mp3" "$work/copy.mp3"
+  bench_timed cp "$work/big.mp3" "$work/copy.mp3"
   rm -f "$work/copy.mp3"
 }
 

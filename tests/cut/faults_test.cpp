@@ -78,8 +78,9 @@ TEST_F(CutFaultTest, ADestinationRemovedDuringTheCutFailsTheRun) {
 }
 
 TEST_F(CutFaultTest, ASourceCutShortDuringTheRunEndsAtItsNewEnd) {
-  // More than the read buffer holds, so that the walk meets the new end on disk.
-  const int frames = 6000;
+  // More than the read buffer and the blocks read ahead hold, so that the walk meets the
+  // new end on disk.
+  const int frames = 12000;
   const int64_t frameLength = FrameLength(kSpec);
   for (const int64_t keptFrames : {int64_t{4000}, int64_t{0}}) {
     SCOPED_TRACE(keptFrames);
