@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 #include "tests/support/framebuilder.h"
@@ -75,6 +76,52 @@ TEST(InputFileTest, PeekShowsBytesInPlaceWithoutMovingOn) {
   uint8_t first = 0;
   ASSERT_EQ(file.Read(&first, 1), 1u);
   EXPECT_EQ(first, 0);
+}
+
+TEST(InputFileTest, AWalkOverBlocksReadAheadSeesEveryByteInItsPlace) {
+  // Several blocks of the smallest size that is read ahead, and a walk that reads headers,
+  // skips frame data, peeks at frames straddling two blocks, steps back and jumps about.
+  TempDir dir;
+  constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
+  Bytes content(kBlock * 9 + 1234);
+  for (size_t i = 0; i < content.size(); ++i) {
+    content[i] = static_cast<uint8_t>(i * 131 + i / 509);
+  }
+  test::WriteFile(dir.File("a.bin"), content);
+  TInputFile file(dir.File("a.bin"), kBlock);
+  std::mt19937 random(7);
+  auto expectAt = [&](int64_t at, const unsigned char* bytes, size_t count) {
+    ASSERT_TRUE(std::equal(bytes, bytes + count, content.begin() + at)) << at;
+  };
+  for (int round = 0; round < 3; ++round) {
+    file.Seek(round * 1000);
+    Bytes got(3000);
+    while (file.Position() < static_cast<int64_t>(content.size())) {
+      const unsigned step = random() % 8;
+      if (step == 1) {
+        file.Seek(std::max<int64_t>(file.Position() - 3, 0));  // as resynchronisation steps
+      }
+      const int64_t at = file.Position();
+      const size_t remaining = content.size() - static_cast<size_t>(at);
+      switch (step) {
+        case 0:  // a frame's data in place
+          if (const unsigned char* bytes = file.Peek(std::min<size_t>(2881, remaining))) {
+            expectAt(at, bytes, std::min<size_t>(2881, remaining));
+          }
+          file.Skip(static_cast<int64_t>(random() % 3000));
+          break;
+        default: {
+          const size_t count = std::min<size_t>(4 + random() % 2000, remaining);
+          ASSERT_EQ(file.Read(got.data(), count), count);
+          expectAt(at, got.data(), count);
+          file.Skip(static_cast<int64_t>(random() % 500));
+        }
+      }
+      if (random() % 200 == 0) {
+        file.Seek(static_cast<int64_t>(random() % content.size()));  // elsewhere entirely
+      }
+    }
+  }
 }
 
 TEST(InputFileTest, PositionsBeyond4GiB) {
