@@ -106,7 +106,7 @@ class TReadAhead {
     error = error_;
     return got_;
   }
-  std::vector<unsigned char>& Buffer() { return buffer_; }
+  TByteBlock& Buffer() { return buffer_; }
 
  private:
   void Loop() {
@@ -135,7 +135,7 @@ class TReadAhead {
 
   const int fd_;
   const std::string path_;
-  std::vector<unsigned char> buffer_;
+  TByteBlock buffer_;
   const size_t room_;
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -176,7 +176,7 @@ TInputFile::TInputFile(const std::string& path, size_t bufferSize) : path_(path)
   if (blockSize >= kReadAheadMinimum && fileSize > blockSize) {
     carry_ = kCarryLimit;
   }
-  buffer_.resize(carry_ + blockSize);
+  buffer_ = TByteBlock(carry_ + blockSize);
   window_ = buffer_.data() + carry_;
 }
 
@@ -225,10 +225,10 @@ bool TInputFile::TakeReadAhead() {
     DropReadAhead();
     ThrowErrno(path_, error);
   }
-  std::vector<unsigned char>& block = reader.Buffer();
+  TByteBlock& block = reader.Buffer();
   unsigned char* start = block.data() + carry_ - carried;
   std::memcpy(start, window_ + (next - carried - bufferStart_), static_cast<size_t>(carried));
-  std::swap(buffer_, block);
+  buffer_.swap(block);
   window_ = start;
   bufferStart_ = next - carried;
   bufferFill_ = static_cast<size_t>(carried) + got;

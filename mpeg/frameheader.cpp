@@ -102,10 +102,9 @@ HeaderResult Decode(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3,
   header.BitrateTable = &BitrateTableOf(header.VersionId, header.LayerCode);
   header.Bitrate = (*header.BitrateTable)[header.BitrateIndex];
   header.SamplesPerFrame = SamplesPerFrameOf(header.VersionId, header.LayerCode);
-  const int32_t slotSize = header.LayerCode == kLayer1 ? 4 : 1;
   header.FrameLength = kDecodeTables.FrameLength[header.VersionId][header.LayerCode]
                                                 [header.BitrateIndex][header.SampleRateIndex] +
-                       header.Padding * slotSize;
+                       header.Padding * PaddingSlotSize(header.LayerCode);
   header.DataLength = header.FrameLength - 4;
   if (header.DataLength < 0) {
     return Invalid;

@@ -49,6 +49,11 @@ struct HeaderReference {
 HeaderResult Decode(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3,
                     const HeaderReference* reference, FrameHeader& header);
 
+// Bytes of the padding slot: 4 in Layer I, 1 in Layers II and III.
+constexpr int32_t PaddingSlotSize(int32_t layerCode) {
+  return layerCode == 3 ? 4 : 1;
+}
+
 // "2.5", "2 (ISO/IEC 13818-3)", "1 (ISO/IEC 11172-3)" or "unknown".
 std::string VersionTextOf(int32_t versionId);
 

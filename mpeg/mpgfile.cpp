@@ -37,6 +37,13 @@ size_t VbrTagOffset(int32_t versionId, int32_t channelMode) {
   return mono ? 9 : 17;
 }
 
+// The header bits that decoding reads, but for the padding bit; headers with the same key
+// decode to the same frame but for its padding slot.
+uint32_t HeaderKey(const std::array<uint8_t, 4>& header) {
+  return (uint32_t{header[1]} & 0xFE) << 16 | (uint32_t{header[2]} & 0xFC) << 8 |
+         (uint32_t{header[3]} & 0xC0);
+}
+
 }  // namespace
 
 void TMPGFile::ResetCounters() {
@@ -136,19 +143,30 @@ HeaderResult TMPGFile::ReadHeader() {
   if (Header[0] != 0xFF) {
     return NoSync;  // the common case while resynchronising through garbage
   }
-  const HeaderReference reference{RefVersion, RefSampleRate, RefLayer};
-  FrameHeader header;
-  const HeaderResult result = Decode(Header[0], Header[1], Header[2], Header[3],
-                                     FrameCount > 0 ? &reference : nullptr, header);
-  if (result != Ok) {
-    return result;
+  const uint32_t key = HeaderKey(Header);
+  if (FrameCount > 0 && key == currentKey_ && !confirming_) {
+    // The header repeats the last one but for the padding slot: it decodes alike.
+    const int32_t padding = (Header[2] >> 1) & 1;
+    current_.FrameLength += (padding - current_.Padding) * PaddingSlotSize(current_.LayerCode);
+    current_.DataLength = current_.FrameLength - 4;
+    current_.Padding = padding;
+  } else {
+    FrameHeader decoded;
+    const HeaderReference reference{RefVersion, RefSampleRate, RefLayer};
+    const HeaderResult result = Decode(Header[0], Header[1], Header[2], Header[3],
+                                       FrameCount > 0 ? &reference : nullptr, decoded);
+    if (result != Ok) {
+      return result;
+    }
+    // While looking for the first frame, a lone sync pattern in junk must not become the
+    // reference that every real frame is then measured against.
+    if (confirming_ && !NextHeaderConfirms(decoded)) {
+      return Invalid;
+    }
+    current_ = decoded;
+    currentKey_ = key;
   }
-  // While looking for the first frame, a lone sync pattern in junk must not become the
-  // reference that every real frame is then measured against.
-  if (confirming_ && !NextHeaderConfirms(header)) {
-    return Invalid;
-  }
-  current_ = header;
+  const FrameHeader& header = current_;
   DataLength = FullDataLength = header.DataLength;
   if (FrameCount == 0) {
     BitrateTable = *header.BitrateTable;
@@ -257,10 +275,6 @@ double TMPGFile::Progress() const {
   }
   const double progress = static_cast<double>(input_->Position()) / static_cast<double>(AudioSize);
   return std::clamp(progress, 0.0, 1.0);
-}
-
-int64_t TMPGFile::Position() const {
-  return input_ ? input_->Position() : 0;
 }
 
 int64_t TMPGFile::FileSize() const {

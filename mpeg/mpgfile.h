@@ -51,7 +51,7 @@ class TMPGFile {
   std::string VersionText() const;
   double Progress() const;
   // Read position and size of the whole input file (tag included).
-  int64_t Position() const;
+  int64_t Position() const { return input_ ? input_->Position() : 0; }
   int64_t FileSize() const;
   // The header decoded by the last ReadHeader that returned Ok.
   const FrameHeader& CurrentHeader() const { return current_; }
@@ -95,6 +95,7 @@ class TMPGFile {
   // The current frame's data after ReadData: in place in the read buffer, or frameBuffer_.
   const uint8_t* frameData_ = nullptr;
   FrameHeader current_;
+  uint32_t currentKey_ = 0;  // HeaderKey of current_
   bool confirming_ = false;  // inside Open's first-frame search
 };
 
