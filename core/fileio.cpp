@@ -9,9 +9,12 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace zembrio {
 
@@ -62,18 +65,64 @@ void WriteFully(int fd, const std::string& path, const unsigned char* data, size
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// TReadAhead
+// TByteBlock
 
-// Reads one block at a time into a buffer of its own, on a thread of its own. The owner
-// starts a read, goes on with its work, then waits for the bytes; between the wait and the
-// next start the buffer is the owner's.
-class TReadAhead {
+namespace {
+
+struct TBlockPool {
+  static constexpr size_t kKept = 8;
+  std::mutex Mutex;
+  std::vector<std::pair<std::unique_ptr<unsigned char[]>, size_t>> Blocks;
+};
+
+TBlockPool& BlockPool() {
+  static TBlockPool pool;
+  return pool;
+}
+
+}  // namespace
+
+TByteBlock::TByteBlock(size_t size) : size_(size) {
+  TBlockPool& pool = BlockPool();
+  {
+    std::lock_guard lock(pool.Mutex);
+    for (size_t i = 0; i < pool.Blocks.size(); ++i) {
+      if (pool.Blocks[i].second == size) {
+        data_ = std::move(pool.Blocks[i].first);
+        pool.Blocks.erase(pool.Blocks.begin() + static_cast<std::ptrdiff_t>(i));
+        return;
+      }
+    }
+  }
+  data_ = std::make_unique_for_overwrite<unsigned char[]>(size);
+}
+
+TByteBlock::~TByteBlock() {
+  if (!data_) {
+    return;
+  }
+  TBlockPool& pool = BlockPool();
+  std::lock_guard lock(pool.Mutex);
+  if (pool.Blocks.size() < TBlockPool::kKept) {
+    pool.Blocks.emplace_back(std::move(data_), size_);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBlockWorker, TReadAhead
+
+// A thread with a block of bytes of its own, which does one read or one write at a time for
+// its owner: Start hands the job over, the owner goes on with its work, then Wait waits for
+// the job's end. Between Wait and the next Start the block is the owner's.
+class TBlockWorker {
  public:
-  TReadAhead(int fd, std::string path, size_t bufferSize, size_t room)
-      : fd_(fd), path_(std::move(path)), buffer_(bufferSize), room_(room) {
+  // Fills or empties the block; throws std::system_error on failure.
+  using TJob = std::function<size_t(TByteBlock&)>;
+
+  explicit TBlockWorker(size_t blockSize) : block_(blockSize) {
     thread_ = std::thread([this] { Loop(); });
   }
-  ~TReadAhead() {
+  ~TBlockWorker() {
     {
       std::lock_guard lock(mutex_);
       stop_ = true;
@@ -81,73 +130,91 @@ class TReadAhead {
     wake_.notify_all();
     thread_.join();
   }
-  TReadAhead(const TReadAhead&) = delete;
-  TReadAhead& operator=(const TReadAhead&) = delete;
+  TBlockWorker(const TBlockWorker&) = delete;
+  TBlockWorker& operator=(const TBlockWorker&) = delete;
 
-  // Starts reading the block at offset into the buffer, after room_ bytes.
-  void Start(int64_t offset) {
+  void Start(TJob job) {
     {
       std::lock_guard lock(mutex_);
-      offset_ = offset;
-      requested_ = true;
+      job_ = std::move(job);
       done_ = false;
     }
     started_ = true;
     wake_.notify_all();
   }
   bool Started() const { return started_; }
-  int64_t Offset() const { return offset_; }
 
-  // Waits for the read started last; returns the bytes read, and its error through error.
+  // Waits for the job started last; returns its count of bytes, and its error through error.
   size_t Wait(int& error) {
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return done_; });
     started_ = false;
     error = error_;
-    return got_;
+    return count_;
   }
-  TByteBlock& Buffer() { return buffer_; }
+  TByteBlock& Block() { return block_; }
 
  private:
   void Loop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return requested_ || stop_; });
+      wake_.wait(lock, [this] { return job_ || stop_; });
       if (stop_)
         return;
-      requested_ = false;
-      const int64_t offset = offset_;
+      TJob job = std::move(job_);
+      job_ = nullptr;
       lock.unlock();
-      size_t got = 0;
+      size_t count = 0;
       int error = 0;
       try {
-        got = ReadFully(fd_, path_, buffer_.data() + room_, buffer_.size() - room_, offset);
+        count = job(block_);
       } catch (const std::system_error& failure) {
         error = failure.code().value();
       }
       lock.lock();
-      got_ = got;
+      count_ = count;
       error_ = error;
       done_ = true;
       finished_.notify_all();
     }
   }
 
-  const int fd_;
-  const std::string path_;
-  TByteBlock buffer_;
-  const size_t room_;
+  TByteBlock block_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable finished_;
-  bool requested_ = false;
+  TJob job_;
   bool done_ = false;
   bool stop_ = false;
-  int64_t offset_ = 0;
-  size_t got_ = 0;
+  size_t count_ = 0;
   int error_ = 0;
-  bool started_ = false;  // the owner's: a read was started and not yet waited for
+  bool started_ = false;  // the owner's: a job was started and not yet waited for
   std::thread thread_;
+};
+
+// Reads the block at a given offset, after room bytes kept free at the front of the block.
+class TReadAhead {
+ public:
+  TReadAhead(int fd, const std::string& path, size_t blockSize, size_t room)
+      : worker_(blockSize), fd_(fd), path_(path), room_(room) {}
+
+  void Start(int64_t offset) {
+    offset_ = offset;
+    worker_.Start([this, offset](TByteBlock& block) {
+      return ReadFully(fd_, path_, block.data() + room_, block.size() - room_, offset);
+    });
+  }
+  bool Started() const { return worker_.Started(); }
+  int64_t Offset() const { return offset_; }
+  size_t Wait(int& error) { return worker_.Wait(error); }
+  TByteBlock& Buffer() { return worker_.Block(); }
+
+ private:
+  TBlockWorker worker_;
+  const int fd_;
+  const std::string& path_;  // the owner's, which outlives this
+  const size_t room_;
+  int64_t offset_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

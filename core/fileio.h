@@ -15,14 +15,23 @@
 namespace zembrio {
 
 class TReadAhead;
+class TBlockWorker;
 
 // Bytes for reads and writes to go through. They are not cleared when made: every byte is
-// filled before it is used, and clearing a fresh megabyte costs as much as reading one.
+// filled before it is used. Their memory goes back to a small pool when they go and is
+// taken again by the next block of the same size: a fresh megabyte costs a megabyte of
+// page faults, and a cut opens one output per fragment.
 class TByteBlock {
  public:
   TByteBlock() = default;
-  explicit TByteBlock(size_t size)
-      : data_(std::make_unique_for_overwrite<unsigned char[]>(size)), size_(size) {}
+  explicit TByteBlock(size_t size);
+  ~TByteBlock();
+  TByteBlock(TByteBlock&& other) noexcept { swap(other); }
+  TByteBlock& operator=(TByteBlock&& other) noexcept {
+    TByteBlock gone(std::move(*this));
+    swap(other);
+    return *this;
+  }
   unsigned char* data() const { return data_.get(); }
   size_t size() const { return size_; }
   void swap(TByteBlock& other) noexcept {
