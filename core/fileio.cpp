@@ -139,16 +139,13 @@ class TBlockWorker {
       job_ = std::move(job);
       done_ = false;
     }
-    started_ = true;
     wake_.notify_all();
   }
-  bool Started() const { return started_; }
 
   // Waits for the job started last; returns its count of bytes, and its error through error.
   size_t Wait(int& error) {
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return done_; });
-    started_ = false;
     error = error_;
     return count_;
   }
@@ -188,7 +185,6 @@ class TBlockWorker {
   bool stop_ = false;
   size_t count_ = 0;
   int error_ = 0;
-  bool started_ = false;  // the owner's: a job was started and not yet waited for
   std::thread thread_;
 };
 
@@ -204,7 +200,6 @@ class TReadAhead {
       return ReadFully(fd_, path_, block.data() + room_, block.size() - room_, offset);
     });
   }
-  bool Started() const { return worker_.Started(); }
   int64_t Offset() const { return offset_; }
   size_t Wait(int& error) { return worker_.Wait(error); }
   TByteBlock& Buffer() { return worker_.Block(); }

@@ -15,7 +15,6 @@
 namespace zembrio {
 
 class TReadAhead;
-class TBlockWorker;
 
 // Bytes for reads and writes to go through. They are not cleared when made: every byte is
 // filled before it is used. Their memory goes back to a small pool when they go and is
