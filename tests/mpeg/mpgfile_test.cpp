@@ -92,6 +92,28 @@ TEST_F(MpgFileTest, CopiedFramesAreTheSourceFramesAcrossBufferEdges) {
   EXPECT_TRUE(test::ReadFile(dir_.File("copy.mp3")) == bytes);
 }
 
+TEST_F(MpgFileTest, PaddingSlotsOfEveryLayerKeepTheWalkOnTheFrames) {
+  // Headers that repeat but for their padding bit are not decoded again: the padding slot
+  // (4 bytes in Layer I) must still move every later frame.
+  for (int version : {3, 2}) {
+    for (int layer = 1; layer <= 3; ++layer) {
+      SCOPED_TRACE(testing::Message() << "version " << version << " layer " << layer);
+      Bytes bytes;
+      for (int i = 0; i < 300; ++i) {
+        const FrameSpec spec{version, layer, 5 + i / 100, 1, (i * 7) % 3 == 0 ? 1 : 0, 1};
+        Append(bytes, test::Frame(spec, static_cast<uint8_t>(i % 200 + 1)));
+      }
+      ASSERT_TRUE(Open(bytes));
+      TOutputFile out(dir_.File("copy.mp3"));
+      test::WalkToEnd(*file_, &out);
+      out.Close();
+      EXPECT_EQ(file_->FrameCount, 300);
+      EXPECT_EQ(file_->SkippedBytes, 0);
+      EXPECT_TRUE(test::ReadFile(dir_.File("copy.mp3")) == bytes);
+    }
+  }
+}
+
 TEST_F(MpgFileTest, FirstFrameIsSearchedWithinTheFirst50000Bytes) {
   ASSERT_TRUE(Open(Concat({test::Garbage(10000), test::Frames(kCbr, 3)})));
   EXPECT_EQ(file_->FirstFramePos, 10000);
