@@ -53,11 +53,7 @@ void AddTypedPoints(TCPList& list, const std::vector<TPointOption>& points) {
     TCutPoint& point = list.Add();
     // The grid keeps the previous time for text out of range; a script gets told instead,
     // since "600" (600 CD frames, not seconds) would otherwise cut silently at 0 s.
-    const TParsedTime parsed = ParseTime(option.Time, framesMode, hoursMode);
-    const bool valid = parsed.Frames >= 0 ? SetFrames(point, parsed.Seconds, parsed.Frames)
-                       : parsed.Ms >= 0   ? SetMilliseconds(point, parsed.Seconds, parsed.Ms)
-                                          : SetFrames(point, parsed.Seconds, 0);
-    if (!valid)
+    if (!ApplyParsedTime(point, ParseTime(option.Time, framesMode, hoursMode)))
       throw TUsageError("temps invalide « " + option.Time + " » (ex. 90s, 1m30s, 2m 05s 40f)");
     point.Name = option.Name;
   }

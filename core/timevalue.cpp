@@ -163,14 +163,14 @@ TParsedTime ParseTime(std::string_view text, bool framesMode, bool hoursMode) {
   return TTimeParser(text, framesMode, hoursMode).Run();
 }
 
-void ApplyParsedTime(TTimeValue& value, const TParsedTime& parsed) {
+bool ApplyParsedTime(TTimeValue& value, const TParsedTime& parsed) {
   if (parsed.Frames >= 0) {
-    SetFrames(value, parsed.Seconds, parsed.Frames);
-  } else if (parsed.Ms >= 0) {
-    SetMilliseconds(value, parsed.Seconds, parsed.Ms);
-  } else {
-    SetFrames(value, parsed.Seconds, 0);
+    return SetFrames(value, parsed.Seconds, parsed.Frames);
   }
+  if (parsed.Ms >= 0) {
+    return SetMilliseconds(value, parsed.Seconds, parsed.Ms);
+  }
+  return SetFrames(value, parsed.Seconds, 0);
 }
 
 std::string FormatTimeWith(int32_t seconds, int32_t ms, int32_t frames, int32_t fractionUnit,

@@ -40,7 +40,8 @@ class TConversionError : public std::runtime_error {
 };
 
 TParsedTime ParseTime(std::string_view text, bool framesMode, bool hoursMode);
-void ApplyParsedTime(TTimeValue& value, const TParsedTime& parsed);
+// Sets value from a parsed time; false (value unchanged) when the time is out of range.
+bool ApplyParsedTime(TTimeValue& value, const TParsedTime& parsed);
 
 std::string FormatTimeWith(int32_t seconds, int32_t ms, int32_t frames, int32_t fractionUnit,
                            bool showHours, std::string_view hSuffix, std::string_view mSuffix,
