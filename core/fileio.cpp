@@ -9,7 +9,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -109,20 +108,18 @@ TByteBlock::~TByteBlock() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// TBlockWorker, TReadAhead
+// TReadAhead
 
-// A thread with a block of bytes of its own, which does one read or one write at a time for
-// its owner: Start hands the job over, the owner goes on with its work, then Wait waits for
-// the job's end. Between Wait and the next Start the block is the owner's.
-class TBlockWorker {
+// Reads one block at a time into a block of its own, on a thread of its own, after room
+// bytes kept free at the front of the block. The owner starts a read, goes on with its work,
+// then waits for the bytes; between the wait and the next start the block is the owner's.
+class TReadAhead {
  public:
-  // Fills or empties the block; throws std::system_error on failure.
-  using TJob = std::function<size_t(TByteBlock&)>;
-
-  explicit TBlockWorker(size_t blockSize) : block_(blockSize) {
+  TReadAhead(int fd, const std::string& path, size_t blockSize, size_t room)
+      : fd_(fd), path_(path), block_(blockSize), room_(room) {
     thread_ = std::thread([this] { Loop(); });
   }
-  ~TBlockWorker() {
+  ~TReadAhead() {
     {
       std::lock_guard lock(mutex_);
       stop_ = true;
@@ -130,86 +127,68 @@ class TBlockWorker {
     wake_.notify_all();
     thread_.join();
   }
-  TBlockWorker(const TBlockWorker&) = delete;
-  TBlockWorker& operator=(const TBlockWorker&) = delete;
+  TReadAhead(const TReadAhead&) = delete;
+  TReadAhead& operator=(const TReadAhead&) = delete;
 
-  void Start(TJob job) {
+  void Start(int64_t offset) {
     {
       std::lock_guard lock(mutex_);
-      job_ = std::move(job);
+      offset_ = offset;
+      requested_ = true;
       done_ = false;
     }
     wake_.notify_all();
   }
+  int64_t Offset() const { return offset_; }
 
-  // Waits for the job started last; returns its count of bytes, and its error through error.
+  // Waits for the read started last; returns the bytes read, and its error through error.
   size_t Wait(int& error) {
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return done_; });
     error = error_;
-    return count_;
+    return got_;
   }
-  TByteBlock& Block() { return block_; }
+  TByteBlock& Buffer() { return block_; }
 
  private:
   void Loop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return job_ || stop_; });
+      wake_.wait(lock, [this] { return requested_ || stop_; });
       if (stop_)
         return;
-      TJob job = std::move(job_);
-      job_ = nullptr;
+      requested_ = false;
+      const int64_t offset = offset_;
       lock.unlock();
-      size_t count = 0;
+      size_t got = 0;
       int error = 0;
       try {
-        count = job(block_);
+        got = ReadFully(fd_, path_, block_.data() + room_, block_.size() - room_, offset);
       } catch (const std::system_error& failure) {
         error = failure.code().value();
       }
       lock.lock();
-      count_ = count;
+      got_ = got;
       error_ = error;
       done_ = true;
       finished_.notify_all();
     }
   }
 
+  const int fd_;
+  const std::string& path_;  // the owner's, which outlives this
   TByteBlock block_;
+  const size_t room_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable finished_;
-  TJob job_;
+  bool requested_ = false;
   bool done_ = false;
   bool stop_ = false;
-  size_t count_ = 0;
+  int64_t offset_ = 0;
+  size_t got_ = 0;
   int error_ = 0;
   std::thread thread_;
-};
-
-// Reads the block at a given offset, after room bytes kept free at the front of the block.
-class TReadAhead {
- public:
-  TReadAhead(int fd, const std::string& path, size_t blockSize, size_t room)
-      : worker_(blockSize), fd_(fd), path_(path), room_(room) {}
-
-  void Start(int64_t offset) {
-    offset_ = offset;
-    worker_.Start([this, offset](TByteBlock& block) {
-      return ReadFully(fd_, path_, block.data() + room_, block.size() - room_, offset);
-    });
-  }
-  int64_t Offset() const { return offset_; }
-  size_t Wait(int& error) { return worker_.Wait(error); }
-  TByteBlock& Buffer() { return worker_.Block(); }
-
- private:
-  TBlockWorker worker_;
-  const int fd_;
-  const std::string& path_;  // the owner's, which outlives this
-  const size_t room_;
-  int64_t offset_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
