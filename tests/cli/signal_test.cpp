@@ -143,8 +143,32 @@ void LetTheRequestAge() {
   usleep(200000);
 }
 
+// What an interrupted run left: its exit status, its error output and the bytes it wrote.
+struct Interrupted {
+  int Exit = -1;
+  std::string Err;
+  Bytes Received;
+};
+
 class CliSignalTest : public ::testing::Test {
  protected:
+  // Runs the program writing into output (a pipe read here), sends signal once 100 kB have
+  // come, and reads what the program writes until it ends.
+  void InterruptWhileWriting(const std::vector<std::string>& args, const std::string& output,
+                             int signal, Interrupted& result) {
+    fs::remove(dir_.File(output));
+    PipeReader pipe(dir_.File(output));
+    RunningCli cli(args, dir_.Path());
+    ASSERT_TRUE(cli.Started());
+    ASSERT_TRUE(pipe.ReadAtLeast(100000));
+    cli.Signal(signal);
+    LetTheRequestAge();
+    ASSERT_TRUE(pipe.ReadToEnd());
+    result.Exit = cli.Wait();
+    result.Err = cli.Err();
+    result.Received = std::move(pipe.Received);
+  }
+
   std::string Make(const std::string& name, const Bytes& bytes) {
     WriteFile(dir_.File(name), bytes);
     return dir_.File(name);
@@ -161,21 +185,16 @@ TEST_F(CliSignalTest, InterruptInTheMiddleOfACutIsAnAbortWithWholeFrames) {
   Make("song.mp3", source);
   for (const int signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
-    fs::remove(dir_.File("a.mp3"));
-    PipeReader fragment(dir_.File("a.mp3"));
-    RunningCli cli({"cut", "song.mp3", "--point", "0=a", "--point", "2:00=b", "--overwrite", "all"},
-                   dir_.Path());
-    ASSERT_TRUE(cli.Started());
-    ASSERT_TRUE(fragment.ReadAtLeast(100000));
-    cli.Signal(signal);
-    LetTheRequestAge();
-    ASSERT_TRUE(fragment.ReadToEnd());
+    Interrupted run;
+    ASSERT_NO_FATAL_FAILURE(InterruptWhileWriting(
+        {"cut", "song.mp3", "--point", "0=a", "--point", "2:00=b", "--overwrite", "all"}, "a.mp3",
+        signal, run));
 
-    EXPECT_EQ(cli.Wait(), 130) << cli.Err();
-    EXPECT_NE(cli.Err().find("Abandon"), std::string::npos) << cli.Err();
-    EXPECT_EQ(fragment.Received.size() % frameLength_, 0u);
-    EXPECT_LT(fragment.Received.size(), source.size());
-    EXPECT_TRUE(std::equal(fragment.Received.begin(), fragment.Received.end(), source.begin()));
+    EXPECT_EQ(run.Exit, 130) << run.Err;
+    EXPECT_NE(run.Err.find("Abandon"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Received.size() % frameLength_, 0u);
+    EXPECT_LT(run.Received.size(), source.size());
+    EXPECT_TRUE(std::equal(run.Received.begin(), run.Received.end(), source.begin()));
     EXPECT_FALSE(fs::exists(dir_.File("b.mp3")));
     EXPECT_EQ(ReadFile(dir_.File("song.mp3")), source);
   }
@@ -187,25 +206,19 @@ TEST_F(CliSignalTest, InterruptInTheMiddleOfAJoinIsAnAbortWithWholeFrames) {
   Make("two.mp3", part);
   for (const bool raw : {false, true}) {
     SCOPED_TRACE(raw ? "raw" : "frames");
-    fs::remove(dir_.File("all.mp3"));
-    PipeReader output(dir_.File("all.mp3"));
     std::vector<std::string> args{"join",    "--output",    "all.mp3", "one.mp3",
                                   "two.mp3", "--overwrite", "all"};
     if (raw)
       args.push_back("--raw");
-    RunningCli cli(args, dir_.Path());
-    ASSERT_TRUE(cli.Started());
-    ASSERT_TRUE(output.ReadAtLeast(100000));
-    cli.Signal(SIGINT);
-    LetTheRequestAge();
-    ASSERT_TRUE(output.ReadToEnd());
+    Interrupted run;
+    ASSERT_NO_FATAL_FAILURE(InterruptWhileWriting(args, "all.mp3", SIGINT, run));
 
-    EXPECT_EQ(cli.Wait(), 130) << cli.Err();
-    EXPECT_LT(output.Received.size(), 2 * part.size());
+    EXPECT_EQ(run.Exit, 130) << run.Err;
+    EXPECT_LT(run.Received.size(), 2 * part.size());
     if (!raw) {
-      EXPECT_EQ(output.Received.size() % frameLength_, 0u);
+      EXPECT_EQ(run.Received.size() % frameLength_, 0u);
     }
-    EXPECT_NE(cli.Err().find("abandon"), std::string::npos) << cli.Err();
+    EXPECT_NE(run.Err.find("abandon"), std::string::npos) << run.Err;
   }
 }
 
