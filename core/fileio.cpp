@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -110,13 +111,18 @@ TByteBlock::~TByteBlock() {
 // ---------------------------------------------------------------------------------------------
 // TReadAhead
 
-// Reads one block at a time into a block of its own, on a thread of its own, after room
-// bytes kept free at the front of the block. The owner starts a read, goes on with its work,
-// then waits for the bytes; between the wait and the next start the block is the owner's.
+// Reads blocks for its owner on one thread, in the order the reads were started, each into
+// a slot of its own after room bytes kept free at the front of the block. The owner starts
+// reads, goes on with its work, then waits for a slot's bytes; between the wait and the
+// slot's next start the block is the owner's. One thread, not one per block: with the walk
+// that makes two busy threads for two processors, and a thread that is ahead reads its
+// next block without waiting to be woken.
 class TReadAhead {
  public:
-  TReadAhead(int fd, const std::string& path, size_t blockSize, size_t room)
-      : fd_(fd), path_(path), block_(blockSize), room_(room) {
+  TReadAhead(int fd, const std::string& path, size_t blockSize, size_t room, int slots)
+      : fd_(fd), path_(path), room_(room), slots_(static_cast<size_t>(slots)) {
+    for (TSlot& slot : slots_)
+      slot.Block = TByteBlock(blockSize);
     thread_ = std::thread([this] { Loop(); });
   }
   ~TReadAhead() {
@@ -130,64 +136,74 @@ class TReadAhead {
   TReadAhead(const TReadAhead&) = delete;
   TReadAhead& operator=(const TReadAhead&) = delete;
 
-  void Start(int64_t offset) {
+  void Start(int slot, int64_t offset) {
     {
       std::lock_guard lock(mutex_);
-      offset_ = offset;
-      requested_ = true;
-      done_ = false;
+      TSlot& target = Slot(slot);
+      target.Offset = offset;
+      target.Done = false;
+      queue_.push_back(slot);
     }
-    wake_.notify_all();
+    wake_.notify_one();
   }
-  int64_t Offset() const { return offset_; }
+  int64_t Offset(int slot) { return Slot(slot).Offset; }
 
-  // Waits for the read started last; returns the bytes read, and its error through error.
-  size_t Wait(int& error) {
+  // Waits for the read started last in slot; returns the bytes read, and its error through
+  // error.
+  size_t Wait(int slot, int& error) {
     std::unique_lock lock(mutex_);
-    finished_.wait(lock, [this] { return done_; });
-    error = error_;
-    return got_;
+    TSlot& target = Slot(slot);
+    finished_.wait(lock, [&target] { return target.Done; });
+    error = target.Error;
+    return target.Got;
   }
-  TByteBlock& Buffer() { return block_; }
+  TByteBlock& Buffer(int slot) { return Slot(slot).Block; }
 
  private:
+  struct TSlot {
+    TByteBlock Block;
+    int64_t Offset = 0;
+    size_t Got = 0;
+    int Error = 0;
+    bool Done = true;
+  };
+
+  TSlot& Slot(int slot) { return slots_[static_cast<size_t>(slot)]; }
+
   void Loop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return requested_ || stop_; });
+      wake_.wait(lock, [this] { return !queue_.empty() || stop_; });
       if (stop_)
         return;
-      requested_ = false;
-      const int64_t offset = offset_;
+      TSlot& slot = Slot(queue_.front());
+      queue_.pop_front();
+      const int64_t offset = slot.Offset;
       lock.unlock();
       size_t got = 0;
       int error = 0;
       try {
-        got = ReadFully(fd_, path_, block_.data() + room_, block_.size() - room_, offset);
+        got = ReadFully(fd_, path_, slot.Block.data() + room_, slot.Block.size() - room_, offset);
       } catch (const std::system_error& failure) {
         error = failure.code().value();
       }
       lock.lock();
-      got_ = got;
-      error_ = error;
-      done_ = true;
+      slot.Got = got;
+      slot.Error = error;
+      slot.Done = true;
       finished_.notify_all();
     }
   }
 
   const int fd_;
   const std::string& path_;  // the owner's, which outlives this
-  TByteBlock block_;
   const size_t room_;
+  std::vector<TSlot> slots_;
+  std::deque<int> queue_;  // slots started and not yet read, oldest first
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable finished_;
-  bool requested_ = false;
-  bool done_ = false;
   bool stop_ = false;
-  int64_t offset_ = 0;
-  size_t got_ = 0;
-  int error_ = 0;
   std::thread thread_;
 };
 
@@ -222,8 +238,11 @@ TInputFile::TInputFile(const std::string& path, size_t bufferSize) : path_(path)
 }
 
 TInputFile::~TInputFile() {
+  if (borrower_ != nullptr) {
+    borrower_->WriteLentOutKeepingFailure();
+  }
   DropReadAhead();  // a read in flight uses the descriptor
-  readers_ = {};
+  readAhead_.reset();
   if (fd_ >= 0) {
     ::close(fd_);
   }
@@ -234,6 +253,7 @@ void TInputFile::ThrowBadSeek() const {
 }
 
 void TInputFile::Fill() {
+  CallInLoan();
   if (!TakeReadAhead()) {
     bufferStart_ = position_;
     window_ = buffer_.data() + carry_;
@@ -246,10 +266,10 @@ bool TInputFile::TakeReadAhead() {
   if (inFlight_ == 0) {
     return false;
   }
-  TReadAhead& reader = *readers_[static_cast<size_t>(front_)];
+  const int slot = front_;
   int error = 0;
-  const size_t got = reader.Wait(error);
-  const int64_t next = reader.Offset();
+  const size_t got = readAhead_->Wait(slot, error);
+  const int64_t next = readAhead_->Offset(slot);
   // The window goes on where the block read ahead starts; the walk may stand a little
   // before it (a frame that straddles the two) or inside it (data skipped past the end).
   const int64_t carried = std::max<int64_t>(next - position_, 0);
@@ -266,7 +286,7 @@ bool TInputFile::TakeReadAhead() {
     DropReadAhead();
     ThrowErrno(path_, error);
   }
-  TByteBlock& block = reader.Buffer();
+  TByteBlock& block = readAhead_->Buffer(slot);
   unsigned char* start = block.data() + carry_ - carried;
   std::memcpy(start, window_ + (next - carried - bufferStart_), static_cast<size_t>(carried));
   buffer_.swap(block);
@@ -279,8 +299,14 @@ bool TInputFile::TakeReadAhead() {
 void TInputFile::DropReadAhead() {
   for (; inFlight_ > 0; --inFlight_) {
     int error = 0;
-    readers_[static_cast<size_t>(front_)]->Wait(error);
+    readAhead_->Wait(front_, error);
     front_ = (front_ + 1) % kReadAheadDepth;
+  }
+}
+
+void TInputFile::CallInLoan() {
+  if (borrower_ != nullptr) {
+    borrower_->WriteLentOut();
   }
 }
 
@@ -293,12 +319,11 @@ void TInputFile::StartReadAhead() {
   if (inFlight_ == 0) {
     aheadEnd_ = end;
   }
+  if (!readAhead_ && aheadEnd_ < size_) {
+    readAhead_ = std::make_unique<TReadAhead>(fd_, path_, buffer_.size(), carry_, kReadAheadDepth);
+  }
   while (inFlight_ < kReadAheadDepth && aheadEnd_ < size_) {
-    auto& reader = readers_[static_cast<size_t>((front_ + inFlight_) % kReadAheadDepth)];
-    if (!reader) {
-      reader = std::make_unique<TReadAhead>(fd_, path_, buffer_.size(), carry_);
-    }
-    reader->Start(aheadEnd_);
+    readAhead_->Start((front_ + inFlight_) % kReadAheadDepth, aheadEnd_);
     aheadEnd_ += static_cast<int64_t>(BlockSize());
     ++inFlight_;
   }
@@ -376,13 +401,18 @@ TOutputFile::~TOutputFile() {
   }
 }
 
-void TOutputFile::Write(const void* data, size_t count) {
+void TOutputFile::CheckOpen() const {
   if (fd_ < 0) {
     ThrowErrno(path_, EBADF);
   }
+}
+
+void TOutputFile::Write(const void* data, size_t count) {
+  CheckOpen();
+  WriteLentOut();  // these bytes come after the lent ones
   const auto* in = static_cast<const unsigned char*>(data);
   if (bufferFill_ + count > buffer_.size()) {
-    Flush();
+    FlushBuffer();
   }
   if (count >= buffer_.size()) {
     WriteFully(fd_, path_, in, count);
@@ -393,8 +423,57 @@ void TOutputFile::Write(const void* data, size_t count) {
   written_ += static_cast<int64_t>(count);
 }
 
+void TOutputFile::WriteLent(TInputFile& source, const void* data, size_t count) {
+  CheckOpen();
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  if (lender_ != &source || bytes != lent_ + lentCount_) {
+    WriteLentOut();
+    FlushBuffer();  // the bytes buffered so far come first
+    if (source.borrower_ != nullptr) {
+      source.borrower_->WriteLentOut();  // another output's loan from the same window
+    }
+    source.borrower_ = this;
+    lender_ = &source;
+    lent_ = bytes;
+  }
+  lentCount_ += count;
+  written_ += static_cast<int64_t>(count);
+}
+
+void TOutputFile::WriteLentOut() {
+  if (keptError_ != 0) {
+    const int error = keptError_;
+    keptError_ = 0;
+    ThrowErrno(path_, error);
+  }
+  if (lender_ == nullptr) {
+    return;
+  }
+  lender_->borrower_ = nullptr;
+  lender_ = nullptr;
+  const size_t count = lentCount_;
+  lentCount_ = 0;
+  WriteFully(fd_, path_, lent_, count);
+}
+
+void TOutputFile::WriteLentOutKeepingFailure() noexcept {
+  try {
+    WriteLentOut();
+  } catch (const std::system_error& failure) {
+    keptError_ = failure.code().value();
+  }
+}
+
 void TOutputFile::Flush() {
-  if (fd_ < 0 || bufferFill_ == 0) {
+  if (fd_ < 0) {
+    return;
+  }
+  WriteLentOut();
+  FlushBuffer();
+}
+
+void TOutputFile::FlushBuffer() {
+  if (bufferFill_ == 0) {
     return;
   }
   // The buffer counts as gone even when the write fails, so that a failed close does not
@@ -411,6 +490,7 @@ void TOutputFile::Close() {
   try {
     Flush();
   } catch (...) {
+    EndLoan();
     ::close(fd_);
     fd_ = -1;
     throw;
@@ -420,6 +500,14 @@ void TOutputFile::Close() {
   if (result != 0 && errno != EINTR) {
     ThrowErrno(path_);
   }
+}
+
+void TOutputFile::EndLoan() noexcept {
+  if (lender_ != nullptr) {
+    lender_->borrower_ = nullptr;
+    lender_ = nullptr;
+  }
+  lentCount_ = 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 
 namespace zembrio {
 
+class TOutputFile;
 class TReadAhead;
 
 // Bytes for reads and writes to go through. They are not cleared when made: every byte is
@@ -55,7 +56,7 @@ class TInputFile {
   // Smaller buffers are for small reads (a file's first bytes): no thread for them.
   static constexpr size_t kReadAheadMinimum = 1 << 16;
   // Blocks read ahead at once. Copying from the system's cache is the slow part of a walk:
-  // two readers share it and keep ahead of the walk.
+  // a thread does it while the walk goes on.
   static constexpr int kReadAheadDepth = 2;
 
   // Opens for reading; others may go on reading and writing the file.
@@ -91,6 +92,12 @@ class TInputFile {
   // the read position; nullptr when fewer remain or count exceeds the buffer. Valid until
   // the next Read, Peek or Skip beyond the buffered window.
   const unsigned char* Peek(size_t count);
+  // The count bytes from position on where they lie in the window, or nullptr when the
+  // window does not hold them all. Valid until the next Read, Peek or Skip beyond it.
+  const unsigned char* InWindow(int64_t position, size_t count) const {
+    const uint64_t offset = static_cast<uint64_t>(position - bufferStart_);
+    return offset <= bufferFill_ && count <= bufferFill_ - offset ? window_ + offset : nullptr;
+  }
   // A hint that the byte at position will be read soon: when the window holds it, it is
   // brought into the processor's cache now. A block read ahead was copied there by another
   // processor, and a walk that waits for each header in turn would wait for every one.
@@ -111,6 +118,8 @@ class TInputFile {
   // drops every block read ahead and returns false.
   bool TakeReadAhead();
   void DropReadAhead();
+  // Has the output that holds bytes of the window write them out: they are about to go.
+  void CallInLoan();
   // Keeps kReadAheadDepth blocks coming after a full window.
   void StartReadAhead();
   size_t BlockSize() const { return buffer_.size() - carry_; }
@@ -126,10 +135,12 @@ class TInputFile {
   int64_t bufferStart_ = 0;                // file offset of window_[0]
   size_t bufferFill_ = 0;                  // valid bytes in window_
   // Only for a file larger than one block; used in turn, from front_.
-  std::array<std::unique_ptr<TReadAhead>, kReadAheadDepth> readers_;
-  int front_ = 0;         // the reader whose block comes next
+  std::unique_ptr<TReadAhead> readAhead_;
+  int front_ = 0;         // the slot whose block comes next
   int inFlight_ = 0;      // blocks started and not yet taken
   int64_t aheadEnd_ = 0;  // where the block after the last one started begins
+  TOutputFile* borrower_ = nullptr;  // holds bytes of the window not yet written out
+  friend class TOutputFile;
 };
 
 class TOutputFile {
@@ -146,19 +157,39 @@ class TOutputFile {
   const std::string& Path() const { return path_; }
   void Write(const void* data, size_t count);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
-  // Bytes written so far (buffered included).
+  // Appends count bytes that lie in the read window of source, without copying them: they
+  // are written from where they lie, together with the bytes lent next when those follow
+  // them, at the latest when the window is about to change.
+  void WriteLent(TInputFile& source, const void* data, size_t count);
+  // Bytes written so far (buffered and lent included).
   int64_t Size() const { return written_; }
+  // Writes out everything buffered or lent.
   void Flush();
   // Flushes and closes; throws when either fails. Safe to call twice.
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
  private:
+  friend class TInputFile;
+
+  void CheckOpen() const;
+  void FlushBuffer();
+  // Writes the lent bytes out and ends the loan; the lender calls it before its window
+  // changes. When the lender closes, a failure is kept for the next call here.
+  void WriteLentOut();
+  void WriteLentOutKeepingFailure() noexcept;
+  // Forgets the lent bytes: the output closes after a failure.
+  void EndLoan() noexcept;
+
   std::string path_;
   int fd_ = -1;
   TByteBlock buffer_;
   size_t bufferFill_ = 0;
   int64_t written_ = 0;
+  TInputFile* lender_ = nullptr;
+  const unsigned char* lent_ = nullptr;
+  size_t lentCount_ = 0;
+  int keptError_ = 0;  // of lent bytes written out when their lender closed
 };
 
 bool FileExists(const std::string& path);

@@ -56,6 +56,7 @@ void TMPGFile::ResetCounters() {
 bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   ResetCounters();
   frameData_ = nullptr;
+  frameInPlace_ = false;
   frameBuffer_.clear();
   frameBuffer_.shrink_to_fit();
   input_ = std::make_unique<TInputFile>(fileName);
@@ -134,9 +135,11 @@ bool TMPGFile::NextHeaderConfirms(const FrameHeader& header) {
 
 HeaderResult TMPGFile::ReadHeader() {
   frameData_ = nullptr;
+  frameInPlace_ = false;
   if (!input_ || AudioSize - input_->Position() < 4) {
     return EndOfData;
   }
+  frameOffset_ = input_->Position();
   if (input_->Read(Header.data(), Header.size()) < Header.size()) {
     return EndOfData;  // the file shrank since it was opened
   }
@@ -219,6 +222,7 @@ void TMPGFile::ReadData() {
     if (const uint8_t* inPlace = input_->Peek(full)) {
       input_->Skip(DataLength);
       frameData_ = inPlace;
+      frameInPlace_ = true;
       return;
     }
   }
@@ -239,8 +243,19 @@ void TMPGFile::SkipData() {
 }
 
 void TMPGFile::WriteFrame(TOutputFile& output) const {
-  output.Write(Header.data(), Header.size());
   const auto full = static_cast<size_t>(FullDataLength);
+  if (frameInPlace_) {
+    // Written from the read buffer where the frame lies: consecutive frames go out together
+    // in one write, and their bytes are not copied once more on the way.
+    if (const uint8_t* frame = input_->InWindow(frameOffset_, Header.size() + full)) {
+      output.WriteLent(*input_, frame, Header.size() + full);
+    } else {  // the header was read from the end of the window before
+      output.Write(Header.data(), Header.size());
+      output.WriteLent(*input_, frameData_, full);
+    }
+    return;
+  }
+  output.Write(Header.data(), Header.size());
   if (frameData_ != nullptr) {
     output.Write(frameData_, full);
     return;
@@ -260,6 +275,7 @@ void TMPGFile::WriteTag(TOutputFile& output) const {
 
 void TMPGFile::Close() {
   frameData_ = nullptr;
+  frameInPlace_ = false;
   input_.reset();
   frameBuffer_.clear();
   frameBuffer_.shrink_to_fit();

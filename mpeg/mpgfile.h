@@ -94,6 +94,9 @@ class TMPGFile {
   std::vector<uint8_t> frameBuffer_;
   // The current frame's data after ReadData: in place in the read buffer, or frameBuffer_.
   const uint8_t* frameData_ = nullptr;
+  // The current frame's data was read in place.
+  bool frameInPlace_ = false;
+  int64_t frameOffset_ = 0;  // where the current frame's header starts
   FrameHeader current_;
   uint32_t currentKey_ = 0;  // HeaderKey of current_
   bool confirming_ = false;  // inside Open's first-frame search

@@ -169,6 +169,71 @@ TEST(OutputFileTest, FullDiskIsAnError) {
   EXPECT_THROW(direct.Write(block.data(), block.size()), std::system_error);
 }
 
+TEST(OutputFileTest, BytesLentFromTheReadWindowGoOutInOrder) {
+  // Stretches of a source read over several blocks, lent to two outputs in turn and mixed
+  // with copied bytes; the last loan is still open when the source closes.
+  TempDir dir;
+  constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
+  Bytes content(kBlock * 7 + 999);
+  for (size_t i = 0; i < content.size(); ++i) {
+    content[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  }
+  test::WriteFile(dir.File("a.bin"), content);
+  TOutputFile first(dir.File("1.bin"), 1000);
+  TOutputFile second(dir.File("2.bin"), 1000);
+  Bytes expectFirst;
+  Bytes expectSecond;
+  {
+    TInputFile source(dir.File("a.bin"), kBlock);
+    std::mt19937 random(11);
+    while (source.Position() < static_cast<int64_t>(content.size())) {
+      const int64_t at = source.Position();
+      const size_t count = std::min<size_t>(1 + random() % 3000, content.size() - at);
+      const unsigned char* bytes = source.Peek(count);
+      ASSERT_NE(bytes, nullptr);
+      const bool toFirst = random() % 5 != 0;
+      TOutputFile& output = toFirst ? first : second;
+      Bytes& expect = toFirst ? expectFirst : expectSecond;
+      if (random() % 10 == 0) {
+        const Bytes copied(3, static_cast<uint8_t>(at));
+        output.Write(copied.data(), copied.size());
+        expect.insert(expect.end(), copied.begin(), copied.end());
+      }
+      output.WriteLent(source, bytes, count);
+      expect.insert(expect.end(), content.begin() + at, content.begin() + at + count);
+      source.Skip(static_cast<int64_t>(count + random() % 40));
+      if (random() % 50 == 0) {  // a jump refills the buffer that holds the loan
+        source.Seek(static_cast<int64_t>(random() % content.size()));
+      }
+    }
+  }
+  // Another file takes the blocks of the closed source and fills them.
+  test::WriteFile(dir.File("b.bin"), Bytes(kBlock * 3, 0xEE));
+  TInputFile other(dir.File("b.bin"), kBlock);
+  while (other.Peek(kBlock) != nullptr) {
+    other.Skip(kBlock);
+  }
+  EXPECT_EQ(first.Size(), static_cast<int64_t>(expectFirst.size()));
+  first.Close();
+  second.Close();
+  EXPECT_EQ(test::ReadFile(dir.File("1.bin")), expectFirst);
+  EXPECT_EQ(test::ReadFile(dir.File("2.bin")), expectSecond);
+}
+
+TEST(OutputFileTest, AFullDiskUnderLentBytesShowsAtTheNextCall) {
+  if (!std::filesystem::is_character_file("/dev/full")) {
+    GTEST_SKIP() << "no /dev/full";
+  }
+  TempDir dir;
+  test::WriteFile(dir.File("a.bin"), Bytes(100, 9));
+  TOutputFile output("/dev/full");
+  {
+    TInputFile source(dir.File("a.bin"));
+    output.WriteLent(source, source.Peek(100), 100);
+  }  // the loan is written out as the source closes
+  EXPECT_THROW(output.Close(), std::system_error);
+}
+
 TEST(FileFunctionsTest, AtomicWriteReplacesWholeAndKeepsLinks) {
   TempDir dir;
   const std::string path = dir.File("settings.ini");
