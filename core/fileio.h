@@ -136,9 +136,9 @@ class TInputFile {
   size_t bufferFill_ = 0;                  // valid bytes in window_
   // Only for a file larger than one block; used in turn, from front_.
   std::unique_ptr<TReadAhead> readAhead_;
-  int front_ = 0;         // the slot whose block comes next
-  int inFlight_ = 0;      // blocks started and not yet taken
-  int64_t aheadEnd_ = 0;  // where the block after the last one started begins
+  int front_ = 0;                    // the slot whose block comes next
+  int inFlight_ = 0;                 // blocks started and not yet taken
+  int64_t aheadEnd_ = 0;             // where the block after the last one started begins
   TOutputFile* borrower_ = nullptr;  // holds bytes of the window not yet written out
   friend class TOutputFile;
 };
