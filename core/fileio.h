@@ -92,12 +92,6 @@ class TInputFile {
   // the read position; nullptr when fewer remain or count exceeds the buffer. Valid until
   // the next Read, Peek or Skip beyond the buffered window.
   const unsigned char* Peek(size_t count);
-  // The count bytes from position on where they lie in the window, or nullptr when the
-  // window does not hold them all. Valid until the next Read, Peek or Skip beyond it.
-  const unsigned char* InWindow(int64_t position, size_t count) const {
-    const uint64_t offset = static_cast<uint64_t>(position - bufferStart_);
-    return offset <= bufferFill_ && count <= bufferFill_ - offset ? window_ + offset : nullptr;
-  }
   // A hint that the byte at position will be read soon: when the window holds it, it is
   // brought into the processor's cache now. A block read ahead was copied there by another
   // processor, and a walk that waits for each header in turn would wait for every one.

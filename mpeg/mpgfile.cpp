@@ -217,14 +217,18 @@ void TMPGFile::ReadData() {
   }
   const auto full = static_cast<size_t>(FullDataLength);
   // A whole frame inside the read buffer is used where it lies: copying it would cost one
-  // more pass over every byte of the file.
+  // more pass over every byte of the file. Its header is taken along, so that the frame can
+  // be written from there in one piece.
   if (DataLength == FullDataLength) {
-    if (const uint8_t* inPlace = input_->Peek(full)) {
-      input_->Skip(DataLength);
-      frameData_ = inPlace;
+    input_->Seek(frameOffset_);
+    if (const uint8_t* inPlace = input_->Peek(Header.size() + full)) {
+      input_->Skip(static_cast<int64_t>(Header.size()) + DataLength);
+      frameStart_ = inPlace;
+      frameData_ = inPlace + Header.size();
       frameInPlace_ = true;
       return;
     }
+    input_->Seek(frameOffset_ + static_cast<int64_t>(Header.size()));
   }
   if (frameBuffer_.size() < full) {
     frameBuffer_.resize(full);
@@ -247,12 +251,7 @@ void TMPGFile::WriteFrame(TOutputFile& output) const {
   if (frameInPlace_) {
     // Written from the read buffer where the frame lies: consecutive frames go out together
     // in one write, and their bytes are not copied once more on the way.
-    if (const uint8_t* frame = input_->InWindow(frameOffset_, Header.size() + full)) {
-      output.WriteLent(*input_, frame, Header.size() + full);
-    } else {  // the header was read from the end of the window before
-      output.Write(Header.data(), Header.size());
-      output.WriteLent(*input_, frameData_, full);
-    }
+    output.WriteLent(*input_, frameStart_, Header.size() + full);
     return;
   }
   output.Write(Header.data(), Header.size());

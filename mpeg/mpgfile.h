@@ -94,8 +94,9 @@ class TMPGFile {
   std::vector<uint8_t> frameBuffer_;
   // The current frame's data after ReadData: in place in the read buffer, or frameBuffer_.
   const uint8_t* frameData_ = nullptr;
-  // The current frame's data was read in place.
+  // The current frame was read in place, header and data, from frameStart_ on.
   bool frameInPlace_ = false;
+  const uint8_t* frameStart_ = nullptr;
   int64_t frameOffset_ = 0;  // where the current frame's header starts
   FrameHeader current_;
   uint32_t currentKey_ = 0;  // HeaderKey of current_
