@@ -360,6 +360,12 @@ size_t TInputFile::ReadAcrossWindow(void* dest, size_t count) {
       position_ += static_cast<int64_t>(got);
       break;
     }
+    // What the window held of this read goes into the next window with the rest, so that
+    // the bytes of one read (a frame's header) lie there together.
+    if (done <= carry_) {
+      position_ -= static_cast<int64_t>(done);
+      done = 0;
+    }
     Fill();
     if (bufferFill_ == 0) {
       break;
