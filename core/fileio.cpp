@@ -310,10 +310,17 @@ void TInputFile::CallInLoan() {
   }
 }
 
+void TInputFile::StopReadingAhead() {
+  DropReadAhead();
+  readAhead_.reset();
+  readAheadStopped_ = true;
+}
+
 void TInputFile::StartReadAhead() {
   const int64_t end = bufferStart_ + static_cast<int64_t>(bufferFill_);
   // Only a full window is followed by more blocks; a short one met the end of the file.
-  if (carry_ == 0 || window_ + bufferFill_ != buffer_.data() + buffer_.size()) {
+  if (carry_ == 0 || readAheadStopped_ ||
+      window_ + bufferFill_ != buffer_.data() + buffer_.size()) {
     return;
   }
   if (inFlight_ == 0) {

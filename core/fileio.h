@@ -100,6 +100,9 @@ class TInputFile {
     if (offset < bufferFill_)
       __builtin_prefetch(window_ + offset);
   }
+  // From now on blocks are read only when needed, on the caller's thread: for a walk that
+  // shares the processors with another one.
+  void StopReadingAhead();
   // Moves forward over the bytes other than value that the buffer already holds, stopping
   // at value or at limit (a file position); returns how many bytes were passed over.
   int64_t SkipInBufferUntil(unsigned char value, int64_t limit);
@@ -130,9 +133,10 @@ class TInputFile {
   size_t bufferFill_ = 0;                  // valid bytes in window_
   // Only for a file larger than one block; used in turn, from front_.
   std::unique_ptr<TReadAhead> readAhead_;
-  int front_ = 0;                    // the slot whose block comes next
-  int inFlight_ = 0;                 // blocks started and not yet taken
-  int64_t aheadEnd_ = 0;             // where the block after the last one started begins
+  int front_ = 0;         // the slot whose block comes next
+  int inFlight_ = 0;      // blocks started and not yet taken
+  int64_t aheadEnd_ = 0;  // where the block after the last one started begins
+  bool readAheadStopped_ = false;
   TOutputFile* borrower_ = nullptr;  // holds bytes of the window not yet written out
   friend class TOutputFile;
 };

@@ -1,5 +1,6 @@
 #include "cut/splitter.h"
 
+#include <algorithm>
 #include <cassert>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "core/timevalue.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
+#include "cut/secondhalf.h"
 #include "cut/statsreport.h"
 #include "mpeg/mpgfile.h"
 
@@ -39,6 +41,10 @@ class TMpegSplitter {
   void Prepare();
   void OpenDetailFile();
   void Walk();
+  void StartSecondHalf();
+  // Called once the walk stands at or past the middle: true when the second half's walk
+  // was taken over and the walk is complete.
+  bool JoinSecondHalf();
   bool FrameStartsNextCutPoint() const;
   void RecordFrameError(int32_t result);
   void StartFragment();
@@ -63,8 +69,10 @@ class TMpegSplitter {
   std::string outputDir_;
   std::string extension_;
   std::unique_ptr<TMPGFile> source_;
-  std::unique_ptr<TDetailListing> detail_;  // refers to source_: declared after it
-  int next_ = 0;                            // index of the next cut point; Count() when none
+  std::unique_ptr<TDetailListing> detail_;       // refers to source_: declared after it
+  std::unique_ptr<TSecondHalfWalk> secondHalf_;  // while a statistics walk is split
+  bool firstFrameFound_ = false;                 // by the probe: the stream is known
+  int next_ = 0;                                 // index of the next cut point; Count() when none
   TCutPoint* current_ = nullptr;
   int row_ = 0;
   int64_t lastEnd_ = 0;
@@ -81,6 +89,7 @@ TRunOutcome TMpegSplitter::Run() {
   } catch (const std::exception& e) {
     error = e.what();
   }
+  secondHalf_.reset();  // stopped when the walk ended early
   if (source_) {
     ShowProgress(true);
     source_->Close();
@@ -137,7 +146,7 @@ void TMpegSplitter::Prepare() {
   source_ = std::make_unique<TMPGFile>();
   // When no first frame is found the walk still runs from where the search stopped, and
   // the bytes searched stay counted as skipped.
-  source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER);
+  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
   extension_ = ExtractFileExt(run_.SourcePath);
@@ -158,7 +167,10 @@ void TMpegSplitter::OpenDetailFile() {
 }
 
 void TMpegSplitter::Walk() {
+  StartSecondHalf();
   for (;;) {
+    if (secondHalf_ && source_->Position() >= secondHalf_->Middle() && JoinSecondHalf())
+      return;
     int32_t result = source_->ReadHeader();
     ShowProgress(false);
     if (ctx_.State.AbortRequested)
@@ -189,6 +201,42 @@ void TMpegSplitter::Walk() {
   }
 }
 
+// A statistics walk without a listing counts frames and stretches only, which two walks can
+// share: the first half here, the second on another processor.
+void TMpegSplitter::StartSecondHalf() {
+  secondHalf_.reset();
+  if (run_.Cut || detail_ || !firstFrameFound_ ||
+      source_->AudioSize - source_->FirstFramePos < TSecondHalfWalk::kMinimumAudio)
+    return;
+  secondHalf_ = std::make_unique<TSecondHalfWalk>(*source_);
+  // Each walk reads its own half as it goes: two busy threads for two processors.
+  source_->StopReadingAhead();
+}
+
+bool TMpegSplitter::JoinSecondHalf() {
+  const int64_t start = secondHalf_->Start();
+  const int64_t here = source_->Position();
+  if (here < start)
+    return false;
+  if (here > start) {  // passed over it, or nothing was found: this walk goes on alone
+    secondHalf_.reset();
+    return false;
+  }
+  secondHalf_->Finish();
+  if (source_->SkippedBytes != lastSkipped_) {  // a stretch that ends at the frame found
+    source_->ErrorCount += 1;
+    errorLines_.push_back(FrameErrorLine(lastEnd_, start - lastEnd_));
+  }
+  const TSecondHalfWalk& half = *secondHalf_;
+  source_->Append(half.File());
+  errorLines_.insert(errorLines_.end(), half.ErrorLines().begin(), half.ErrorLines().end());
+  lastEnd_ = half.LastEnd();
+  lastSkipped_ = source_->SkippedBytes;
+  outcome_ = half.Outcome();
+  secondHalf_.reset();
+  return true;
+}
+
 bool TMpegSplitter::FrameStartsNextCutPoint() const {
   const int64_t target = PositionAt(list_[next_], source_->RefSampleRate);
   const int64_t start = source_->StartSample;
@@ -210,9 +258,7 @@ bool TMpegSplitter::FrameStartsNextCutPoint() const {
 void TMpegSplitter::RecordFrameError(int32_t result) {
   source_->ErrorCount += 1;
   const int64_t headerBytes = result == EndOfData ? 0 : 4;
-  const int64_t skipped = source_->Position() - lastEnd_ - headerBytes;
-  const std::string line = "   Entête non trouvé dans la source à : " + std::to_string(lastEnd_) +
-                           "  " + std::to_string(skipped) + " octets sautés";
+  const std::string line = FrameErrorLine(lastEnd_, source_->Position() - lastEnd_ - headerBytes);
   if (current_ != nullptr) {
     current_->Report.push_back(line);
   } else {
@@ -303,7 +349,13 @@ bool TMpegSplitter::TagBelongsToFragment(bool last) const {
 void TMpegSplitter::ShowProgress(bool forced) {
   if (!ProgressDue(ctx_.State, forced))
     return;
-  feedback_.SetProgress(source_->Progress());
+  double progress = source_->Progress();
+  if (secondHalf_) {
+    const double audio = static_cast<double>(source_->AudioSize - source_->FirstFramePos);
+    const auto walked = source_->Position() - source_->FirstFramePos + secondHalf_->Walked();
+    progress = std::min(static_cast<double>(walked) / audio, 1.0);
+  }
+  feedback_.SetProgress(progress);
   feedback_.ShowInfoText("Position source: " +
                          PositionText(source_->RefSampleRate, source_->StartSample));
   feedback_.ProcessPendingEvents();

@@ -55,6 +55,7 @@ void TMPGFile::ResetCounters() {
 
 bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   ResetCounters();
+  continuing_ = false;
   frameData_ = nullptr;
   frameInPlace_ = false;
   frameBuffer_.clear();
@@ -99,6 +100,57 @@ bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   ResetCounters();
   input_->Seek(FirstFramePos);
   return true;
+}
+
+void TMPGFile::OpenFrom(const TMPGFile& probed, int64_t position) {
+  input_ = std::make_unique<TInputFile>(probed.input_->Path());
+  input_->StopReadingAhead();
+  frameData_ = nullptr;
+  frameInPlace_ = false;
+  AudioSize = probed.AudioSize;  // the file may have grown since: the same audio data
+  TagData = probed.TagData;
+  HasTag = probed.HasTag;
+  HasVBRHeader = probed.HasVBRHeader;
+  Id3v2Size = probed.Id3v2Size;
+  FirstFramePos = probed.FirstFramePos;
+  BitrateTable = probed.BitrateTable;
+  RefVersion = probed.RefVersion;
+  RefSampleRate = probed.RefSampleRate;
+  RefLayer = probed.RefLayer;
+  RefChannelMode = probed.RefChannelMode;
+  continuing_ = true;
+  Restart(position);
+}
+
+void TMPGFile::Restart(int64_t position) {
+  ResetCounters();
+  if (input_) {
+    input_->Seek(position);
+  }
+}
+
+void TMPGFile::Append(const TMPGFile& later) {
+  FrameCount += later.FrameCount;
+  for (size_t i = 0; i < BitrateCount.size(); ++i) {
+    BitrateCount[i] += later.BitrateCount[i];
+  }
+  ErrorCount += later.ErrorCount;
+  SkippedBytes += later.SkippedBytes;
+  if (later.FrameCount > 0) {
+    // One stream: every frame holds as many samples as the last one.
+    const int64_t perFrame = later.current_.SamplesPerFrame;
+    EndSample = static_cast<int64_t>(FrameCount) * perFrame;
+    StartSample = EndSample - perFrame;
+  }
+  if (input_) {
+    input_->Seek(later.Position());
+  }
+}
+
+void TMPGFile::StopReadingAhead() {
+  if (input_) {
+    input_->StopReadingAhead();
+  }
 }
 
 bool TMPGFile::FindConfirmedFrame(int64_t searchLimit) {
@@ -147,7 +199,8 @@ HeaderResult TMPGFile::ReadHeader() {
     return NoSync;  // the common case while resynchronising through garbage
   }
   const uint32_t key = HeaderKey(Header);
-  if (FrameCount > 0 && key == currentKey_ && !confirming_) {
+  const bool measured = FrameCount > 0 || continuing_;  // against the reference stream
+  if (measured && key == currentKey_ && !confirming_) {
     // The header repeats the last one but for the padding slot: it decodes alike.
     const int32_t padding = (Header[2] >> 1) & 1;
     current_.FrameLength += (padding - current_.Padding) * PaddingSlotSize(current_.LayerCode);
@@ -157,7 +210,7 @@ HeaderResult TMPGFile::ReadHeader() {
     FrameHeader decoded;
     const HeaderReference reference{RefVersion, RefSampleRate, RefLayer};
     const HeaderResult result = Decode(Header[0], Header[1], Header[2], Header[3],
-                                       FrameCount > 0 ? &reference : nullptr, decoded);
+                                       measured ? &reference : nullptr, decoded);
     if (result != Ok) {
       return result;
     }
@@ -171,7 +224,7 @@ HeaderResult TMPGFile::ReadHeader() {
   }
   const FrameHeader& header = current_;
   DataLength = FullDataLength = header.DataLength;
-  if (FrameCount == 0) {
+  if (!measured) {
     BitrateTable = *header.BitrateTable;
     RefVersion = header.VersionId;
     RefSampleRate = header.SampleRate;

@@ -41,6 +41,17 @@ class TMPGFile {
   // When false the object stays usable for a walk from where the search stopped.
   // Throws std::system_error when the file cannot be opened.
   bool Open(const std::string& fileName, bool skipVbrHeader);
+  // Opens the file that probed walks for a walk of its own from position on: the same
+  // audio data, the frames measured against probed's first frame from the first one on.
+  // Blocks are read on the caller's thread only. Throws std::system_error.
+  void OpenFrom(const TMPGFile& probed, int64_t position);
+  // Starts the walk again at position, the counters cleared.
+  void Restart(int64_t position);
+  // Adds the counters of a walk that went on from where this one stands, and stands where
+  // that one ended: the two walks become one.
+  void Append(const TMPGFile& later);
+  // Blocks are read only when needed, on the caller's thread.
+  void StopReadingAhead();
   HeaderResult ReadHeader();
   void StepBack();
   void ReadData();
@@ -101,6 +112,7 @@ class TMPGFile {
   FrameHeader current_;
   uint32_t currentKey_ = 0;  // HeaderKey of current_
   bool confirming_ = false;  // inside Open's first-frame search
+  bool continuing_ = false;  // opened by OpenFrom: the reference stream is known
 };
 
 }  // namespace zembrio

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cut/overwrite.h"
+#include "cut/secondhalf.h"
 #include "mpegrunfixture.h"
 
 namespace zembrio::test {
@@ -158,6 +159,81 @@ TEST_F(StatisticsRunTest, UnwritableDetailFileFailsTheRun) {
   EXPECT_NE(Messages()[0].find("No space left on device"), std::string::npos) << Messages()[0];
   EXPECT_EQ(Messages()[1], "Opération avortée.");
   EXPECT_TRUE(rc.Feedback.Reports.empty());
+}
+
+// A large source is walked in two halves at once; the report must be the one a walk in one
+// piece (a run with the listing) gives, whatever lies around the middle.
+class SplitStatisticsTest : public StatisticsRunTest {
+ protected:
+  static constexpr int kFrames = 24000;  // 10 MB: above the size that is walked in halves
+
+  int64_t Middle(const Bytes& bytes) const { return static_cast<int64_t>(bytes.size()) / 2; }
+
+  void ExpectSameReportAsOnePiece(const Bytes& bytes) {
+    rc.Feedback.Reports.clear();
+    rc.Feedback.Messages.clear();
+    WriteFile(source, bytes);
+    ASSERT_GE(static_cast<int64_t>(bytes.size()), TSecondHalfWalk::kMinimumAudio);
+    EXPECT_EQ(Stats(), RunEndOfData);
+    const std::vector<std::string> split = Report();
+    const std::vector<std::string> splitMessages = Messages();
+    rc.Feedback.Reports.clear();
+    rc.Feedback.Messages.clear();
+    EXPECT_EQ(Stats(dir.File("listing.txt")), RunEndOfData);  // a listing: one walk
+    const std::vector<std::string> whole = Report();
+    ASSERT_GT(split.size(), 1u);
+    ASSERT_EQ(split.size(), whole.size());
+    // The first line is the time the run took.
+    EXPECT_EQ(std::vector<std::string>(split.begin() + 1, split.end()),
+              std::vector<std::string>(whole.begin() + 1, whole.end()));
+    EXPECT_EQ(splitMessages, Messages());
+  }
+};
+
+TEST_F(SplitStatisticsTest, CleanFramesAndBitratesOfBothHalves) {
+  FrameSpec high = kSpec;
+  high.BitrateIndex = 14;
+  Bytes bytes = Frames(kSpec, kFrames / 2 - 3);
+  for (int i = 0; i < 3000; ++i)
+    Append(bytes, Frame(i % 7 == 0 ? high : kSpec));
+  Append(bytes, Frames(kSpec, kFrames / 2));
+  Append(bytes, Id3v1Tag());
+  ExpectSameReportAsOnePiece(bytes);
+}
+
+TEST_F(SplitStatisticsTest, DamageAroundTheMiddleAndAtTheEnd) {
+  for (const int64_t garbageFromMiddle : {int64_t{-500}, int64_t{-3}, int64_t{0}, int64_t{7}}) {
+    SCOPED_TRACE(garbageFromMiddle);
+    Bytes bytes = Frames(kSpec, kFrames);
+    // A stretch of garbage overwrites frames from near the middle on: the first walk may
+    // end inside it, before it or at the frame that follows it.
+    const int64_t at = Middle(bytes) + garbageFromMiddle;
+    std::fill(bytes.begin() + at, bytes.begin() + at + 1000, 0x20);
+    std::fill(bytes.begin() + 3 * Middle(bytes) / 2, bytes.begin() + 3 * Middle(bytes) / 2 + 9,
+              0x20);
+    Append(bytes, Garbage(77));
+    ExpectSameReportAsOnePiece(bytes);
+  }
+}
+
+TEST_F(SplitStatisticsTest, ASyncPatternInsideAFrameAfterTheMiddle) {
+  // The second walk starts at a false header in the data of a frame; the first walk passes
+  // over it and must go on alone.
+  Bytes bytes = Frames(kSpec, kFrames + 1);  // the middle lies inside a frame's data
+  const int64_t falseHeader = Middle(bytes) + 10;
+  ASSERT_LT(falseHeader % FrameLength(kSpec) + 4, FrameLength(kSpec));
+  const Bytes header = HeaderBytes(kSpec);
+  std::copy(header.begin(), header.end(), bytes.begin() + falseHeader);
+  ExpectSameReportAsOnePiece(bytes);
+}
+
+TEST_F(SplitStatisticsTest, AnAbortStopsBothWalks) {
+  WriteFile(source, Frames(kSpec, kFrames));
+  rc.Feedback.OnEvents = [&] { rc.State.AbortRequested = true; };
+
+  EXPECT_EQ(Stats(), RunAborted);
+
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"  Abandon ."}));
 }
 
 TEST(StatisticsText, NumbersUseTheGivenDecimalSeparator) {

@@ -1,0 +1,100 @@
+#include "cut/secondhalf.h"
+
+namespace zembrio {
+
+std::string FrameErrorLine(int64_t lastEnd, int64_t skipped) {
+  return "   Entête non trouvé dans la source à : " + std::to_string(lastEnd) + "  " +
+         std::to_string(skipped) + " octets sautés";
+}
+
+TSecondHalfWalk::TSecondHalfWalk(const TMPGFile& source) {
+  const int64_t first = source.FirstFramePos;
+  middle_ = first + (source.AudioSize - first) / 2;
+  file_.OpenFrom(source, middle_);
+  thread_ = std::thread([this] { Run(); });
+}
+
+TSecondHalfWalk::~TSecondHalfWalk() {
+  stop_ = true;
+  if (thread_.joinable())
+    thread_.join();
+}
+
+int64_t TSecondHalfWalk::Start() {
+  std::unique_lock lock(mutex_);
+  found_.wait(lock, [this] { return startKnown_; });
+  return start_;
+}
+
+void TSecondHalfWalk::Finish() {
+  if (thread_.joinable())
+    thread_.join();
+  if (failure_)
+    std::rethrow_exception(failure_);
+}
+
+void TSecondHalfWalk::Run() {
+  try {
+    FindStart();
+    if (start_ >= 0)
+      WalkFromStart();
+  } catch (...) {
+    failure_ = std::current_exception();
+  }
+  Publish(-1);  // no effect once the start is known
+}
+
+bool TSecondHalfWalk::ReadFrame(HeaderResult& result) {
+  for (;;) {
+    if (stop_.load(std::memory_order_relaxed))
+      return false;
+    result = file_.ReadHeader();
+    if (result != NoSync && result != Invalid)
+      return true;
+    file_.StepBack();
+  }
+}
+
+void TSecondHalfWalk::FindStart() {
+  HeaderResult result = EndOfData;
+  if (!ReadFrame(result) || result != Ok)
+    return;
+  const int64_t start = file_.Position() - 4;
+  file_.Restart(start);  // the search is no part of the walk
+  lastEnd_ = start;
+  Publish(start);
+}
+
+// The statistics walk, from the start found on.
+void TSecondHalfWalk::WalkFromStart() {
+  int64_t lastSkipped = 0;
+  HeaderResult result = EndOfData;
+  while (ReadFrame(result)) {
+    if (file_.SkippedBytes != lastSkipped) {
+      const int64_t stretchEnd = file_.Position() - (result == EndOfData ? 0 : 4);
+      file_.ErrorCount += 1;
+      errorLines_.push_back(FrameErrorLine(lastEnd_, stretchEnd - lastEnd_));
+      lastSkipped = file_.SkippedBytes;
+    }
+    if (result != Ok) {
+      outcome_ = result;
+      return;
+    }
+    file_.SkipData();
+    lastEnd_ = file_.Position();
+    walked_.store(lastEnd_ - middle_, std::memory_order_relaxed);
+  }
+}
+
+void TSecondHalfWalk::Publish(int64_t start) {
+  {
+    std::lock_guard lock(mutex_);
+    if (startKnown_)
+      return;
+    startKnown_ = true;
+    start_ = start;
+  }
+  found_.notify_all();
+}
+
+}  // namespace zembrio
