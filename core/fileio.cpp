@@ -351,6 +351,7 @@ const unsigned char* TInputFile::Peek(size_t count) {
 size_t TInputFile::ReadAcrossWindow(void* dest, size_t count) {
   auto* out = static_cast<unsigned char*>(dest);
   size_t done = 0;
+  bool carried = false;
   while (done < count) {
     const int64_t offset = position_ - bufferStart_;
     if (offset >= 0 && offset < static_cast<int64_t>(bufferFill_)) {
@@ -368,10 +369,12 @@ size_t TInputFile::ReadAcrossWindow(void* dest, size_t count) {
       break;
     }
     // What the window held of this read goes into the next window with the rest, so that
-    // the bytes of one read (a frame's header) lie there together.
-    if (done <= carry_) {
+    // the bytes of one read (a frame's header) lie there together. Once only: at the end of
+    // the file the next window holds no more than this one did.
+    if (!carried && done <= carry_) {
       position_ -= static_cast<int64_t>(done);
       done = 0;
+      carried = true;
     }
     Fill();
     if (bufferFill_ == 0) {

@@ -124,6 +124,29 @@ TEST(InputFileTest, AWalkOverBlocksReadAheadSeesEveryByteInItsPlace) {
   }
 }
 
+TEST(InputFileTest, AReadOverTheEndOfAFileReadAheadGetsWhatIsLeft) {
+  // Header-sized reads through a file read ahead, the last one running over its end, as
+  // when a source was cut short during a walk.
+  TempDir dir;
+  constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
+  Bytes content(kBlock * 3 + 2);
+  for (size_t i = 0; i < content.size(); ++i) {
+    content[i] = static_cast<uint8_t>(i % 251);
+  }
+  test::WriteFile(dir.File("a.bin"), content);
+  TInputFile file(dir.File("a.bin"), kBlock);
+  Bytes got;
+  unsigned char header[4];
+  size_t read = 0;
+  while ((read = file.Read(header, sizeof header)) == sizeof header) {
+    got.insert(got.end(), header, header + read);
+  }
+  got.insert(got.end(), header, header + read);
+  EXPECT_EQ(read, 2u);
+  EXPECT_EQ(got, content);
+  EXPECT_EQ(file.Read(header, sizeof header), 0u);
+}
+
 TEST(InputFileTest, PositionsBeyond4GiB) {
   TempDir dir;
   const std::string path = dir.File("sparse.bin");
