@@ -20,10 +20,20 @@ TSecondHalfWalk::~TSecondHalfWalk() {
     thread_.join();
 }
 
+bool TSecondHalfWalk::StartKnown(std::chrono::milliseconds slice) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, slice, [this] { return startKnown_; });
+}
+
 int64_t TSecondHalfWalk::Start() {
   std::unique_lock lock(mutex_);
-  found_.wait(lock, [this] { return startKnown_; });
+  changed_.wait(lock, [this] { return startKnown_; });
   return start_;
+}
+
+bool TSecondHalfWalk::Ended(std::chrono::milliseconds slice) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, slice, [this] { return ended_; });
 }
 
 void TSecondHalfWalk::Finish() {
@@ -42,6 +52,11 @@ void TSecondHalfWalk::Run() {
     failure_ = std::current_exception();
   }
   Publish(-1);  // no effect once the start is known
+  {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+  }
+  changed_.notify_all();
 }
 
 bool TSecondHalfWalk::ReadFrame(HeaderResult& result) {
@@ -94,7 +109,7 @@ void TSecondHalfWalk::Publish(int64_t start) {
     startKnown_ = true;
     start_ = start;
   }
-  found_.notify_all();
+  changed_.notify_all();
 }
 
 }  // namespace zembrio

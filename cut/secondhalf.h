@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -37,8 +38,12 @@ class TSecondHalfWalk {
 
   // Where the second walk begins its search: the first walk asks for Start() from here on.
   int64_t Middle() const { return middle_; }
-  // The first frame found from the middle on, once known (waits for it); -1 when none.
+  // Wait at most slice for the first frame found from the middle on; true once it is known.
+  bool StartKnown(std::chrono::milliseconds slice);
+  // That frame's position; -1 when there is none.
   int64_t Start();
+  // Wait at most slice for the end of the walk; true once it ended.
+  bool Ended(std::chrono::milliseconds slice);
   // Waits for the end of the walk and rethrows its failure. Its figures are then in File(),
   // ErrorLines(), LastEnd() and Outcome().
   void Finish();
@@ -67,8 +72,9 @@ class TSecondHalfWalk {
   std::atomic<bool> stop_{false};
   std::atomic<int64_t> walked_{0};
   std::mutex mutex_;
-  std::condition_variable found_;
+  std::condition_variable changed_;
   bool startKnown_ = false;
+  bool ended_ = false;
   int64_t start_ = -1;
   std::thread thread_;
 };

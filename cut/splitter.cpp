@@ -43,8 +43,10 @@ class TMpegSplitter {
   void Walk();
   void StartSecondHalf();
   // Called once the walk stands at or past the middle: true when the second half's walk
-  // was taken over and the walk is complete.
+  // was taken over and the walk is complete, or the run was aborted meanwhile.
   bool JoinSecondHalf();
+  // Waits for the second walk's start, or its end; false when the run was aborted.
+  bool AwaitSecondHalf(bool toItsEnd);
   bool FrameStartsNextCutPoint() const;
   void RecordFrameError(int32_t result);
   void StartFragment();
@@ -213,7 +215,24 @@ void TMpegSplitter::StartSecondHalf() {
   source_->StopReadingAhead();
 }
 
+// The display stays alive and an abort is heard while the second walk is waited for.
+bool TMpegSplitter::AwaitSecondHalf(bool toItsEnd) {
+  constexpr std::chrono::milliseconds kWaitSlice{20};
+  for (;;) {
+    if (toItsEnd ? secondHalf_->Ended(kWaitSlice) : secondHalf_->StartKnown(kWaitSlice))
+      return true;
+    ShowProgress(false);
+    if (ctx_.State.AbortRequested) {
+      outcome_ = RunAborted;
+      secondHalf_.reset();
+      return false;
+    }
+  }
+}
+
 bool TMpegSplitter::JoinSecondHalf() {
+  if (!AwaitSecondHalf(false))
+    return true;
   const int64_t start = secondHalf_->Start();
   const int64_t here = source_->Position();
   if (here < start)
@@ -222,6 +241,8 @@ bool TMpegSplitter::JoinSecondHalf() {
     secondHalf_.reset();
     return false;
   }
+  if (!AwaitSecondHalf(true))
+    return true;
   secondHalf_->Finish();
   if (source_->SkippedBytes != lastSkipped_) {  // a stretch that ends at the frame found
     source_->ErrorCount += 1;
