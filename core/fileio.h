@@ -44,9 +44,10 @@ class TByteBlock {
   size_t size_ = 0;
 };
 
-// A file read from start to end (a frame walk, a join) is read a few blocks ahead, each by
-// a thread of its own, so that copying the next blocks from the system overlaps the work
-// on this one.
+// A file read from start to end (a frame walk, a join) is read a few blocks ahead by a
+// thread of its own, so that copying the next blocks from the system overlaps the work on
+// this one. Bytes of the current window may be lent to an output (TOutputFile::WriteLent),
+// which writes them out before the window changes.
 class TInputFile {
  public:
   static constexpr size_t kDefaultBufferSize = 1 << 20;
