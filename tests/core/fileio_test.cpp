@@ -15,13 +15,19 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
+// Writes size bytes to path, each unlike its neighbours, and returns them.
+Bytes WritePatternedFile(const std::string& path, size_t size) {
+  Bytes content(size);
+  for (size_t i = 0; i < content.size(); ++i) {
+    content[i] = static_cast<uint8_t>(i * 131 + i / 509);
+  }
+  test::WriteFile(path, content);
+  return content;
+}
+
 TEST(InputFileTest, ReadsAndSeeksAcrossBufferEdges) {
   TempDir dir;
-  Bytes content(1000);
-  for (size_t i = 0; i < content.size(); ++i) {
-    content[i] = static_cast<uint8_t>(i * 7 + i / 251);
-  }
-  test::WriteFile(dir.File("a.bin"), content);
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), 1000);
   TInputFile file(dir.File("a.bin"), 64);  // a small buffer puts many edges in the file
   EXPECT_EQ(file.Size(), 1000);
 
@@ -56,11 +62,7 @@ TEST(InputFileTest, ReadsAndSeeksAcrossBufferEdges) {
 
 TEST(InputFileTest, PeekShowsBytesInPlaceWithoutMovingOn) {
   TempDir dir;
-  Bytes content(300);
-  for (size_t i = 0; i < content.size(); ++i) {
-    content[i] = static_cast<uint8_t>(i);
-  }
-  test::WriteFile(dir.File("a.bin"), content);
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), 300);
   TInputFile file(dir.File("a.bin"), 64);
   for (int64_t at : {0, 10, 60, 61, 200, 236}) {  // inside the window and across its edge
     file.Seek(at);
@@ -83,11 +85,7 @@ TEST(InputFileTest, AWalkOverBlocksReadAheadSeesEveryByteInItsPlace) {
   // skips frame data, peeks at frames straddling two blocks, steps back and jumps about.
   TempDir dir;
   constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
-  Bytes content(kBlock * 9 + 1234);
-  for (size_t i = 0; i < content.size(); ++i) {
-    content[i] = static_cast<uint8_t>(i * 131 + i / 509);
-  }
-  test::WriteFile(dir.File("a.bin"), content);
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), kBlock * 9 + 1234);
   TInputFile file(dir.File("a.bin"), kBlock);
   std::mt19937 random(7);
   auto expectAt = [&](int64_t at, const unsigned char* bytes, size_t count) {
@@ -129,11 +127,7 @@ TEST(InputFileTest, AReadOverTheEndOfAFileReadAheadGetsWhatIsLeft) {
   // when a source was cut short during a walk.
   TempDir dir;
   constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
-  Bytes content(kBlock * 3 + 2);
-  for (size_t i = 0; i < content.size(); ++i) {
-    content[i] = static_cast<uint8_t>(i % 251);
-  }
-  test::WriteFile(dir.File("a.bin"), content);
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), kBlock * 3 + 2);
   TInputFile file(dir.File("a.bin"), kBlock);
   Bytes got;
   unsigned char header[4];
@@ -197,11 +191,7 @@ TEST(OutputFileTest, BytesLentFromTheReadWindowGoOutInOrder) {
   // with copied bytes; the last loan is still open when the source closes.
   TempDir dir;
   constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
-  Bytes content(kBlock * 7 + 999);
-  for (size_t i = 0; i < content.size(); ++i) {
-    content[i] = static_cast<uint8_t>(i * 7 + i / 251);
-  }
-  test::WriteFile(dir.File("a.bin"), content);
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), kBlock * 7 + 999);
   TOutputFile first(dir.File("1.bin"), 1000);
   TOutputFile second(dir.File("2.bin"), 1000);
   Bytes expectFirst;
