@@ -241,8 +241,7 @@ TInputFile::~TInputFile() {
   if (borrower_ != nullptr) {
     borrower_->WriteLentOutKeepingFailure();
   }
-  DropReadAhead();  // a read in flight uses the descriptor
-  readAhead_.reset();
+  StopReadingAhead();  // a read in flight uses the descriptor
   if (fd_ >= 0) {
     ::close(fd_);
   }

@@ -4,7 +4,6 @@
 // the platform's text.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
