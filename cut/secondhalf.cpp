@@ -2,9 +2,10 @@
 
 namespace zembrio {
 
-std::string FrameErrorLine(int64_t lastEnd, int64_t skipped) {
+std::string CountCorruptStretch(TMPGFile& file, int64_t lastEnd, int64_t stretchEnd) {
+  file.ErrorCount += 1;
   return "   Entête non trouvé dans la source à : " + std::to_string(lastEnd) + "  " +
-         std::to_string(skipped) + " octets sautés";
+         std::to_string(stretchEnd - lastEnd) + " octets sautés";
 }
 
 TSecondHalfWalk::TSecondHalfWalk(const TMPGFile& source) {
@@ -26,8 +27,7 @@ bool TSecondHalfWalk::StartKnown(std::chrono::milliseconds slice) {
 }
 
 int64_t TSecondHalfWalk::Start() {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return startKnown_; });
+  std::lock_guard lock(mutex_);
   return start_;
 }
 
@@ -87,8 +87,7 @@ void TSecondHalfWalk::WalkFromStart() {
   while (ReadFrame(result)) {
     if (file_.SkippedBytes != lastSkipped) {
       const int64_t stretchEnd = file_.Position() - (result == EndOfData ? 0 : 4);
-      file_.ErrorCount += 1;
-      errorLines_.push_back(FrameErrorLine(lastEnd_, stretchEnd - lastEnd_));
+      errorLines_.push_back(CountCorruptStretch(file_, lastEnd_, stretchEnd));
       lastSkipped = file_.SkippedBytes;
     }
     if (result != Ok) {

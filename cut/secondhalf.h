@@ -19,9 +19,9 @@
 
 namespace zembrio {
 
-// The line of one corrupt stretch of a walk: where the last good frame ended and how many
-// bytes lay between it and the next header (or the end of the audio data).
-std::string FrameErrorLine(int64_t lastEnd, int64_t skipped);
+// Counts one corrupt stretch of a walk on file, from where the last good frame ended to
+// stretchEnd (the next header, or the end of the audio data), and returns its line.
+std::string CountCorruptStretch(TMPGFile& file, int64_t lastEnd, int64_t stretchEnd);
 
 class TSecondHalfWalk {
  public:
@@ -40,7 +40,7 @@ class TSecondHalfWalk {
   int64_t Middle() const { return middle_; }
   // Wait at most slice for the first frame found from the middle on; true once it is known.
   bool StartKnown(std::chrono::milliseconds slice);
-  // That frame's position; -1 when there is none.
+  // That frame's position once StartKnown; -1 when there is none.
   int64_t Start();
   // Wait at most slice for the end of the walk; true once it ended.
   bool Ended(std::chrono::milliseconds slice);

@@ -245,8 +245,7 @@ bool TMpegSplitter::JoinSecondHalf() {
     return true;
   secondHalf_->Finish();
   if (source_->SkippedBytes != lastSkipped_) {  // a stretch that ends at the frame found
-    source_->ErrorCount += 1;
-    errorLines_.push_back(FrameErrorLine(lastEnd_, start - lastEnd_));
+    errorLines_.push_back(CountCorruptStretch(*source_, lastEnd_, start));
   }
   const TSecondHalfWalk& half = *secondHalf_;
   source_->Append(half.File());
@@ -277,9 +276,9 @@ bool TMpegSplitter::FrameStartsNextCutPoint() const {
 // One line per corrupt stretch: where the last good frame ended and how many bytes lay
 // between it and the header just found (or the end of the audio data).
 void TMpegSplitter::RecordFrameError(int32_t result) {
-  source_->ErrorCount += 1;
   const int64_t headerBytes = result == EndOfData ? 0 : 4;
-  const std::string line = FrameErrorLine(lastEnd_, source_->Position() - lastEnd_ - headerBytes);
+  const std::string line =
+      CountCorruptStretch(*source_, lastEnd_, source_->Position() - headerBytes);
   if (current_ != nullptr) {
     current_->Report.push_back(line);
   } else {
