@@ -10,8 +10,6 @@ cd "$(dirname "$0")/.."
 
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-scripts/deps.sh desktop-file-utils appstream lintian lame
-
 DEB=$(scripts/package.sh | tail -1)
 BUILD=build-package
 
