@@ -153,8 +153,8 @@ void TMpegSplitter::Prepare() {
   // When no first frame is found the walk still runs from where the search stopped, and
   // the bytes searched stay counted as skipped.
   // A fresh header frame replaces the source's, which describes the whole source.
-  firstFrameFound_ =
-      source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || Settings().XINGHEADER);
+  const bool freshHeader = run_.Cut && Settings().XINGHEADER;
+  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
   extension_ = ExtractFileExt(run_.SourcePath);
