@@ -33,21 +33,35 @@ void TFragmentOutput::StartHeaderFrame(const TMPGFile& source) {
   file_.Write(placeholder.data(), placeholder.size());
 }
 
-void TFragmentOutput::WriteFrame(TMPGFile& source) {
-  const bool first = firstBitrateIndex_ < 0;
-  if (first) {
+void TFragmentOutput::Count(const uint8_t* data, size_t size, int64_t offset) {
+  if (offset >= 0)
+    toc_.AddFrame(offset);
+  musicCrc_ = Crc16(musicCrc_, data, size);
+}
+
+void TFragmentOutput::WriteFrame(TMPGFile& source, const std::vector<uint8_t>& priming) {
+  if (firstBitrateIndex_ < 0) {
     firstBitrateIndex_ = source.CurrentHeader().BitrateIndex;
     if (options_.HeaderFrame)
       StartHeaderFrame(source);
+    if (headerStart_ >= 0 && !priming.empty()) {
+      Count(priming.data(), priming.size(), file_.Size() - headerStart_);
+      file_.Write(priming.data(), priming.size());
+      primed_ = true;
+      ++framesWritten_;
+    }
   }
   if (headerStart_ >= 0) {
     variableBitrate_ =
         variableBitrate_ || source.CurrentHeader().BitrateIndex != firstBitrateIndex_;
-    toc_.AddFrame(file_.Size() - headerStart_);
-    for (const auto& [data, size] : source.FrameBytes())
-      musicCrc_ = Crc16(musicCrc_, data, size);
+    int64_t offset = file_.Size() - headerStart_;
+    for (const auto& [data, size] : source.FrameBytes()) {
+      Count(data, size, offset);
+      offset = -1;  // one seek table entry per frame
+    }
   }
   source.WriteFrame(file_);
+  ++framesWritten_;
 }
 
 void TFragmentOutput::Finish(const TFragmentTrim& trim, const std::vector<uint8_t>& trailingTag) {
@@ -57,7 +71,7 @@ void TFragmentOutput::Finish(const TFragmentTrim& trim, const std::vector<uint8_
     THeaderFrameFields fields;
     fields.Header = headerBytes_;
     fields.VariableBitrate = variableBitrate_;
-    fields.Frames = toc_.Frames();
+    fields.Frames = framesWritten_;
     fields.Bytes = file_.Size() - headerStart_;
     fields.Toc = toc_.Table(fields.Bytes);
     fields.Quality = options_.Source.Quality >= 0 ? options_.Source.Quality : 0;

@@ -41,18 +41,22 @@ class TFragmentOutput {
   const std::string& Path() const { return file_.Path(); }
   // The file itself, for bytes that are not frames of a stream (a byte-for-byte copy).
   TOutputFile& File() { return file_; }
-  // Appends the source's current frame (read with ReadData).
-  void WriteFrame(TMPGFile& source);
+  // Appends the source's current frame (read with ReadData). With a header frame, the first
+  // frame written is preceded by priming (a priming frame; empty: none).
+  void WriteFrame(TMPGFile& source, const std::vector<uint8_t>& priming = {});
   // Writes out what is buffered: a full disk shows here.
   void Flush() { file_.Flush(); }
   // Fills in the header frame, appends the trailing tag (empty: none) and closes; throws
   // when a write or the close fails. Does nothing once the file is closed.
   void Finish(const TFragmentTrim& trim, const std::vector<uint8_t>& trailingTag = {});
-  int64_t AudioFrames() const { return toc_.Frames(); }
+  int64_t FramesWritten() const { return framesWritten_; }
+  // A priming frame went in front of the first frame: one frame more to trim at the start.
+  bool Primed() const { return primed_; }
   bool HasHeaderFrame() const { return headerStart_ >= 0; }
 
  private:
   void StartHeaderFrame(const TMPGFile& source);
+  void Count(const uint8_t* data, size_t size, int64_t offset);
 
   TOutputFile file_;
   TFragmentOptions options_;
@@ -62,6 +66,8 @@ class TFragmentOutput {
   int32_t firstBitrateIndex_ = -1;
   bool variableBitrate_ = false;
   uint16_t musicCrc_ = 0;
+  int64_t framesWritten_ = 0;
+  bool primed_ = false;
   TTocBuilder toc_;
 };
 

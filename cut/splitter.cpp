@@ -16,6 +16,7 @@
 #include "cut/secondhalf.h"
 #include "cut/statsreport.h"
 #include "mpeg/mpgfile.h"
+#include "mpeg/reservoir.h"
 
 namespace zembrio {
 
@@ -55,7 +56,8 @@ class TMpegSplitter {
   void FinishFragment(bool last);
   void FinishLastFragment();
   bool TagBelongsToFragment(bool last) const;
-  TFragmentTrim TrimOf(bool last) const;
+  TFragmentTrim TrimOf(bool last, bool primed) const;
+  void CopyFrame();
   void ShowProgress(bool forced);
   void SetStatus(const std::string& status) { feedback_.SetRowStatus(row_, status); }
   bool Finished() const { return outcome_ == Ok || outcome_ == EndOfData; }
@@ -77,8 +79,10 @@ class TMpegSplitter {
   std::unique_ptr<TSecondHalfWalk> secondHalf_;  // while a statistics walk is split
   std::unique_ptr<TFragmentOutput> output_;      // the fragment being written
   int64_t fragmentFirstFrame_ = 0;               // index of its first frame in the walk
-  bool firstFrameFound_ = false;                 // by the probe: the stream is known
-  int next_ = 0;                                 // index of the next cut point; Count() when none
+  TReservoir reservoir_;                         // for the priming frame of the next fragment
+  bool primeFragments_ = false;
+  bool firstFrameFound_ = false;  // by the probe: the stream is known
+  int next_ = 0;                  // index of the next cut point; Count() when none
   TCutPoint* current_ = nullptr;
   int row_ = 0;
   int64_t lastEnd_ = 0;
@@ -159,6 +163,7 @@ void TMpegSplitter::Prepare() {
     OpenDetailFile();
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
+  primeFragments_ = run_.Cut && Settings().XINGHEADER;
   next_ = 0;
   row_ = 0;
   lastEnd_ = 0;
@@ -199,14 +204,29 @@ void TMpegSplitter::Walk() {
         return;
       }
     }
-    if (run_.Cut && output_) {
-      source_->ReadData();
-      output_->WriteFrame(*source_);
+    if (run_.Cut && (output_ || primeFragments_)) {
+      CopyFrame();
     } else {
       source_->SkipData();
     }
     lastEnd_ = source_->Position();
   }
+}
+
+// With header frames, every frame passes through the reservoir: the frames before a
+// fragment hold the bytes that its first frame needs.
+void TMpegSplitter::CopyFrame() {
+  source_->ReadData();
+  const bool layerIII = primeFragments_ && source_->RefLayer == kLayerIII;
+  if (output_) {
+    if (layerIII && output_->FramesWritten() == 0) {
+      output_->WriteFrame(*source_, reservoir_.PrimingFrame(*source_));
+    } else {
+      output_->WriteFrame(*source_);
+    }
+  }
+  if (layerIII)
+    reservoir_.Add(*source_);
 }
 
 // A statistics walk without a listing counts frames and stretches only, which two walks can
@@ -337,7 +357,7 @@ void TMpegSplitter::FinishFragment(bool last) {
     std::vector<uint8_t> tag;
     if (TagBelongsToFragment(last))
       tag.assign(source_->TagData.begin(), source_->TagData.end());
-    output->Finish(TrimOf(last), tag);
+    output->Finish(TrimOf(last, output->Primed()), tag);
     if (Finished()) {
       current_->Report.emplace_back(" fait");
       SetStatus("fait");
@@ -378,8 +398,9 @@ bool TMpegSplitter::TagBelongsToFragment(bool last) const {
 }
 
 // The source's encoder delay stays with the fragment that starts at its first frame, its
-// padding with the one that ends at its last; a fragment cut short ends where it ends.
-TFragmentTrim TMpegSplitter::TrimOf(bool last) const {
+// padding with the one that ends at its last; a fragment cut short ends where it ends. A
+// priming frame is trimmed with the delay.
+TFragmentTrim TMpegSplitter::TrimOf(bool last, bool primed) const {
   const std::optional<TLameTag>& lame =
       source_->SourceHeader ? source_->SourceHeader->Lame : std::optional<TLameTag>{};
   TFragmentTrim trim;
@@ -387,6 +408,8 @@ TFragmentTrim TMpegSplitter::TrimOf(bool last) const {
     trim.Delay = lame ? lame->Delay : kDefaultEncoderDelay;
   if (last && outcome_ == EndOfData && lame)
     trim.Padding = lame->Padding;
+  if (primed)  // the priming frame plays silence
+    trim.Delay += source_->CurrentHeader().SamplesPerFrame;
   return trim;
 }
 

@@ -10,6 +10,7 @@
 #include "core/textutil.h"
 #include "cut/fragmentoutput.h"
 #include "mpeg/mpgfile.h"
+#include "mpeg/reservoir.h"
 
 namespace zembrio {
 
@@ -149,7 +150,10 @@ class TJoinRun {
       switch (input.ReadHeader()) {
         case HeaderResult::Ok:
           input.ReadData();
-          output_->WriteFrame(input);
+          // A priming frame of a fragment after the first one only repeats bytes of the
+          // frames before it, which the joined file holds.
+          if (output_->FramesWritten() == 0 || !IsPrimingFrame(input))
+            output_->WriteFrame(input);
           break;
         case HeaderResult::EndOfData:
           outcome = TCopyOutcome::Finished;
