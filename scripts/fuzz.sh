@@ -30,7 +30,7 @@ for f in tests/data/*.mp3 tests/data/*.mp2; do
   cp "$f" "$BUILD/seeds/fuzz_mpgwalk/"
   { printf '\x00\x28\x1e\x0f'; cat "$f"; } >"$BUILD/seeds/fuzz_splitter/$(basename "$f")"
   mkdir -p "$BUILD/seeds/fuzz_xingheader"
-  { printf '\x07'; tail -c +5 "$f" | head -c 4096; } >"$BUILD/seeds/fuzz_xingheader/$(basename "$f")"
+  { printf '\x07'; head -c 4100 "$f" | tail -c +5; } >"$BUILD/seeds/fuzz_xingheader/$(basename "$f")"
 done
 mkdir -p "$BUILD/seeds/fuzz_cuesheet" "$BUILD/seeds/fuzz_xmcd"
 cp tests/data/import/*.cue "$BUILD/seeds/fuzz_cuesheet/"
