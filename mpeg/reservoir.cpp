@@ -67,19 +67,32 @@ bool IsPrimingFrame(const TMPGFile& source) {
   return true;
 }
 
+void TReservoir::Append(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const size_t chunk = std::min(size, kRing - end_);
+    std::memcpy(ring_.data() + end_, data, chunk);
+    end_ = (end_ + chunk) % kRing;
+    data += chunk;
+    size -= chunk;
+  }
+}
+
 void TReservoir::Add(const TMPGFile& source) {
-  const TFrameView frame(source);
-  const size_t start =
+  const auto parts = source.FrameBytes();
+  size_t skip =
       SideInfoStart(source) + SideInfoLength(source.RefVersion, source.CurrentHeader().ChannelMode);
-  if (frame.Size() <= start)
+  const size_t total = parts[0].second + parts[1].second;
+  if (total <= skip)
     return;
-  const size_t area = frame.Size() - start;
-  const size_t taken = std::min(area, kMaximum);
-  const size_t keep = std::min(kept_, kMaximum - taken);
-  std::memmove(bytes_.data(), bytes_.data() + kept_ - keep, keep);
-  for (size_t i = 0; i < taken; ++i)
-    bytes_[keep + i] = frame[frame.Size() - taken + i];
-  kept_ = keep + taken;
+  // Only the last kMaximum bytes of the main data can ever be asked for.
+  skip = std::max(skip, total - std::min(total - skip, kMaximum));
+  const size_t appended = total - skip;
+  for (const auto& [data, size] : parts) {
+    const size_t from = std::min(skip, size);
+    Append(data + from, size - from);
+    skip -= from;
+  }
+  kept_ = std::min(kept_ + appended, kMaximum);
 }
 
 std::vector<uint8_t> TReservoir::PrimingFrame(const TMPGFile& source) const {
@@ -104,7 +117,8 @@ std::vector<uint8_t> TReservoir::PrimingFrame(const TMPGFile& source) const {
     std::vector<uint8_t> frame(length, 0);
     std::copy(candidate.begin(), candidate.end(), frame.begin());
     std::copy(kPrimingMark.begin(), kPrimingMark.end(), frame.begin() + 4 + side);
-    std::copy(bytes_.begin() + (kept_ - needed), bytes_.begin() + kept_, frame.end() - needed);
+    for (size_t i = 0; i < needed; ++i)
+      frame[length - needed + i] = ring_[(end_ + kRing - needed + i) % kRing];
     return frame;
   }
   return {};

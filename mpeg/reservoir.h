@@ -32,7 +32,12 @@ class TReservoir {
   std::vector<uint8_t> PrimingFrame(const TMPGFile& source) const;
 
  private:
-  std::array<uint8_t, kMaximum> bytes_{};
+  // A ring: every frame of a cut passes through it, so a frame's bytes are copied in once
+  // and never moved.
+  static constexpr size_t kRing = 1024;
+  void Append(const uint8_t* data, size_t size);
+  std::array<uint8_t, kRing> ring_{};
+  size_t end_ = 0;  // where the next byte goes
   size_t kept_ = 0;
 };
 
