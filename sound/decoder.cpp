@@ -1,5 +1,7 @@
 #include "sound/decoder.h"
 
+#include "core/platform.h"
+#include "core/textutil.h"
 #include "sound/framemap.h"
 #include "sound/mpegdecoder.h"
 #include "sound/oggdecoder.h"
@@ -7,16 +9,7 @@
 namespace zembrio {
 
 bool IsOggName(const std::string& path) {
-  if (path.size() < 4) {
-    return false;
-  }
-  std::string tail = path.substr(path.size() - 4);
-  for (char& c : tail) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return tail == ".ogg";
+  return SameTextAsciiCase(ExtractFileExt(path), ".ogg");
 }
 
 std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path) {
