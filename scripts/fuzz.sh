@@ -14,7 +14,7 @@ BUILD=build-fuzz
 # Scratch files on tmpfs: the settings save syncs every file it writes.
 export TMPDIR=${TMPDIR:-/dev/shm}
 ALL_TARGETS=(fuzz_frameheader fuzz_mpgwalk fuzz_settings fuzz_cuesheet fuzz_xmcd fuzz_plaintext
-             fuzz_parsetime fuzz_hexdecode fuzz_splitter fuzz_sound)
+             fuzz_parsetime fuzz_hexdecode fuzz_splitter fuzz_xingheader fuzz_sound)
 TARGETS=("${@:-${ALL_TARGETS[@]}}")
 
 scripts/deps.sh clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev libmpg123-dev \
@@ -30,6 +30,8 @@ rm -rf "$BUILD/seeds"
 for f in tests/data/*.mp3 tests/data/*.mp2; do
   cp "$f" "$BUILD/seeds/fuzz_mpgwalk/"
   { printf '\x00\x28\x1e\x0f'; cat "$f"; } >"$BUILD/seeds/fuzz_splitter/$(basename "$f")"
+  mkdir -p "$BUILD/seeds/fuzz_xingheader"
+  { printf '\x07'; tail -c +5 "$f" | head -c 4096; } >"$BUILD/seeds/fuzz_xingheader/$(basename "$f")"
 done
 mkdir -p "$BUILD/seeds/fuzz_cuesheet" "$BUILD/seeds/fuzz_xmcd"
 cp tests/data/import/*.cue "$BUILD/seeds/fuzz_cuesheet/"
@@ -47,7 +49,7 @@ oggenc -Q -q 0 -o "$BUILD/seeds/sound.ogg" "$BUILD/seeds/sound.wav"
 
 dict_of() {
   case "$1" in
-    fuzz_frameheader | fuzz_mpgwalk | fuzz_splitter | fuzz_sound) echo mpeg ;;
+    fuzz_frameheader | fuzz_mpgwalk | fuzz_splitter | fuzz_xingheader | fuzz_sound) echo mpeg ;;
     fuzz_settings) echo settings ;;
     fuzz_cuesheet) echo cue ;;
     fuzz_xmcd) echo xmcd ;;
