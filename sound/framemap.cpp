@@ -4,6 +4,7 @@
 
 #include "core/settings.h"
 #include "mpeg/mpgfile.h"
+#include "mpeg/xingheader.h"
 #include "sound/decoder.h"
 
 namespace zembrio {
@@ -30,7 +31,6 @@ class TBitReader {
   size_t position_ = 0;
 };
 
-constexpr int32_t kLayerIII = 1;
 constexpr int32_t kMpeg1 = 3;
 constexpr int32_t kSingleChannel = 3;
 
