@@ -12,6 +12,7 @@ DEFAULT_PACKAGES=(
   lame mpg123 twolame vorbis-tools
   xvfb xauth x11-utils openbox imagemagick
   dpkg-dev file desktop-file-utils appstream lintian
+  libmpg123-dev libvorbis-dev sox
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 

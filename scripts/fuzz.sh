@@ -14,10 +14,11 @@ BUILD=build-fuzz
 # Scratch files on tmpfs: the settings save syncs every file it writes.
 export TMPDIR=${TMPDIR:-/dev/shm}
 ALL_TARGETS=(fuzz_frameheader fuzz_mpgwalk fuzz_settings fuzz_cuesheet fuzz_xmcd fuzz_plaintext
-             fuzz_parsetime fuzz_hexdecode fuzz_splitter fuzz_xingheader)
+             fuzz_parsetime fuzz_hexdecode fuzz_splitter fuzz_xingheader fuzz_sound)
 TARGETS=("${@:-${ALL_TARGETS[@]}}")
 
-scripts/deps.sh clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev
+scripts/deps.sh clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev libmpg123-dev \
+  libvorbis-dev sox vorbis-tools
 
 cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZEMBRIO_FUZZ=ON -DZEMBRIO_BUILD_UI=OFF -DZEMBRIO_BUILD_TESTS=OFF >/dev/null
@@ -36,10 +37,19 @@ mkdir -p "$BUILD/seeds/fuzz_cuesheet" "$BUILD/seeds/fuzz_xmcd"
 cp tests/data/import/*.cue "$BUILD/seeds/fuzz_cuesheet/"
 cp tests/data/import/*.xmcd "$BUILD/seeds/fuzz_xmcd/"
 cp tests/data/import/*.txt "$BUILD/seeds/fuzz_plaintext/"
+# The sound target reads a choice byte first: even for MPEG, odd for Ogg Vorbis.
+mkdir -p "$BUILD/seeds/fuzz_sound"
+for f in tests/data/*.mp3; do
+  { printf '\x00'; cat "$f"; } >"$BUILD/seeds/fuzz_sound/$(basename "$f")"
+done
+sox -q -n -r 8000 -c 1 -b 16 "$BUILD/seeds/sound.wav" synth 1 sine 440 : synth 1 whitenoise gain -70 \
+  : synth 1 sine 300
+oggenc -Q -q 0 -o "$BUILD/seeds/sound.ogg" "$BUILD/seeds/sound.wav"
+{ printf '\x01'; cat "$BUILD/seeds/sound.ogg"; } >"$BUILD/seeds/fuzz_sound/sound.ogg"
 
 dict_of() {
   case "$1" in
-    fuzz_frameheader | fuzz_mpgwalk | fuzz_splitter | fuzz_xingheader) echo mpeg ;;
+    fuzz_frameheader | fuzz_mpgwalk | fuzz_splitter | fuzz_xingheader | fuzz_sound) echo mpeg ;;
     fuzz_settings) echo settings ;;
     fuzz_cuesheet) echo cue ;;
     fuzz_xmcd) echo xmcd ;;
@@ -55,7 +65,7 @@ for target in "${TARGETS[@]}"; do
   corpus="$BUILD/corpus/$target"
   mkdir -p "$corpus" "$BUILD/seeds/$target"
   maxlen=4096
-  case "$target" in fuzz_mpgwalk | fuzz_splitter) maxlen=65536 ;; esac
+  case "$target" in fuzz_mpgwalk | fuzz_splitter | fuzz_sound) maxlen=65536 ;; esac
   echo "== $target: ${SECONDS_EACH}s"
   if ! nice -n 10 "$BUILD/fuzz/$target" "$corpus" "$BUILD/seeds/$target" \
       -dict="fuzz/dict/$(dict_of "$target").dict" -max_total_time="$SECONDS_EACH" \

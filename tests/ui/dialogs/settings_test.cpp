@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 #include <fstream>
@@ -77,6 +78,26 @@ class SettingsDialogTest : public QObject {
     const std::string text = FileText(ini_);
     QVERIFY(text.find("MASK=%A - %T") != std::string::npos);
     QVERIFY(text.find("[SETTINGS]") != std::string::npos);
+  }
+
+  void pauseDetectionControlsShowAndSaveTheirKeys() {
+    Settings().SILENCEDB = -55;
+    Settings().TRACKMIN = 30000;
+    TfrmSettings dialog;
+    dialog.SetIniPath(ini_);
+    const Result result = Run(dialog, [](TfrmSettings* d) {
+      QCOMPARE(d->findChild<QSpinBox*>("sbSilenceDb")->value(), -55);
+      QCOMPARE(d->findChild<QSpinBox*>("sbTrackMin")->value(), 30000);
+      d->findChild<QSpinBox*>("sbSilenceMin")->setValue(2500);
+      d->findChild<QSpinBox*>("sbSilencePos")->setValue(25);
+      Button(d, "btnSave")->click();
+    });
+    QCOMPARE(result, TfrmSettings::SettingsSaved);
+    QCOMPARE(Settings().SILENCEMIN, 2500);
+    QCOMPARE(Settings().SILENCEPOS, 25);
+    const std::string text = FileText(ini_);
+    QVERIFY(text.find("SILENCEDB=-55\nSILENCEMIN=2500\nSILENCEPOS=25\nTRACKMIN=30000") !=
+            std::string::npos);
   }
 
   void enterInAnEditSaves() {

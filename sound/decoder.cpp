@@ -1,0 +1,24 @@
+#include "sound/decoder.h"
+
+#include "core/platform.h"
+#include "core/textutil.h"
+#include "sound/framemap.h"
+#include "sound/mpegdecoder.h"
+#include "sound/oggdecoder.h"
+
+namespace zembrio {
+
+bool IsOggName(const std::string& path) {
+  return SameTextAsciiCase(ExtractFileExt(path), ".ogg");
+}
+
+std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path) {
+  if (IsOggName(path)) {
+    return std::make_unique<TOggDecoder>(path);
+  }
+  auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
+  const int64_t frames = map->FrameCount;
+  return std::make_unique<TMpegDecoder>(path, std::move(map), 0, frames);
+}
+
+}  // namespace zembrio
