@@ -321,7 +321,8 @@ void TfrmMain::ImportFromFile() {
   Settings().IMPIDX =
       static_cast<int32_t>(ImportFilters().indexOf(dialog.selectedNameFilter())) + 1;
   try {
-    ImportTrackList(*list_, *this, ToStd(dialog.selectedFiles().constFirst()), Settings().IMPIDX);
+    ImportTrackList(*list_, *this, ToStd(dialog.selectedFiles().constFirst()), Settings().IMPIDX,
+                    ToStd(browser_->SelectedFile()));
   } catch (const std::exception& error) {
     ReportError(error.what());
   }
