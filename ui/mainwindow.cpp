@@ -1,5 +1,6 @@
 #include "ui/mainwindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "core/inifile.h"
 #include "core/platform.h"
@@ -41,6 +43,15 @@ constexpr int kDesignHeight = 423;
 constexpr int kFileBoxesHeight = 132;
 constexpr int kSplitterHandle = 5;
 constexpr int kCutPageIndex = 0;
+constexpr int kListMinimumHeight = 40;
+
+// The font's character height in pixels, which the grid's row height is measured from:
+// a font given in points is converted at the screen's resolution.
+int FontPixelSize(const QFont& font, int dpi) {
+  if (font.pixelSize() > 0)
+    return font.pixelSize();
+  return static_cast<int>(std::lround(font.pointSizeF() * dpi / 72.0));
+}
 
 // The import dialog's entries, in reader order (CUE sheet, XMCD, plain text).
 const QStringList& ImportFilters() {
@@ -152,6 +163,10 @@ void TfrmMain::BuildLayout() {
   splitter_->setStretchFactor(0, 0);
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({kFileBoxesHeight, kDesignHeight - kFileBoxesHeight});
+  // A list asks for room for its scroll bars at least; a row or two is enough, so that a
+  // file-box strip saved tall comes back as tall at the design size.
+  for (QAbstractItemView* view : pages_->findChildren<QAbstractItemView*>())
+    view->setMinimumHeight(kListMinimumHeight);
   setCentralWidget(splitter_);
 
   statusBar_ = new TMainStatusBar(this);
@@ -178,7 +193,7 @@ void TfrmMain::RunStartSequence() {
   list_ = std::make_unique<TCPList>();
   cutPage_->SetList(list_.get());
   setWindowTitle(kMainCaption);
-  cutPage_->Grid()->SetRowHeight(GridRowHeight(QFontMetrics(font()).height()));
+  cutPage_->Grid()->SetRowHeight(GridRowHeight(FontPixelSize(font(), logicalDpiY())));
   if (iniPath_.empty())
     LoadSettings();
   else

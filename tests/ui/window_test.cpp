@@ -66,6 +66,41 @@ class TestMainWindow : public QObject {
     QVERIFY2(ini.find("WNDSPLITTER=110") != std::string::npos, ini.c_str());
   }
 
+  // The strip comes back as saved, at the design size too, and stays so over restarts.
+  void splitterComesBackAsSavedAtEveryStart() {
+    TStartedWindow started;
+    started.Start("WNDSPLITTER=200\n");
+    for (int start = 0; start < 2; ++start) {
+      QCOMPARE(started.Window->Browser()->height(), 200);
+      started.Window->close();
+      const std::string ini = ReadWholeFile(started.Ini);
+      QVERIFY2(ini.find("WNDSPLITTER=200") != std::string::npos, ini.c_str());
+      started.Window.reset();
+      started.StartWithoutWritingIni();
+    }
+  }
+
+  // Rows are 1.3 times the font's character height in pixels, plus 3.
+  void gridRowsAreMeasuredFromTheFontsPixelSize() {
+    TStartedWindow started;
+    started.Window = CreateApplicationWindows();
+    started.Window->SetIniPath(started.Ini);
+    QFont font = started.Window->font();
+    font.setPixelSize(11);
+    started.Window->setFont(font);
+    started.Window->show();
+    QCOMPARE(started.Window->Grid()->rowHeight(0), 17);
+    started.Window->close();
+
+    started.Window = CreateApplicationWindows();
+    started.Window->SetIniPath(started.Ini);
+    font.setPointSize(9);
+    started.Window->setFont(font);
+    started.Window->show();
+    const int pixels = qRound(9 * started.Window->logicalDpiY() / 72.0);
+    QCOMPARE(started.Window->Grid()->rowHeight(0), qRound(pixels * 1.3) + 3);
+  }
+
   void ignoresGeometryOffTheDesktopAndOversizedSplitter() {
     TStartedWindow started;
     started.Start("WNDLEFT=3000\nWNDTOP=30\nWNDWIDTH=500\nWNDHEIGTH=400\nWNDSPLITTER=5000\n");
