@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QTest>
+#include <QToolBar>
 #include <filesystem>
 
 #include "core/fileio.h"
@@ -99,6 +100,20 @@ class TestMainWindow : public QObject {
     started.Window->show();
     const int pixels = qRound(9 * started.Window->logicalDpiY() / 72.0);
     QCOMPARE(started.Window->Grid()->rowHeight(0), qRound(pixels * 1.3) + 3);
+  }
+
+  // A first-time user finds every action of the cut page without the overflow menu.
+  void everyCutPageActionIsVisibleAtTheDesignSize() {
+    TStartedWindow started;
+    started.Start();
+    QCOMPARE(started.Window->size(), QSize(617, 423));
+    auto* toolbar = started.Window->findChild<QToolBar*>("ToolBarCut");
+    QVERIFY(toolbar != nullptr);
+    for (QAction* action : toolbar->actions()) {
+      if (action->isSeparator())
+        continue;
+      QVERIFY2(toolbar->widgetForAction(action)->isVisible(), qPrintable(action->text()));
+    }
   }
 
   void ignoresGeometryOffTheDesktopAndOversizedSplitter() {
