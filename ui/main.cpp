@@ -12,6 +12,10 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(zembrio::kApplicationTitle);
   zembrio::InstallStandardTexts(app);
   std::unique_ptr<zembrio::TfrmMain> window = zembrio::CreateApplicationWindows();
+  // The desktop entry hands over the file to open ("Ouvrir avec"); other arguments are
+  // not read.
+  if (const QStringList arguments = QApplication::arguments(); arguments.size() > 1)
+    window->OpenFile(arguments.at(1));
   window->show();
   return QApplication::exec();
 }

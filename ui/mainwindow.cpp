@@ -3,17 +3,23 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 #include "core/inifile.h"
 #include "core/platform.h"
@@ -76,6 +82,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   BuildActions();
   BuildLayout();
   resize(kDesignWidth, kDesignHeight);
+  setAcceptDrops(true);
 }
 
 TfrmMain::~TfrmMain() {
@@ -210,6 +217,36 @@ void TfrmMain::RunStartSequence() {
   SwitchPage();
   cutPage_->Grid()->ResetColumnCaptions(false);
   cutPage_->Grid()->RefreshGrid();
+  if (!pendingFile_.isEmpty())
+    OpenFile(std::exchange(pendingFile_, QString()));
+}
+
+void TfrmMain::OpenFile(const QString& path) {
+  if (!started_) {
+    pendingFile_ = path;
+    return;
+  }
+  const QFileInfo file(path);
+  if (!file.isFile() || !State().Idle)
+    return;
+  browser_->SetFolder(file.absolutePath());
+  if (browser_->SelectFile(file.fileName()))
+    OnFileDoubleClicked(file.absoluteFilePath());
+}
+
+// One local file from the file manager is opened as if handed over at start.
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() == 1 && urls.constFirst().isLocalFile() && State().Idle)
+    event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls.constFirst().isLocalFile())
+    return;
+  event->acceptProposedAction();
+  OpenFile(urls.constFirst().toLocalFile());
 }
 
 void TfrmMain::RestoreLastFolder() {
