@@ -11,6 +11,7 @@ DEFAULT_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   lame mpg123 twolame vorbis-tools
   xvfb xauth x11-utils openbox imagemagick
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 
