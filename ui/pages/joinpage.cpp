@@ -1,4 +1,4 @@
-#include "ui/dialogs/joinpage.h"
+#include "ui/pages/joinpage.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -14,7 +14,7 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "core/textutil.h"
-#include "ui/dialogs/joinlistview.h"
+#include "ui/pages/joinlistview.h"
 
 namespace zembrio {
 

@@ -12,7 +12,7 @@
 #include "core/settings.h"
 #include "framebuilder.h"
 #include "recordingfeedback.h"
-#include "ui/dialogs/joinpage.h"
+#include "ui/pages/joinpage.h"
 
 using namespace zembrio;
 using test::Bytes;
