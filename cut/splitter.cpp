@@ -10,11 +10,13 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
+#include "cut/fragmentoutput.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
 #include "cut/secondhalf.h"
 #include "cut/statsreport.h"
 #include "mpeg/mpgfile.h"
+#include "mpeg/reservoir.h"
 
 namespace zembrio {
 
@@ -54,6 +56,8 @@ class TMpegSplitter {
   void FinishFragment(bool last);
   void FinishLastFragment();
   bool TagBelongsToFragment(bool last) const;
+  TFragmentTrim TrimOf(bool last, bool primed) const;
+  void CopyFrame();
   void ShowProgress(bool forced);
   void SetStatus(const std::string& status) { feedback_.SetRowStatus(row_, status); }
   bool Finished() const { return outcome_ == Ok || outcome_ == EndOfData; }
@@ -73,8 +77,12 @@ class TMpegSplitter {
   std::unique_ptr<TMPGFile> source_;
   std::unique_ptr<TDetailListing> detail_;       // refers to source_: declared after it
   std::unique_ptr<TSecondHalfWalk> secondHalf_;  // while a statistics walk is split
-  bool firstFrameFound_ = false;                 // by the probe: the stream is known
-  int next_ = 0;                                 // index of the next cut point; Count() when none
+  std::unique_ptr<TFragmentOutput> output_;      // the fragment being written
+  int64_t fragmentFirstFrame_ = 0;               // index of its first frame in the walk
+  TReservoir reservoir_;                         // for the priming frame of the next fragment
+  bool primeFragments_ = false;
+  bool firstFrameFound_ = false;  // by the probe: the stream is known
+  int next_ = 0;                  // index of the next cut point; Count() when none
   TCutPoint* current_ = nullptr;
   int row_ = 0;
   int64_t lastEnd_ = 0;
@@ -148,11 +156,14 @@ void TMpegSplitter::Prepare() {
   source_ = std::make_unique<TMPGFile>();
   // When no first frame is found the walk still runs from where the search stopped, and
   // the bytes searched stay counted as skipped.
-  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER);
+  // A fresh header frame replaces the source's, which describes the whole source.
+  const bool freshHeader = run_.Cut && Settings().XINGHEADER;
+  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
+  primeFragments_ = run_.Cut && Settings().XINGHEADER;
   next_ = 0;
   row_ = 0;
   lastEnd_ = 0;
@@ -193,14 +204,29 @@ void TMpegSplitter::Walk() {
         return;
       }
     }
-    if (run_.Cut && ctx_.State.OutputStream) {
-      source_->ReadData();
-      source_->WriteFrame(*ctx_.State.OutputStream);
+    if (run_.Cut && (output_ || primeFragments_)) {
+      CopyFrame();
     } else {
       source_->SkipData();
     }
     lastEnd_ = source_->Position();
   }
+}
+
+// With header frames, every frame passes through the reservoir: the frames before a
+// fragment hold the bytes that its first frame needs.
+void TMpegSplitter::CopyFrame() {
+  source_->ReadData();
+  const bool layerIII = primeFragments_ && source_->RefLayer == kLayerIII;
+  if (output_) {
+    if (layerIII && output_->FramesWritten() == 0) {
+      output_->WriteFrame(*source_, reservoir_.PrimingFrame(*source_));
+    } else {
+      output_->WriteFrame(*source_);
+    }
+  }
+  if (layerIII)
+    reservoir_.Add(*source_);
 }
 
 // A statistics walk without a listing counts frames and stretches only, which two walks can
@@ -312,8 +338,12 @@ void TMpegSplitter::OpenFragmentOutput() {
   SetStatus("écriture..");
   ConfirmOutputName(ctx_, run_.SourcePath, name);
   if (!ctx_.State.AbortRequested) {
-    assert(!ctx_.State.OutputStream);
-    ctx_.State.OutputStream = std::make_unique<TOutputFile>(name);
+    assert(!output_);
+    TFragmentOptions options;
+    options.HeaderFrame = Settings().XINGHEADER && source_->RefLayer == kLayerIII;
+    options.Source = source_->SourceHeader.value_or(TSourceHeader{});
+    output_ = std::make_unique<TFragmentOutput>(name, std::move(options));
+    fragmentFirstFrame_ = source_->FrameCount - 1;
   }
   current_->Report = {" Nom fich: " + name};
 }
@@ -321,12 +351,13 @@ void TMpegSplitter::OpenFragmentOutput() {
 void TMpegSplitter::FinishFragment(bool last) {
   if (row_ == 0)
     return;
-  if (ctx_.State.OutputStream) {
+  if (output_) {
     // Taken out first: a fragment whose close failed is not closed a second time.
-    const std::unique_ptr<TOutputFile> output = std::move(ctx_.State.OutputStream);
+    const std::unique_ptr<TFragmentOutput> output = std::move(output_);
+    std::vector<uint8_t> tag;
     if (TagBelongsToFragment(last))
-      source_->WriteTag(*output);
-    output->Close();
+      tag.assign(source_->TagData.begin(), source_->TagData.end());
+    output->Finish(TrimOf(last, output->Primed()), tag);
     if (Finished()) {
       current_->Report.emplace_back(" fait");
       SetStatus("fait");
@@ -364,6 +395,22 @@ bool TMpegSplitter::TagBelongsToFragment(bool last) const {
     return false;
   const int32_t rule = Settings().ID3V1TAG;
   return rule == kTagInEveryFragment || (rule == kTagInLastFragment && last);
+}
+
+// The source's encoder delay stays with the fragment that starts at its first frame, its
+// padding with the one that ends at its last; a fragment cut short ends where it ends. A
+// priming frame is trimmed with the delay.
+TFragmentTrim TMpegSplitter::TrimOf(bool last, bool primed) const {
+  const std::optional<TLameTag>& lame =
+      source_->SourceHeader ? source_->SourceHeader->Lame : std::optional<TLameTag>{};
+  TFragmentTrim trim;
+  if (fragmentFirstFrame_ == 0)
+    trim.Delay = lame ? lame->Delay : kDefaultEncoderDelay;
+  if (last && outcome_ == EndOfData && lame)
+    trim.Padding = lame->Padding;
+  if (primed)  // the priming frame plays silence
+    trim.Delay += source_->CurrentHeader().SamplesPerFrame;
+  return trim;
 }
 
 void TMpegSplitter::ShowProgress(bool forced) {

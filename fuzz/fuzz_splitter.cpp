@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Settings().ID3V1TAG = config & 3;
   Settings().ADJUSTSTART = (config >> 2) & 3;
   Settings().SKIPVBRHEADER = (config & 0x10) != 0;
+  Settings().XINGHEADER = (config & 0x80) == 0;
 
   const std::string source = fuzz::Scratch().File("source.mp3");
   const std::string outDir = fuzz::Scratch().File("out");

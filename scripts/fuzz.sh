@@ -14,7 +14,7 @@ BUILD=build-fuzz
 # Scratch files on tmpfs: the settings save syncs every file it writes.
 export TMPDIR=${TMPDIR:-/dev/shm}
 ALL_TARGETS=(fuzz_frameheader fuzz_mpgwalk fuzz_settings fuzz_cuesheet fuzz_xmcd fuzz_plaintext
-             fuzz_parsetime fuzz_hexdecode fuzz_splitter)
+             fuzz_parsetime fuzz_hexdecode fuzz_splitter fuzz_xingheader)
 TARGETS=("${@:-${ALL_TARGETS[@]}}")
 
 scripts/deps.sh clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev
@@ -29,6 +29,8 @@ rm -rf "$BUILD/seeds"
 for f in tests/data/*.mp3 tests/data/*.mp2; do
   cp "$f" "$BUILD/seeds/fuzz_mpgwalk/"
   { printf '\x00\x28\x1e\x0f'; cat "$f"; } >"$BUILD/seeds/fuzz_splitter/$(basename "$f")"
+  mkdir -p "$BUILD/seeds/fuzz_xingheader"
+  { printf '\x07'; head -c 4100 "$f" | tail -c +5; } >"$BUILD/seeds/fuzz_xingheader/$(basename "$f")"
 done
 mkdir -p "$BUILD/seeds/fuzz_cuesheet" "$BUILD/seeds/fuzz_xmcd"
 cp tests/data/import/*.cue "$BUILD/seeds/fuzz_cuesheet/"
@@ -37,7 +39,7 @@ cp tests/data/import/*.txt "$BUILD/seeds/fuzz_plaintext/"
 
 dict_of() {
   case "$1" in
-    fuzz_frameheader | fuzz_mpgwalk | fuzz_splitter) echo mpeg ;;
+    fuzz_frameheader | fuzz_mpgwalk | fuzz_splitter | fuzz_xingheader) echo mpeg ;;
     fuzz_settings) echo settings ;;
     fuzz_cuesheet) echo cue ;;
     fuzz_xmcd) echo xmcd ;;

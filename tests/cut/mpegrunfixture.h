@@ -18,7 +18,11 @@ inline const FrameSpec kSpec{};
 
 class MpegRunTest : public ::testing::Test {
  protected:
-  void SetUp() override { Settings() = TSettings{}; }
+  // The byte-level expectations are those of outputs without a header frame.
+  void SetUp() override {
+    Settings() = TSettings{};
+    Settings().XINGHEADER = false;
+  }
   void TearDown() override { Settings() = TSettings{}; }
 
   TCutPoint& AddPoint(int seconds, int ms, const std::string& name) {

@@ -1,0 +1,46 @@
+// The header frame of a source (the "Xing"/"Info" header and its LAME extension) read from
+// any bytes, and a fresh header frame for any first frame: what is written reads back.
+#include <algorithm>
+#include <cstring>
+
+#include "fuzzinput.h"
+#include "mpeg/xingheader.h"
+
+using namespace zembrio;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 8)
+    return 0;
+  const int32_t versionId = data[0] & 3;
+  const int32_t channelMode = (data[0] >> 2) & 3;
+  if (const auto read = ReadSourceHeader(data + 1, size - 1, versionId, channelMode)) {
+    fuzz::Check(read->Quality >= -1 && read->Quality <= 100, "quality in range");
+    if (read->Lame)
+      fuzz::Check(
+          read->Lame->Delay <= kMaxDelayOrPadding && read->Lame->Padding <= kMaxDelayOrPadding,
+          "12-bit delay and padding");
+  }
+
+  const std::array<uint8_t, 4> first{data[1], data[2], data[3], data[4]};
+  const auto header = HeaderFrameHeader(first);
+  if (!header)
+    return 0;
+  THeaderFrameFields fields;
+  fields.Header = *header;
+  fields.VariableBitrate = (data[5] & 1) != 0;
+  fields.Frames = int64_t{data[6]} << 24 | data[7];
+  fields.Bytes = fields.Frames * 3;
+  fields.Lame.Encoder.fill('x');
+  fields.Lame.Delay = data[5] * 17;
+  fields.Lame.Padding = static_cast<int32_t>((size - 8) * 13 % 8192);
+  const std::vector<uint8_t> frame = BuildHeaderFrame(fields);
+  fuzz::Check(!frame.empty(), "a header frame is built for every header chosen");
+  const int32_t mode = (frame[3] >> 6) & 3;
+  const int32_t version = (frame[1] >> 3) & 3;
+  const auto back = ReadSourceHeader(frame.data() + 4, frame.size() - 4, version, mode);
+  fuzz::Check(back && back->Lame, "the fresh header reads back");
+  fuzz::Check(back->Lame->Delay == std::min(fields.Lame.Delay, kMaxDelayOrPadding) &&
+                  back->Lame->Padding == std::min(fields.Lame.Padding, kMaxDelayOrPadding),
+              "delay and padding read back");
+  return 0;
+}

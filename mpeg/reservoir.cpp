@@ -1,0 +1,127 @@
+#include "mpeg/reservoir.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zembrio {
+
+namespace {
+
+// Written at the start of a priming frame's main data area; decoders read no main data of a
+// frame whose side information is all zeros.
+constexpr std::array<uint8_t, 8> kPrimingMark{'Z', 'M', 'B', 'R', 'p', 'r', 'i', 'm'};
+
+size_t SideInfoLength(int32_t versionId, int32_t channelMode) {
+  const bool mono = channelMode == 3;
+  if (versionId == 3)
+    return mono ? 17 : 32;
+  return mono ? 9 : 17;
+}
+
+// The current frame's bytes in one view: header and data may lie apart.
+class TFrameView {
+ public:
+  explicit TFrameView(const TMPGFile& source) : parts_(source.FrameBytes()) {}
+  size_t Size() const { return parts_[0].second + parts_[1].second; }
+  uint8_t operator[](size_t i) const {
+    return i < parts_[0].second ? parts_[0].first[i] : parts_[1].first[i - parts_[0].second];
+  }
+
+ private:
+  std::array<std::pair<const uint8_t*, size_t>, 2> parts_;
+};
+
+// Where the side information starts: after the header and its CRC when protected.
+size_t SideInfoStart(const TMPGFile& source) {
+  return (source.Header[1] & 1) == 0 ? 6 : 4;
+}
+
+}  // namespace
+
+int32_t MainDataBegin(const TMPGFile& source) {
+  const TFrameView frame(source);
+  const size_t at = SideInfoStart(source);
+  if (frame.Size() < at + SideInfoLength(source.RefVersion, source.CurrentHeader().ChannelMode))
+    return 0;
+  if (source.RefVersion == 3)
+    return frame[at] << 1 | frame[at + 1] >> 7;
+  return frame[at];
+}
+
+bool IsPrimingFrame(const TMPGFile& source) {
+  if (source.RefLayer != kLayerIII)
+    return false;
+  const TFrameView frame(source);
+  const size_t side = SideInfoLength(source.RefVersion, source.CurrentHeader().ChannelMode);
+  const size_t at = SideInfoStart(source);
+  if (frame.Size() < at + side + kPrimingMark.size())
+    return false;
+  for (size_t i = 0; i < side; ++i) {
+    if (frame[at + i] != 0)
+      return false;
+  }
+  for (size_t i = 0; i < kPrimingMark.size(); ++i) {
+    if (frame[at + side + i] != kPrimingMark[i])
+      return false;
+  }
+  return true;
+}
+
+void TReservoir::Append(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const size_t chunk = std::min(size, kRing - end_);
+    std::memcpy(ring_.data() + end_, data, chunk);
+    end_ = (end_ + chunk) % kRing;
+    data += chunk;
+    size -= chunk;
+  }
+}
+
+void TReservoir::Add(const TMPGFile& source) {
+  const auto parts = source.FrameBytes();
+  size_t skip =
+      SideInfoStart(source) + SideInfoLength(source.RefVersion, source.CurrentHeader().ChannelMode);
+  const size_t total = parts[0].second + parts[1].second;
+  if (total <= skip)
+    return;
+  // Only the last kMaximum bytes of the main data can ever be asked for.
+  skip = std::max(skip, total - std::min(total - skip, kMaximum));
+  const size_t appended = total - skip;
+  for (const auto& [data, size] : parts) {
+    const size_t from = std::min(skip, size);
+    Append(data + from, size - from);
+    skip -= from;
+  }
+  kept_ = std::min(kept_ + appended, kMaximum);
+}
+
+std::vector<uint8_t> TReservoir::PrimingFrame(const TMPGFile& source) const {
+  const auto needed = static_cast<size_t>(MainDataBegin(source));
+  if (needed == 0 || needed > kept_)
+    return {};
+  const int32_t channelMode = source.CurrentHeader().ChannelMode;
+  const size_t side = SideInfoLength(source.RefVersion, channelMode);
+  std::array<uint8_t, 4> header = source.Header;
+  header[1] |= 0x01;  // no CRC
+  header[2] &= 0x0C;  // sampling rate kept, no padding
+  header[3] &= 0xCF;
+  for (int32_t index = 1; index < 15; ++index) {
+    std::array<uint8_t, 4> candidate = header;
+    candidate[2] = static_cast<uint8_t>(candidate[2] | index << 4);
+    FrameHeader decoded;
+    if (Decode(candidate[0], candidate[1], candidate[2], candidate[3], nullptr, decoded) != Ok)
+      continue;
+    const auto length = static_cast<size_t>(decoded.FrameLength);
+    if (length < 4 + side + kPrimingMark.size() + needed)
+      continue;
+    std::vector<uint8_t> frame(length, 0);
+    std::copy(candidate.begin(), candidate.end(), frame.begin());
+    std::copy(kPrimingMark.begin(), kPrimingMark.end(), frame.begin() + 4 + side);
+    for (size_t i = 0; i < needed; ++i)
+      frame[length - needed + i] = ring_[(end_ + kRing - needed + i) % kRing];
+    return frame;
+  }
+  return {};
+}
+
+}  // namespace zembrio
