@@ -105,7 +105,8 @@ void FillCutList(const TCliOptions& options, const std::string& source, TCPList&
   if (options.Beside) {
     LoadTrackListBesideSource(list, feedback, source);
   } else if (options.TrackListType != 0) {
-    ImportTrackList(list, feedback, ExpandFileName(options.TrackList), options.TrackListType);
+    ImportTrackList(list, feedback, ExpandFileName(options.TrackList), options.TrackListType,
+                    source);
   } else {
     AddTypedPoints(list, options.Points);
   }

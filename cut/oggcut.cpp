@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "core/fileio.h"
+#include "core/platform.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
 #include "cut/overwrite.h"
 #include "cut/process.h"
+#include "cut/statsreport.h"
 
 namespace zembrio {
 
@@ -39,14 +41,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-// Elapsed time as hours:minutes:seconds.milliseconds ("00:00:03.042").
-std::string FormatElapsed(TClock::duration elapsed) {
-  int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-  int64_t seconds = ms / 1000;
-  return ZeroPad(seconds / 3600, 2) + ":" + ZeroPad(seconds / 60 % 60, 2) + ":" +
-         ZeroPad(seconds % 60, 2) + "." + ZeroPad(ms % 1000, 3);
-}
-
 // The script runs the fragments' cutter commands, so its readers may also execute it.
 void MakeExecutable(const std::string& path) {
   namespace fs = std::filesystem;
@@ -61,6 +55,9 @@ void MakeExecutable(const std::string& path) {
   fs::permissions(path, exec, fs::perm_options::add);
 }
 
+// How one run of the cutter ended.
+enum class TStepEnd { Cut, Empty, PastEnd, Failed };
+
 // One run of CutOgg from the moment the cutter is known to exist.
 class TOggChain {
  public:
@@ -69,11 +66,12 @@ class TOggChain {
 
   // Prepares, cuts and ends with the closing steps, also when an error is raised.
   void Run(TOggResult& result) {
-    Prepare();
     ctx_.Feedback.SetIdle(false);
     ctx_.Feedback.ShowStateText("En cours..");
     ctx_.Feedback.SetWaitCursor(true);
     try {
+      // A destination that cannot be made fails with the log shown, as every failure does.
+      Prepare();
       RunSteps(result);
       ctx_.Feedback.SetProgress(1);
       if (run_.BatchMode)
@@ -91,14 +89,16 @@ class TOggChain {
     ctx_.State.AbortRequested = false;
     ctx_.State.OverwriteAll = false;
     start_ = TClock::now();
+    for (int i = 0; i < list_.Count(); ++i)
+      list_[i].Report = {kNotReached};
     input_ = run_.SourcePath;
     // An empty destination means the current folder, never the root.
     dest_ = run_.OutputDir;
     if (!dest_.empty() && dest_.back() != '/')
       dest_ += '/';
+    rate_ = ReadOggSampleRate(run_.SourcePath);
     if (!dest_.empty())
       ForceDirectories(dest_);
-    rate_ = ReadOggSampleRate(run_.SourcePath);
   }
 
   void RunSteps(TOggResult& result) {
@@ -132,15 +132,20 @@ class TOggChain {
     cutterRan_ = false;
     exitCode_ = 0;
     captured_.clear();
+    if (offset == 0 && !(p.IsSkipped() && q.IsSkipped()))
+      return RunEmptyStep(k, last, p, q, first, second);
     if (!(p.IsSkipped() && q.IsSkipped()))
       ConfirmAndCut(first, second, offset, k);
-    stepFailed_ = StepFailed(first, second, !p.IsSkipped(), !last || !q.IsSkipped());
+    stepEnd_ = EndOfStep(first, second, offset, !p.IsSkipped(), !last || !q.IsSkipped());
+    stepFailed_ = stepEnd_ == TStepEnd::Failed;
     anyFailed_ = anyFailed_ || stepFailed_;
     FinishRow(k + 1, p, first, kFirstOpenMarker, kFirstCloseMarker);
-    if (last) {
+    if (last && stepEnd_ == TStepEnd::PastEnd)
+      ctx_.Feedback.SetRowStatus(k + 2, "");  // never reached: its report says so
+    else if (last)
       FinishRow(k + 2, q, second, kLastMarker, kLastMarker);
+    if (last)
       MakeRowCurrent(list_.Count());
-    }
     if (k > 0)
       Delete(previousRemainder_);
     input_ = second;
@@ -150,7 +155,38 @@ class TOggChain {
         DeleteFile(second);
       return false;
     }
-    return true;
+    return stepEnd_ != TStepEnd::PastEnd;
+  }
+
+  // Two points at one time: the first of them starts a fragment without audio, and the
+  // input goes on whole to the next step (the cutter refuses a cut at the very start of a
+  // file that it wrote itself); on the last step it becomes the last fragment.
+  bool RunEmptyStep(int k, bool last, TCutPoint& p, TCutPoint& q, const std::string& first,
+                    std::string& second) {
+    stepEnd_ = TStepEnd::Empty;
+    stepFailed_ = false;
+    if (last && !q.IsSkipped()) {
+      ConfirmOutputName(ctx_, run_.SourcePath, second);
+      if (!ctx_.State.AbortRequested)
+        CopyWhole(input_, second);
+    }
+    FinishRow(k + 1, p, first, kFirstOpenMarker, kFirstCloseMarker);
+    if (last) {
+      FinishRow(k + 2, q, second, kLastMarker, kLastMarker);
+      MakeRowCurrent(list_.Count());
+    }
+    const bool goOn = !last && !ctx_.State.AbortRequested;
+    if (!goOn && k > 0)
+      Delete(previousRemainder_);
+    return goOn;
+  }
+
+  void CopyWhole(const std::string& from, const std::string& to) {
+    if (run_.BatchMode) {
+      batchLines_.push_back("cp -- " + ShellQuote(from) + " " + ShellQuote(to));
+    } else {
+      std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+    }
   }
 
   std::string OutputFor(const TCutPoint& point) {
@@ -197,15 +233,23 @@ class TOggChain {
     exitCode_ = ran.ExitCode;
   }
 
-  // The cutter ends with 0 without writing a file when the offset lies past the end of its
-  // input (or at its start): the step is good only when the files that a named fragment or
-  // the rest of the chain needs are there. A skipped point's file is thrown away anyway.
-  bool StepFailed(const std::string& first, const std::string& second, bool needFirst,
-                  bool needSecond) const {
+  // The cutter ends with 0 without writing its second file when the offset lies past the
+  // end of its input: the first holds the whole rest, and the later points are never
+  // reached. Otherwise the step is good only when the files that a named fragment or the rest of
+  // the chain needs are there; a skipped point's file is thrown away anyway.
+  TStepEnd EndOfStep(const std::string& first, const std::string& second, int64_t offset,
+                     bool needFirst, bool needSecond) const {
     if (!cutterRan_ || run_.BatchMode)
-      return false;
-    return exitCode_ != 0 || (needFirst && !FileExists(first)) ||
-           (needSecond && !FileExists(second));
+      return TStepEnd::Cut;
+    if (exitCode_ != 0)
+      return TStepEnd::Failed;
+    const bool hasFirst = FileExists(first);
+    const bool hasSecond = FileExists(second);
+    if (offset > 0 && hasFirst && !hasSecond)
+      return TStepEnd::PastEnd;
+    if ((needFirst && !hasFirst) || (needSecond && !hasSecond))
+      return TStepEnd::Failed;
+    return TStepEnd::Cut;
   }
 
   // Status and report of the row of point after its step; a skipped point's file goes.
@@ -218,6 +262,9 @@ class TOggChain {
       if (cutterRan_)
         Delete(output);
       status = kOggSkipped;
+    } else if (stepEnd_ == TStepEnd::Empty && openMarker == kFirstOpenMarker) {
+      point.Report.push_back(kEmptyFragmentLine);
+      status = kOggEmpty;
     } else {
       point.Report.push_back(output);
     }
@@ -233,6 +280,8 @@ class TOggChain {
   }
 
   void Delete(const std::string& path) {
+    if (path.empty())
+      return;  // the chain still reads the source: two points at its start
     if (run_.BatchMode) {
       batchLines_.push_back("rm -f -- " + ShellQuote(path));
     } else {
@@ -241,8 +290,10 @@ class TOggChain {
   }
 
   void SaveBatch() {
+    // The dialog takes a relative proposal in the folder it shows: propose a full path.
+    const std::string folder = WithTrailingDelimiter(ExpandFileName(dest_.empty() ? "." : dest_));
     std::optional<std::string> chosen =
-        ctx_.Questions.AskSaveFileName(dest_, dest_ + kBatchFileName);
+        ctx_.Questions.AskSaveFileName(folder, folder + kBatchFileName);
     if (!chosen)
       return;
     if (IsSourcePath(run_.SourcePath, *chosen))
@@ -263,12 +314,14 @@ class TOggChain {
   }
 
   std::vector<std::string> LogLines() const {
-    std::vector<std::string> log = {"Durée proc. : " + FormatElapsed(TClock::now() - start_),
-                                    "",
-                                    "Info fich:",
-                                    "---------------------",
-                                    "Nom fich : " + run_.SourcePath,
-                                    "Fréquence: " + std::to_string(rate_) + " Hz"};
+    std::vector<std::string> log = {
+        "Durée proc. : " + FormatElapsed(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               TClock::now() - start_)),
+        "",
+        "Info fich:",
+        "---------------------",
+        "Nom fich : " + run_.SourcePath,
+        "Fréquence: " + std::to_string(rate_) + " Hz"};
     for (int i = 0; i < list_.Count(); ++i) {
       log.push_back("");
       log.push_back("Fragment " + std::to_string(i + 1));
@@ -293,7 +346,8 @@ class TOggChain {
   std::string previousRemainder_;
   int64_t runningOffset_ = 0;
   int exitCode_ = 0;
-  bool cutterRan_ = false;   // this step started the cutter (or wrote its command)
+  bool cutterRan_ = false;  // this step started the cutter (or wrote its command)
+  TStepEnd stepEnd_ = TStepEnd::Cut;
   bool stepFailed_ = false;  // this step's cutter failed or left a file unwritten
   bool anyFailed_ = false;
   std::string captured_;

@@ -32,6 +32,10 @@ constexpr const char* kOggDone = "fait";
 constexpr const char* kOggSkipped = "sauté  ";
 constexpr const char* kOggError = "** erreur**";
 constexpr const char* kOggAborted = "**   abandon  **";
+// Two points at the same time: the first of them starts a fragment without audio.
+constexpr const char* kOggEmpty = "vide";
+constexpr const char* kEmptyFragmentLine = "Fragment vide : aucun fichier écrit.";
+constexpr const char* kNotReached = "  non atteint";
 
 constexpr const char* kCutterMissing =
     "vcut.exe non trouvé, indiquez le chemin dans les réglages. ";

@@ -1,6 +1,6 @@
-// The whole frame walk over any file: the probe, every header, the frame data (read, written
-// out or skipped) and the step back after a refused header. The walk must end, stay inside
-// the file and keep its counters consistent.
+// The whole frame walk over any file: the probe (the tags at both ends), every header, the frame
+// data (read, written out or skipped) and the step back after a refused header. The walk must end,
+// stay inside the file and keep its counters consistent.
 #include "core/fileio.h"
 #include "fuzzinput.h"
 #include "mpeg/mpgfile.h"
@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Check(file.FirstFramePos >= file.Id3v2Size, "first frame after the ID3v2 tag");
     fuzz::Check(file.FirstFramePos + 4 <= file.AudioSize, "first frame inside the audio");
   }
-  fuzz::Check(file.AudioSize <= file.FileSize(), "audio inside the file");
+  fuzz::Check(file.AudioSize >= 0 && file.AudioSize <= file.FileSize(), "audio inside the file");
+  fuzz::Check(!file.HasTag || file.AudioSize + 128 <= file.FileSize(), "ID3v1 tag after the audio");
   TOutputFile output(copy, 4096);
   Walk(file, output, size % 3 != 0);
   (void)file.VersionText();

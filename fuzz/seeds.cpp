@@ -58,6 +58,15 @@ std::vector<std::pair<std::string, Bytes>> Streams() {
   Append(vbri, Frames(layer2, 2));
   streams.push_back({"vbri", vbri});
 
+  Bytes replayGain = Frames(mpeg1, 3);
+  Append(replayGain, ApeTag({{"REPLAYGAIN_TRACK_GAIN", "-6.54 dB"}, {"MP3GAIN_MINMAX", "092,21"}}));
+  streams.push_back({"ape", replayGain});
+  Bytes endTags = Frames(mpeg2, 3);
+  Append(endTags, ApeTag({{"REPLAYGAIN_ALBUM_GAIN", "-7 dB"}}, false));
+  Append(endTags, Lyrics3Block("la la"));
+  Append(endTags, Id3v1Tag());
+  streams.push_back({"ape-lyrics-id3v1", endTags});
+
   Bytes mixed = Frames(mpeg1, 2);
   Append(mixed, Frames(mpeg2, 2));
   Bytes cutShort = Frames(mpeg1, 2);

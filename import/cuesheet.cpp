@@ -1,5 +1,10 @@
 #include "import/cuesheet.h"
 
+#include <algorithm>
+#include <set>
+
+#include "core/casefold.h"
+#include "core/platform.h"
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
@@ -25,39 +30,76 @@ int32_t NumberField(std::string_view line) {
   return ReadDecimal(line.size() > 6 ? line.substr(6, 2) : std::string_view());
 }
 
-// The state of one pass over a sheet: the disc fields and the track being collected.
+// The file name of a FILE line: quoted, or the words before the file type.
+std::string FileNameOf(std::string_view line) {
+  const std::string rest = Trim(line.substr(std::string_view("FILE").size()));
+  if (const size_t open = rest.find('"'); open != std::string::npos) {
+    const size_t close = rest.find('"', open + 1);
+    return rest.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+  }
+  const size_t type = rest.rfind(' ');
+  return type == std::string::npos ? rest : Trim(rest.substr(0, type));
+}
+
+}  // namespace
+
+std::string CueFileStem(std::string_view fileName) {
+  std::string_view name = fileName;
+  if (const size_t slash = name.find_last_of("/\\"); slash != std::string_view::npos) {
+    name = name.substr(slash + 1);
+  }
+  if (const size_t dot = name.rfind('.'); dot != std::string_view::npos && dot > 0) {
+    name = name.substr(0, dot);
+  }
+  return FoldUtf8Case(name);
+}
+
+namespace {
+
+// The state of one pass over a sheet: the disc fields and the track being collected. A
+// sheet naming several files (one per track, as some rippers write) gives only the tracks
+// whose start lies in the file named like the source.
 class TCueReader {
  public:
-  explicit TCueReader(TCPList& list) : list_(list) {}
+  TCueReader(TCPList& list, std::string sourceStem, bool severalFiles)
+      : list_(list), sourceStem_(std::move(sourceStem)), severalFiles_(severalFiles) {}
 
   void ReadLine(const std::string& rawLine) {
     const std::string line = Trim(rawLine);
     const std::string head = AsciiUpperCase(TextBeforeQuote(line));
+    if (StartsWithText(line, "FILE")) {
+      inSource_ = !severalFiles_ || CueFileStem(FileNameOf(line)) == sourceStem_;
+      matched_ = matched_ || inSource_;
+      return;
+    }
     if (StartsWithText(line, "TRACK")) {
       if (track_ != -1) {
-        AddImportedTrack();
+        FinishTrack();
       }
       track_ = NumberField(line);
+      openedInSource_ = inSource_;
     }
     if (track_ == -1) {
       if (StartsWithText(line, "TITLE")) {
-        fields_.DiscTitle = QuotedValue(line);
+        fields_.DiscTitle = FieldValue(line, "TITLE");
       } else if (StartsWithText(line, "PERFORMER")) {
-        fields_.DiscArtist = QuotedValue(line);
+        fields_.DiscArtist = FieldValue(line, "PERFORMER");
       }
     } else if (StartsWithText(line, "TITLE")) {
-      fields_.Title = QuotedValue(line);
+      fields_.Title = FieldValue(line, "TITLE");
     } else if (StartsWithText(line, "PERFORMER")) {
-      fields_.Performer = QuotedValue(line);
-    } else if (StartsWithText(line, "INDEX") && timeText_.empty()) {
+      fields_.Performer = FieldValue(line, "PERFORMER");
+    } else if (StartsWithText(line, "INDEX") && !indexTaken_) {
       ReadIndex(line, head);
     }
   }
 
-  void Finish() {
+  // False when the sheet names several files and none of them is the source.
+  bool Finish() {
     if (track_ != -1) {
-      AddImportedTrack();
+      FinishTrack();
     }
+    return !severalFiles_ || matched_;
   }
 
  private:
@@ -66,11 +108,25 @@ class TCueReader {
   void ReadIndex(const std::string& line, const std::string& head) {
     const int32_t index = NumberField(line);
     if (index == 1 || (index == 0 && track_ == 1 && Settings().ZEROINDEX)) {
+      indexTaken_ = true;
       const size_t keyword = head.find("INDEX");
-      if (keyword != std::string::npos && keyword + 9 < head.size()) {
+      if (inSource_ && keyword != std::string::npos && keyword + 9 < head.size()) {
         timeText_ = head.substr(keyword + 9, 8);  // the mm:ss:ff field
       }
+      startsInSource_ = inSource_;
     }
+  }
+
+  // A track belongs to the file its start lies in; one without a start, to the file it
+  // was opened in.
+  void FinishTrack() {
+    if (indexTaken_ ? startsInSource_ : openedInSource_) {
+      AddImportedTrack();
+    }
+    fields_.Title.clear();
+    fields_.Performer.clear();
+    timeText_.clear();
+    indexTaken_ = false;
   }
 
   void AddImportedTrack() {
@@ -81,16 +137,32 @@ class TCueReader {
     SetFrames(*point, time.Seconds, time.Frames);  // no frame number: stays at 0 s
     point->Name = ImportedName(name);
     list_.Add(std::move(point));
-    fields_.Title.clear();
-    fields_.Performer.clear();
-    timeText_.clear();
   }
 
   TCPList& list_;
+  const std::string sourceStem_;
+  const bool severalFiles_;
+  bool inSource_ = true;  // a sheet without FILE lines describes the source
+  bool matched_ = false;
+  bool openedInSource_ = true;
+  bool startsInSource_ = true;
+  bool indexTaken_ = false;
   int32_t track_ = -1;
   TTrackFields fields_;
   std::string timeText_;
 };
+
+// The distinct files that the sheet's FILE lines name.
+bool NamesSeveralFiles(const std::vector<std::string>& lines) {
+  std::set<std::string> stems;
+  for (const std::string& rawLine : lines) {
+    const std::string line = Trim(rawLine);
+    if (StartsWithText(line, "FILE")) {
+      stems.insert(CueFileStem(FileNameOf(line)));
+    }
+  }
+  return stems.size() > 1;
+}
 
 }  // namespace
 
@@ -120,16 +192,24 @@ std::string TextBeforeQuote(std::string_view line) {
   return std::string(line.substr(0, line.find('"')));
 }
 
-void ReadCueSheet(TCPList& list, const std::vector<std::string>& lines) {
-  TCueReader reader(list);
+std::string FieldValue(std::string_view line, std::string_view keyword) {
+  if (line.find('"') != std::string_view::npos) {
+    return QuotedValue(line);
+  }
+  return Trim(line.substr(std::min(keyword.size(), line.size())));
+}
+
+bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
+                  const std::string& sourcePath) {
+  TCueReader reader(list, CueFileStem(ExtractFileName(sourcePath)), NamesSeveralFiles(lines));
   for (const std::string& line : lines) {
     reader.ReadLine(line);
   }
-  reader.Finish();
+  return reader.Finish();
 }
 
-void ImportCueSheet(TCPList& list, const std::string& path) {
-  ReadCueSheet(list, ReadTrackListLines(path));
+bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath) {
+  return ReadCueSheet(list, ReadTrackListLines(path), sourcePath);
 }
 
 }  // namespace zembrio

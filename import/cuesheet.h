@@ -1,6 +1,7 @@
 // The CUE sheet reader: one cut point per TRACK, started at its INDEX 01 (track 1 at its
 // INDEX 00 when ZEROINDEX is on), named through the file-name mask from the disc's and the
-// track's TITLE and PERFORMER. Every other keyword (FILE, REM, FLAGS, ISRC ...) is ignored.
+// track's TITLE and PERFORMER; FILE lines say which tracks belong to the source. Every
+// other keyword (REM, FLAGS, ISRC ...) is ignored.
 #pragma once
 
 #include <string>
@@ -18,11 +19,20 @@ bool StartsWithText(std::string_view line, std::string_view keyword);
 std::string QuotedValue(std::string_view line);
 // Text before the first double quote (the whole line without one).
 std::string TextBeforeQuote(std::string_view line);
+// The value of a keyword's line: QuotedValue when it has a double quote, else the rest of
+// the line after the keyword, trimmed (rippers write TITLE Racines too).
+std::string FieldValue(std::string_view line, std::string_view keyword);
+// A file name without folder and extension, letter case folded: how a FILE line's file
+// and the source are compared.
+std::string CueFileStem(std::string_view fileName);
 
 // Appends the tracks of the sheet's lines to list. A TRACK or INDEX number that is not a
-// number throws TConversionError; the tracks appended before it stay.
-void ReadCueSheet(TCPList& list, const std::vector<std::string>& lines);
+// number throws TConversionError; the tracks appended before it stay. When the sheet names
+// several files, only the tracks that start in the one named like sourcePath are taken;
+// false, with nothing appended, when none is.
+bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
+                  const std::string& sourcePath = {});
 // ReadCueSheet of a file; an unreadable file throws std::system_error.
-void ImportCueSheet(TCPList& list, const std::string& path);
+bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath = {});
 
 }  // namespace zembrio

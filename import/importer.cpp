@@ -10,10 +10,16 @@ namespace zembrio {
 
 namespace {
 
-void RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, int type) {
+void RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
+               const std::string& sourcePath) {
   switch (type) {
     case tlCue:
-      ImportCueSheet(list, path);
+      if (!ImportCueSheet(list, path, sourcePath)) {
+        const std::string source = ExtractFileName(sourcePath);
+        feedback.ShowInfoText(path + " décrit plusieurs fichiers" +
+                              (source.empty() ? "" : ", aucun n'est " + source) +
+                              " : rien n'est importé.");
+      }
       break;
     case tlXmcd:
       ImportXmcd(list, feedback, path);  // shows its own message on failure
@@ -28,12 +34,13 @@ void RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, i
 
 }  // namespace
 
-void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type) {
+void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
+                     const std::string& sourcePath) {
   list.Clear();
   try {
     if (FileExists(path)) {
       feedback.ShowInfoText(path + " chargé.");
-      RunReader(list, feedback, path, type);
+      RunReader(list, feedback, path, type, sourcePath);
     }
   } catch (...) {
     // The grid must not go on showing the rows of the list that was just cleared.
@@ -47,7 +54,7 @@ void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
                                const std::string& sourcePath) {
   const std::string cuePath = ChangeFileExt(sourcePath, ".cue");
   if (FileExists(cuePath)) {
-    ImportTrackList(list, feedback, cuePath, tlCue);
+    ImportTrackList(list, feedback, cuePath, tlCue, sourcePath);
     return;
   }
   const std::string xmcdPath = ChangeFileExt(sourcePath, ".xmcd");

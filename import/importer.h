@@ -15,8 +15,11 @@ enum TTrackListType : int { tlCue = 1, tlXmcd = 2, tlPlainText = 3 };
 // feedback to refresh the grid (which adds the zero point). A missing file gives an empty
 // list and no text; a type outside 1..3 reads nothing. Errors of a reader (a malformed
 // number, an unreadable file) propagate after the grid refresh, the cut points read before
-// them staying; the XMCD reader shows its own message through feedback instead.
-void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type);
+// them staying; the XMCD reader shows its own message through feedback instead. A CUE sheet
+// that names several files gives the tracks of the one named like sourcePath, and says so
+// when there is none.
+void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
+                     const std::string& sourcePath = {});
 
 // The ".cue", then ".xmcd" file beside a source; otherwise the list is cleared and the
 // grid refreshed. A plain text list is never loaded this way.

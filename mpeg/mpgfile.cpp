@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "mpeg/endtags.h"
+
 namespace zembrio {
 
 namespace {
@@ -67,14 +69,13 @@ bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   SourceHeader.reset();
   Id3v2Size = 0;
 
-  if (AudioSize >= static_cast<int64_t>(kId3v1TagSize)) {
+  const TEndTags endTags = FindEndTags(*input_, AudioSize);
+  if (endTags.HasId3v1) {
     input_->Seek(AudioSize - static_cast<int64_t>(kId3v1TagSize));
-    if (input_->Read(TagData.data(), TagData.size()) == TagData.size() &&
-        std::memcmp(TagData.data(), "TAG", 3) == 0) {
-      HasTag = true;
-      AudioSize -= static_cast<int64_t>(kId3v1TagSize);
-    }
+    HasTag = input_->Read(TagData.data(), TagData.size()) == TagData.size();
   }
+  // The tags after the audio are neither frames nor garbage: the walk ends before them.
+  AudioSize = endTags.AudioEnd;
 
   // A cover picture inside an ID3v2 tag is full of sync patterns; pass the tag over whole.
   input_->Seek(0);

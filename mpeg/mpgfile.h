@@ -76,7 +76,7 @@ class TMPGFile {
   // (nullptr before); valid until the next ReadHeader.
   const uint8_t* FrameData() const { return frameData_; }
 
-  int64_t AudioSize = 0;
+  int64_t AudioSize = 0;  // where the audio data ends: before the ID3v1, APE and Lyrics3 tags
   int32_t DataLength = 0;
   int32_t FullDataLength = 0;
   std::array<uint8_t, 4> Header{};

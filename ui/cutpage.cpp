@@ -32,6 +32,12 @@ TCutPage::TCutPage(QWidget* parent)
   auto* toolbar = new QToolBar(this);
   toolbar->setObjectName("ToolBarCut");
   toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  // Every action fits at the design width, so a first-time user finds the import without
+  // opening the toolbar's overflow menu.
+  toolbar->layout()->setSpacing(0);
+  toolbar->layout()->setContentsMargins(0, 0, 0, 0);
+  toolbar->setMovable(false);
+  toolbar->setStyleSheet("QToolButton { padding: 1px 0px; } QToolBar::separator { width: 4px; }");
   toolbar->addAction(acAdd_);
   toolbar->addAction(acDelete_);
   toolbar->addSeparator();
@@ -50,7 +56,7 @@ TCutPage::TCutPage(QWidget* parent)
   destination->addWidget(browse);
 
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 2, 4, 4);
+  layout->setContentsMargins(2, 2, 2, 4);
   layout->setSpacing(4);
   layout->addWidget(toolbar);
   layout->addLayout(destination);

@@ -105,6 +105,11 @@ TFileBrowser::TFileBrowser(QWidget* parent)
     if (item)
       emit FileSelected(item->data(kPathRole).toString());
   });
+  // A click on the file already selected selects it again, statuses reset and all.
+  connect(files_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+    if (item == files_->currentItem())
+      emit FileSelected(item->data(kPathRole).toString());
+  });
   connect(files_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     emit FileDoubleClicked(item->data(kPathRole).toString());
   });

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "ui/dialogs/joinpage.h"
+#include "ui/pages/joinpage.h"
 
 class QComboBox;
 class QFileSystemModel;

@@ -1,17 +1,25 @@
 #include "ui/mainwindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
+#include <utility>
 
 #include "core/inifile.h"
 #include "core/platform.h"
@@ -23,9 +31,9 @@
 #include "ui/cutgrid.h"
 #include "ui/cutpage.h"
 #include "ui/dialogs/aboutbox.h"
-#include "ui/dialogs/joinpage.h"
 #include "ui/dialogs/settingsdialog.h"
 #include "ui/filebrowser.h"
+#include "ui/pages/joinpage.h"
 #include "ui/qtext.h"
 #include "ui/statisticsoptions.h"
 #include "ui/statisticswindow.h"
@@ -41,6 +49,15 @@ constexpr int kDesignHeight = 423;
 constexpr int kFileBoxesHeight = 132;
 constexpr int kSplitterHandle = 5;
 constexpr int kCutPageIndex = 0;
+constexpr int kListMinimumHeight = 40;
+
+// The font's character height in pixels, which the grid's row height is measured from:
+// a font given in points is converted at the screen's resolution.
+int FontPixelSize(const QFont& font, int dpi) {
+  if (font.pixelSize() > 0)
+    return font.pixelSize();
+  return static_cast<int>(std::lround(font.pointSizeF() * dpi / 72.0));
+}
 
 // The import dialog's entries, in reader order (CUE sheet, XMCD, plain text).
 const QStringList& ImportFilters() {
@@ -65,6 +82,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   BuildActions();
   BuildLayout();
   resize(kDesignWidth, kDesignHeight);
+  setAcceptDrops(true);
 }
 
 TfrmMain::~TfrmMain() {
@@ -152,6 +170,10 @@ void TfrmMain::BuildLayout() {
   splitter_->setStretchFactor(0, 0);
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({kFileBoxesHeight, kDesignHeight - kFileBoxesHeight});
+  // A list asks for room for its scroll bars at least; a row or two is enough, so that a
+  // file-box strip saved tall comes back as tall at the design size.
+  for (QAbstractItemView* view : pages_->findChildren<QAbstractItemView*>())
+    view->setMinimumHeight(kListMinimumHeight);
   setCentralWidget(splitter_);
 
   statusBar_ = new TMainStatusBar(this);
@@ -178,7 +200,7 @@ void TfrmMain::RunStartSequence() {
   list_ = std::make_unique<TCPList>();
   cutPage_->SetList(list_.get());
   setWindowTitle(kMainCaption);
-  cutPage_->Grid()->SetRowHeight(GridRowHeight(QFontMetrics(font()).height()));
+  cutPage_->Grid()->SetRowHeight(GridRowHeight(FontPixelSize(font(), logicalDpiY())));
   if (iniPath_.empty())
     LoadSettings();
   else
@@ -195,6 +217,36 @@ void TfrmMain::RunStartSequence() {
   SwitchPage();
   cutPage_->Grid()->ResetColumnCaptions(false);
   cutPage_->Grid()->RefreshGrid();
+  if (!pendingFile_.isEmpty())
+    OpenFile(std::exchange(pendingFile_, QString()));
+}
+
+void TfrmMain::OpenFile(const QString& path) {
+  if (!started_) {
+    pendingFile_ = path;
+    return;
+  }
+  const QFileInfo file(path);
+  if (!file.isFile() || !State().Idle)
+    return;
+  browser_->SetFolder(file.absolutePath());
+  if (browser_->SelectFile(file.fileName()))
+    OnFileDoubleClicked(file.absoluteFilePath());
+}
+
+// One local file from the file manager is opened as if handed over at start.
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() == 1 && urls.constFirst().isLocalFile() && State().Idle)
+    event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls.constFirst().isLocalFile())
+    return;
+  event->acceptProposedAction();
+  OpenFile(urls.constFirst().toLocalFile());
 }
 
 void TfrmMain::RestoreLastFolder() {
@@ -321,7 +373,8 @@ void TfrmMain::ImportFromFile() {
   Settings().IMPIDX =
       static_cast<int32_t>(ImportFilters().indexOf(dialog.selectedNameFilter())) + 1;
   try {
-    ImportTrackList(*list_, *this, ToStd(dialog.selectedFiles().constFirst()), Settings().IMPIDX);
+    ImportTrackList(*list_, *this, ToStd(dialog.selectedFiles().constFirst()), Settings().IMPIDX,
+                    ToStd(browser_->SelectedFile()));
   } catch (const std::exception& error) {
     ReportError(error.what());
   }

@@ -77,9 +77,16 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   QSplitter* Splitter() const { return splitter_; }
   bool OperationRunning() const { return runningOperations_ > 0; }
 
+  // Opens the file's folder in the browser and selects the file as a double click does
+  // (the track list beside it loaded): the file that the desktop hands over, or one dropped
+  // onto the window. Before the first showing, it waits for the start to restore the state.
+  void OpenFile(const QString& path);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildActions();
@@ -111,6 +118,7 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   std::string iniPath_;
   std::function<bool()> shiftHeld_;
   bool started_ = false;
+  QString pendingFile_;  // handed over before the first showing
   bool closed_ = false;
   bool closePending_ = false;
   bool waitCursor_ = false;

@@ -7,6 +7,7 @@
 #include "core/fileio.h"
 #include "cut/oggcut.h"
 #include "cut/process.h"
+#include "cut/statsreport.h"
 #include "framebuilder.h"
 #include "recordingfeedback.h"
 
@@ -128,7 +129,7 @@ TEST_F(OggCutTest, SkippedStretchesAreCutOutAndTheirFilesDeleted) {
   Point(1, "b");
   Point(2, "");
   Point(3, "d");
-  Point(5, "");  // past the end: nothing is left to throw away, which is fine
+  Point(5, "");  // past the end: never reached
   TOggResult result = Cut();
 
   EXPECT_FALSE(result.AnyStepFailed);
@@ -139,7 +140,8 @@ TEST_F(OggCutTest, SkippedStretchesAreCutOutAndTheirFilesDeleted) {
   EXPECT_EQ(Status(2), "fait");
   EXPECT_EQ(Status(3), "sauté  ");
   EXPECT_EQ(Status(4), "fait");
-  EXPECT_EQ(Status(5), "sauté  ");
+  EXPECT_EQ(Status(5), "");
+  EXPECT_EQ(list_[4].Report, std::vector<std::string>{"  non atteint"});
   EXPECT_EQ(list_[2].Report[0], "");
   EXPECT_EQ(list_[2].Report[1], "sauté  ");
 }
@@ -184,13 +186,85 @@ TEST_F(OggCutTest, TheBatchScriptNeverReplacesTheSource) {
   EXPECT_EQ(ctx_.Feedback.ReadyCount, 1);
 }
 
-TEST_F(OggCutTest, AnOffsetPastTheEndIsAnErrorNotDone) {
+// vcut ends with 0 and writes only its first file when the offset lies past the end: that
+// file is the whole rest, and the points beyond are never reached, as in an MPEG cut.
+TEST_F(OggCutTest, PointsPastTheEndAreNotReached) {
+  for (const bool pastIsLast : {true, false}) {
+    SCOPED_TRACE(pastIsLast ? "the last point" : "two points");
+    list_.Clear();
+    ctx_.Feedback.RowStatus.clear();
+    std::filesystem::remove_all(run_.OutputDir);
+    Point(0, "a");
+    Point(2, "b");
+    Point(9, "c");
+    if (!pastIsLast)
+      Point(12, "d");
+    TOggResult result = Cut();
+    EXPECT_FALSE(result.AnyStepFailed);
+    EXPECT_EQ(Status(1), "fait");
+    EXPECT_EQ(Status(2), "fait");
+    EXPECT_EQ(Status(3), "");
+    EXPECT_EQ(DecodedSamples(Out("b.ogg")), 2 * kRate);
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"a.ogg", "b.ogg"}));
+    EXPECT_EQ(list_[2].Report, std::vector<std::string>{"  non atteint"});
+    EXPECT_EQ(list_.Count() - 1, pastIsLast ? 2 : 3);
+    EXPECT_EQ(list_[list_.Count() - 1].Report, std::vector<std::string>{"  non atteint"});
+  }
+}
+
+// Two points at one time: vcut with offset 0 writes only its second file, and the first
+// of the two points gets an empty fragment, not a failure of the chain.
+TEST_F(OggCutTest, TwoPointsAtOneTimeGiveAnEmptyFragmentAndTheChainGoesOn) {
   Point(0, "a");
-  Point(9, "b");
+  Point(1, "b");
+  Point(1, "c");
+  Point(3, "d");
   TOggResult result = Cut();
-  EXPECT_TRUE(result.AnyStepFailed);
-  EXPECT_EQ(Status(1), "** erreur**");
-  EXPECT_EQ(Status(2), "** erreur**");
+  EXPECT_FALSE(result.AnyStepFailed);
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"a.ogg", "c.ogg", "d.ogg"}));
+  EXPECT_EQ(DecodedSamples(Out("c.ogg")), 2 * kRate);
+  EXPECT_EQ(DecodedSamples(Out("d.ogg")), kRate);
+  EXPECT_EQ(Status(2), "vide");
+  EXPECT_EQ(list_[1].Report[0], "Fragment vide : aucun fichier écrit.");
+  for (int row : {1, 3, 4})
+    EXPECT_EQ(Status(row), "fait");
+}
+
+TEST_F(OggCutTest, ADestinationThatCannotBeMadeFailsWithTheLogShown) {
+  WriteFileAtomically(folder_ + "file", "");
+  run_.OutputDir = folder_ + "file/out";
+  Point(0, "a");
+  Point(1, "b");
+  TOggResult result = Cut();
+  EXPECT_TRUE(result.Failed);
+  EXPECT_EQ(ctx_.Feedback.Errors.size(), 1u);
+  ASSERT_EQ(ctx_.Feedback.Reports.size(), 1u);
+  EXPECT_EQ(ctx_.Feedback.Reports[0][5], "Fréquence: 44100 Hz");
+  EXPECT_EQ(ctx_.Feedback.ReadyCount, 1);
+}
+
+TEST_F(OggCutTest, TheLogsElapsedTimeIsInTheLocalesLongTimeFormat) {
+  Point(0, "a");
+  Point(1, "b");
+  Cut();
+  ASSERT_EQ(ctx_.Feedback.Reports.size(), 1u);
+  EXPECT_EQ(ctx_.Feedback.Reports[0][0].rfind("Durée proc. : " + FormatElapsed({}).substr(0, 2), 0),
+            0u);
+  EXPECT_EQ(ctx_.Feedback.Reports[0][0].size(), ("Durée proc. : " + FormatElapsed({})).size());
+}
+
+TEST_F(OggCutTest, ARelativeDestinationIsProposedOnceForTheBatchScript) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder_);
+  run_.OutputDir = "out";
+  run_.BatchMode = true;
+  Point(0, "a");
+  Point(1, "b");
+  Cut();
+  std::filesystem::current_path(before);
+  ASSERT_EQ(ctx_.Questions.SaveQuestions.size(), 1u);
+  const std::string folder = std::filesystem::canonical(folder_).string() + "/out/";
+  EXPECT_EQ(ctx_.Questions.SaveQuestions[0], folder + "|" + folder + "do_cut.sh");
 }
 
 TEST_F(OggCutTest, AFailingCutterStopsTheChainAndLeavesNoTemporaryFile) {

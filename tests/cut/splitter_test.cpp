@@ -146,6 +146,36 @@ TEST_F(SplitterTest, Id3v1TagFollowsTheSetting) {
   }
 }
 
+// A lame file that a ReplayGain tool tagged: the APE tag is no frame error and lies in
+// no fragment; an ID3v1 tag after it goes to the last fragment as the setting says.
+TEST_F(SplitterTest, ApeTaggedLameFileCutsCleanly) {
+  const Bytes lame = ReadFile(std::string(ZEMBRIO_TEST_DATA_DIR) + "/cbr128_44k.mp3");
+  const Bytes ape = ApeTag({{"REPLAYGAIN_TRACK_GAIN", "-6.54 dB"}, {"MP3GAIN_MINMAX", "092,21"}});
+  const Bytes id3v1 = Id3v1Tag("Racines");
+  Settings().SKIPVBRHEADER = false;  // every frame of the source is then in a fragment
+  for (const bool withId3v1 : {false, true}) {
+    SCOPED_TRACE(withId3v1 ? "APE, ID3v1" : "APE");
+    Bytes bytes = lame;
+    Append(bytes, ape);
+    if (withId3v1)
+      Append(bytes, id3v1);
+    WriteFile(source, bytes);
+    list.Clear();
+    AddPoint(0, 0, "a");
+    AddPoint(1, 0, "b");
+    ASSERT_EQ(Cut(), RunEndOfData);
+    EXPECT_TRUE(Messages().empty());
+    Bytes joined = Output("a");
+    Append(joined, Output("b"));
+    Bytes expected = lame;
+    if (withId3v1)
+      Append(expected, id3v1);
+    EXPECT_EQ(joined.size(), expected.size());
+    EXPECT_TRUE(joined == expected);
+    fs::remove_all(outDir);
+  }
+}
+
 TEST_F(SplitterTest, GarbageInsideAFragmentIsLeftOutAndReportedOnce) {
   WriteSourceWithGarbage(10, 100, 10);
   AddPoint(0, 0, "a");

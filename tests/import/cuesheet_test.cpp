@@ -66,6 +66,58 @@ TEST_F(ImportTest, OddSheetsStillGiveEveryTrack) {
   EXPECT_EQ(Point(2), "0s0f 03 Unclosed \xC3\xA9t");
 }
 
+TEST_F(ImportTest, UnquotedValuesAreTheRestOfTheLine) {
+  const std::string path = dir.File("bare.cue");
+  test::WriteText(path,
+                  "PERFORMER Les \xC3\x89toiles\n"
+                  "TITLE   Nuit Blanche  \n"
+                  "TRACK 01 AUDIO\n"
+                  "  TITLE Racines\n"
+                  "  PERFORMER \"Invit\xC3\xA9\"\n"  // quoted values as before
+                  "  INDEX 01 00:00:00\n");
+  Settings().MASK = "%A - %D - %N %P - %T";
+  ImportCueSheet(list, path);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(Point(0), "0s0f Les \xC3\x89toiles - Nuit Blanche - 01 Invit\xC3\xA9 - Racines");
+}
+
+// Some rippers write one file per track, each track at 00:00:00 of its own file: only the
+// tracks of the source's file are its cut points.
+TEST_F(ImportTest, SheetOfSeveralFilesGivesTheTracksOfTheSourcesFile) {
+  const std::string path = dir.File("files.cue");
+  test::WriteText(path,
+                  "TITLE \"Nuit Blanche\"\n"
+                  "FILE \"C:\\Rips\\01 Ouverture.wav\" WAVE\n"
+                  "  TRACK 01 AUDIO\n    TITLE \"Ouverture\"\n    INDEX 01 00:00:00\n"
+                  "  TRACK 02 AUDIO\n    TITLE \"Racines\"\n    INDEX 00 03:58:20\n"
+                  "FILE 02 Racines.wav WAVE\n"  // the pregap of track 2 ends file 1
+                  "    INDEX 01 00:00:00\n"
+                  "  TRACK 03 AUDIO\n    TITLE \"Coda\"\n    INDEX 01 02:10:00\n"
+                  "FILE \"03 Fin.wav\" WAVE\n"
+                  "  TRACK 04 AUDIO\n    TITLE \"Fin\"\n    INDEX 01 00:00:00\n");
+  EXPECT_TRUE(ImportCueSheet(list, path, "/music/01 ouverture.mp3"));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(Point(0), "0s0f 01 Ouverture");
+
+  list.Clear();
+  EXPECT_TRUE(ImportCueSheet(list, path, "/music/02 RACINES.MP3"));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(0), "0s0f 02 Racines");
+  EXPECT_EQ(Point(1), "130s0f 03 Coda");
+
+  list.Clear();
+  EXPECT_FALSE(ImportCueSheet(list, path, "/music/album.mp3"));
+  EXPECT_EQ(list.Count(), 0);
+
+  // One file named, whatever its name: every track is the source's, as always.
+  test::WriteText(path,
+                  "FILE \"image.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                  "TRACK 02 AUDIO\nINDEX 01 01:00:00\n");
+  list.Clear();
+  EXPECT_TRUE(ImportCueSheet(list, path, "/music/album.mp3"));
+  EXPECT_EQ(list.Count(), 2);
+}
+
 TEST_F(ImportTest, MalformedTrackNumberStopsAndKeepsEarlierTracks) {
   const std::string path = dir.File("broken.cue");
   test::WriteText(path,

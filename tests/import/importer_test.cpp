@@ -42,6 +42,19 @@ TEST_F(ImportTest, FailingSheetKeepsItsEarlierTracksAndTheText) {
   EXPECT_EQ(feedback.GridRefreshes, 1);
 }
 
+TEST_F(ImportTest, SheetOfOtherFilesImportsNothingAndSaysSo) {
+  const std::string path = dir.File("album.cue");
+  test::WriteText(path,
+                  "FILE \"01.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                  "FILE \"02.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
+  ImportTrackList(list, feedback, path, tlCue, dir.File("album.mp3"));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(feedback.InfoTexts.back(),
+            path + " décrit plusieurs fichiers, aucun n'est album.mp3 : rien n'est importé.");
+  ImportTrackList(list, feedback, path, tlCue, dir.File("02.mp3"));
+  EXPECT_EQ(list.Count(), 1);
+}
+
 TEST_F(ImportTest, BesideTheSourceCueComesBeforeXmcd) {
   const std::string source = dir.File("song.mp3");
   test::WriteText(dir.File("song.cue"), "TRACK 01 AUDIO\nTITLE \"From cue\"\nINDEX 01 00:00:00\n");

@@ -76,6 +76,47 @@ TEST_F(MpgFileTest, WalksFramesAndKeepsTheId3v1TagOut) {
   EXPECT_THROW(missing.Open(dir_.File("missing.mp3"), true), std::system_error);
 }
 
+// ReplayGain tools append an APE tag, lyrics editors a Lyrics3 block, both before any
+// ID3v1 tag: the walk ends where they begin, and only a real ID3v1 tag is taken as one.
+TEST_F(MpgFileTest, TagsAfterTheAudioEndTheWalkWithoutErrors) {
+  const Bytes audio = test::Frames(kCbr, 10);
+  const Bytes ape =
+      test::ApeTag({{"REPLAYGAIN_TRACK_GAIN", "-6.54 dB"}, {"MP3GAIN_MINMAX", "092,21"}});
+  ASSERT_EQ(ape.size(), 131u);  // the "TAG" of its header lies 128 bytes before its end
+  struct Case {
+    const char* name;
+    Bytes tail;
+    bool id3v1;
+  };
+  const Case cases[] = {
+      {"APE", ape, false},
+      {"APE, ID3v1", Concat({ape, test::Id3v1Tag("Chanson")}), true},
+      {"APE without header", test::ApeTag({{"REPLAYGAIN_ALBUM_GAIN", "-7 dB"}}, false), false},
+      {"Lyrics3, ID3v1", Concat({test::Lyrics3Block("la la"), test::Id3v1Tag()}), true},
+      {"APE, Lyrics3, ID3v1", Concat({ape, test::Lyrics3Block("la"), test::Id3v1Tag()}), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Open(Concat({audio, c.tail})));
+    EXPECT_EQ(file_->HasTag, c.id3v1);
+    EXPECT_EQ(file_->AudioSize, static_cast<int64_t>(audio.size()));
+    test::WalkToEnd(*file_);
+    EXPECT_EQ(file_->FrameCount, 10);
+    EXPECT_EQ(file_->SkippedBytes, 0);
+  }
+
+  // Only what really is a tag ends the audio: a broken size or a stray "LYRICS200" does not;
+  // a damaged APE tag is no ID3v1 tag either.
+  Bytes badApe = ape;
+  badApe[badApe.size() - 17] = 0x7F;  // the size reaches beyond the start of the file
+  ASSERT_TRUE(Open(Concat({audio, badApe})));
+  EXPECT_FALSE(file_->HasTag);
+  EXPECT_EQ(file_->AudioSize, static_cast<int64_t>(audio.size() + badApe.size()));
+  const std::string stray = "000042LYRICS200";
+  ASSERT_TRUE(Open(Concat({audio, Bytes(stray.begin(), stray.end()), test::Id3v1Tag()})));
+  EXPECT_EQ(file_->AudioSize, static_cast<int64_t>(audio.size() + stray.size()));
+}
+
 // Frames of changing lengths over several read buffers: those lying across a buffer edge
 // are copied as faithfully as those used in place.
 TEST_F(MpgFileTest, CopiedFramesAreTheSourceFramesAcrossBufferEdges) {

@@ -1,5 +1,6 @@
 #include "framebuilder.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +89,56 @@ Bytes Id3v1Tag(const std::string& title) {
   tag[2] = 'G';
   std::copy(title.begin(), title.begin() + std::min<size_t>(title.size(), 30), tag.begin() + 3);
   return tag;
+}
+
+namespace {
+
+void PutLittleEndian32(Bytes& target, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    target.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+Bytes ApeHeaderOrFooter(uint32_t size, uint32_t count, uint32_t flags) {
+  const std::string magic = "APETAGEX";
+  Bytes block(magic.begin(), magic.end());
+  PutLittleEndian32(block, 2000);
+  PutLittleEndian32(block, size);
+  PutLittleEndian32(block, count);
+  PutLittleEndian32(block, flags);
+  block.resize(32, 0);
+  return block;
+}
+
+}  // namespace
+
+Bytes ApeTag(const std::vector<std::pair<std::string, std::string>>& items, bool withHeader) {
+  Bytes body;
+  for (const auto& [key, value] : items) {
+    PutLittleEndian32(body, static_cast<uint32_t>(value.size()));
+    PutLittleEndian32(body, 0);
+    body.insert(body.end(), key.begin(), key.end());
+    body.push_back(0);
+    body.insert(body.end(), value.begin(), value.end());
+  }
+  const auto size = static_cast<uint32_t>(body.size() + 32);
+  const auto count = static_cast<uint32_t>(items.size());
+  constexpr uint32_t kHasHeader = 0x80000000u, kIsHeader = 0x20000000u;
+  Bytes tag;
+  if (withHeader)
+    Append(tag, ApeHeaderOrFooter(size, count, kHasHeader | kIsHeader));
+  Append(tag, body);
+  Append(tag, ApeHeaderOrFooter(size, count, withHeader ? kHasHeader : 0));
+  return tag;
+}
+
+Bytes Lyrics3Block(const std::string& lyrics) {
+  char length[6];
+  std::snprintf(length, sizeof length, "%05zu", lyrics.size());
+  const std::string content = std::string("LYRICSBEGIN") + "LYR" + length + lyrics;
+  char size[7];
+  std::snprintf(size, sizeof size, "%06zu", content.size());
+  const std::string block = content + size + "LYRICS200";
+  return Bytes(block.begin(), block.end());
 }
 
 void Append(Bytes& target, const Bytes& more) { target.insert(target.end(), more.begin(), more.end()); }

@@ -35,6 +35,10 @@ Bytes Garbage(size_t count, uint8_t value = 0x20);
 Bytes Id3v2Tag(size_t payload, bool jpegLike = false);
 // A 128-byte ID3v1 tag.
 Bytes Id3v1Tag(const std::string& title = "Title");
+// An APEv2 tag as ReplayGain tools write it: header (when asked), items, footer.
+Bytes ApeTag(const std::vector<std::pair<std::string, std::string>>& items, bool withHeader = true);
+// A Lyrics3 v2 block: "LYRICSBEGIN", one lyrics field, its size and "LYRICS200".
+Bytes Lyrics3Block(const std::string& lyrics);
 
 void Append(Bytes& target, const Bytes& more);
 void WriteFile(const std::string& path, const Bytes& bytes);

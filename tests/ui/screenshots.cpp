@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "ui/cutpage.h"
-#include "ui/dialogs/joinpage.h"
+#include "ui/pages/joinpage.h"
 #include "ui/statisticswindow.h"
 #include "uitesthelpers.h"
 

@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QTest>
+#include <QToolBar>
 #include <filesystem>
 
 #include "core/fileio.h"
@@ -64,6 +65,55 @@ class TestMainWindow : public QObject {
     QVERIFY(ini.find("WNDLEFT=40") != std::string::npos);
     QVERIFY(ini.find("WNDTOP=50") != std::string::npos);
     QVERIFY2(ini.find("WNDSPLITTER=110") != std::string::npos, ini.c_str());
+  }
+
+  // The strip comes back as saved, at the design size too, and stays so over restarts.
+  void splitterComesBackAsSavedAtEveryStart() {
+    TStartedWindow started;
+    started.Start("WNDSPLITTER=200\n");
+    for (int start = 0; start < 2; ++start) {
+      QCOMPARE(started.Window->Browser()->height(), 200);
+      started.Window->close();
+      const std::string ini = ReadWholeFile(started.Ini);
+      QVERIFY2(ini.find("WNDSPLITTER=200") != std::string::npos, ini.c_str());
+      started.Window.reset();
+      started.StartWithoutWritingIni();
+    }
+  }
+
+  // Rows are 1.3 times the font's character height in pixels, plus 3.
+  void gridRowsAreMeasuredFromTheFontsPixelSize() {
+    TStartedWindow started;
+    started.Window = CreateApplicationWindows();
+    started.Window->SetIniPath(started.Ini);
+    QFont font = started.Window->font();
+    font.setPixelSize(11);
+    started.Window->setFont(font);
+    started.Window->show();
+    QCOMPARE(started.Window->Grid()->rowHeight(0), 17);
+    started.Window->close();
+
+    started.Window = CreateApplicationWindows();
+    started.Window->SetIniPath(started.Ini);
+    font.setPointSize(9);
+    started.Window->setFont(font);
+    started.Window->show();
+    const int pixels = qRound(9 * started.Window->logicalDpiY() / 72.0);
+    QCOMPARE(started.Window->Grid()->rowHeight(0), qRound(pixels * 1.3) + 3);
+  }
+
+  // A first-time user finds every action of the cut page without the overflow menu.
+  void everyCutPageActionIsVisibleAtTheDesignSize() {
+    TStartedWindow started;
+    started.Start();
+    QCOMPARE(started.Window->size(), QSize(617, 423));
+    auto* toolbar = started.Window->findChild<QToolBar*>("ToolBarCut");
+    QVERIFY(toolbar != nullptr);
+    for (QAction* action : toolbar->actions()) {
+      if (action->isSeparator())
+        continue;
+      QVERIFY2(toolbar->widgetForAction(action)->isVisible(), qPrintable(action->text()));
+    }
   }
 
   void ignoresGeometryOffTheDesktopAndOversizedSplitter() {

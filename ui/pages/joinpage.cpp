@@ -1,4 +1,4 @@
-#include "ui/dialogs/joinpage.h"
+#include "ui/pages/joinpage.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -14,7 +14,7 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "core/textutil.h"
-#include "ui/dialogs/joinlistview.h"
+#include "ui/pages/joinlistview.h"
 
 namespace zembrio {
 
@@ -37,7 +37,9 @@ std::string DefaultJoinFileName(const std::string& folder, const std::string& fi
 }
 
 std::optional<QString> AskSaveName(QWidget* parent, const QString& current) {
-  const QString chosen = QFileDialog::getSaveFileName(parent, QString(), current);
+  // The join asks itself before it replaces a file.
+  const QString chosen = QFileDialog::getSaveFileName(parent, QString(), current, QString(),
+                                                      nullptr, QFileDialog::DontConfirmOverwrite);
   if (chosen.isEmpty())
     return std::nullopt;
   return chosen;

@@ -1,7 +1,10 @@
 // The join page driven for real: files added through its actions and drops, the
 // extension rule, the drag orders, and joins started with JoinNow.
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
@@ -9,7 +12,7 @@
 #include "core/settings.h"
 #include "framebuilder.h"
 #include "recordingfeedback.h"
-#include "ui/dialogs/joinpage.h"
+#include "ui/pages/joinpage.h"
 
 using namespace zembrio;
 using test::Bytes;
@@ -201,6 +204,24 @@ class JoinPageTest : public QObject {
     QCOMPARE(browse->text(), QString("..."));
     browse->click();
     QCOMPARE(page.JoinFileName(), QString("/b/c.mp3"));
+  }
+
+  void theSaveDialogLeavesTheReplaceQuestionToTheJoin() {
+    FakeBrowser browser;
+    TJoinPage page(browser);
+    bool seen = false;
+    bool confirms = true;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      seen = dialog != nullptr;
+      if (dialog != nullptr) {
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        dialog->reject();
+      }
+    });
+    Action(page, "AJSetJoinFilename")->trigger();
+    QVERIFY(seen);
+    QVERIFY(!confirms);
   }
 
   void frameJoinDropsTagsAndMarksGarbage() {

@@ -1,4 +1,4 @@
-#include "ui/dialogs/joinlistview.h"
+#include "ui/pages/joinlistview.h"
 
 #include <QColor>
 #include <QDragEnterEvent>
@@ -6,7 +6,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 
-#include "ui/dialogs/joinpage.h"
+#include "ui/pages/joinpage.h"
 
 namespace zembrio {
 
