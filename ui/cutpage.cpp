@@ -12,12 +12,14 @@
 #include "cutlist/gridmodel.h"
 #include "ui/actiontags.h"
 #include "ui/cutgrid.h"
+#include "ui/wavestrip.h"
 
 namespace zembrio {
 
 TCutPage::TCutPage(QWidget* parent)
     : QWidget(parent),
       grid_(new TCutGrid(this)),
+      strip_(new TWaveStrip(this)),
       editCutDir_(new QLineEdit(this)),
       acAdd_(MakeAction(this, "ACAdd", "Ajouter")),
       acDelete_(MakeAction(this, "ACDelete", "Retirer")),
@@ -54,6 +56,7 @@ TCutPage::TCutPage(QWidget* parent)
   layout->setSpacing(4);
   layout->addWidget(toolbar);
   layout->addLayout(destination);
+  layout->addWidget(strip_, 1);
   layout->addWidget(grid_, 1);
 
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);
@@ -63,11 +66,14 @@ TCutPage::TCutPage(QWidget* parent)
   connect(acClearList_, &QAction::triggered, this, &TCutPage::ClearList);
   connect(grid_, &TCutGrid::GridActionsChanged, this, &TCutPage::UpdateGridActions);
   connect(grid_, &TCutGrid::AppendRowRequested, acAdd_, &QAction::trigger);
+  connect(strip_, &TWaveStrip::MarkerDragged, grid_,
+          [this](int row, qint64 ms) { grid_->SetStartTime(row, ms); });
 }
 
 void TCutPage::SetList(TCPList* list) {
   list_ = list;
   grid_->SetList(list);
+  strip_->SetList(list);
 }
 
 void TCutPage::SetRunState(const TRunState* state) {
@@ -81,6 +87,8 @@ void TCutPage::UpdateGridActions() {
   acDelete_->setEnabled(states.Delete);
   acJoinPrew_->setEnabled(states.LinkToPrevious);
   acJoinNext_->setEnabled(states.LinkToNext);
+  // Every change of the list or of the selection passes here: the strip redraws with it.
+  strip_->SetSelectedRow(grid_->SelectedRow());
 }
 
 int TCutPage::SelectedIndex() const {
@@ -90,9 +98,12 @@ int TCutPage::SelectedIndex() const {
 void TCutPage::AddCutPoint() {
   if (!list_)
     return;
+  const bool atCursor = strip_->hasFocus() && strip_->CursorMs() > 0;
   const int newRow = AddRowAfter(*list_, std::max(grid_->SelectedRow(), 1));
   grid_->RefreshGrid();
   grid_->SelectRow(newRow);
+  if (atCursor)
+    grid_->SetStartTime(newRow, strip_->CursorMs());
 }
 
 void TCutPage::DeleteCutPoint() {

@@ -36,8 +36,8 @@ namespace zembrio {
 
 namespace {
 
-constexpr int kDesignWidth = 617;
-constexpr int kDesignHeight = 423;
+constexpr int kDesignWidth = 760;
+constexpr int kDesignHeight = 600;
 constexpr int kFileBoxesHeight = 132;
 constexpr int kSplitterHandle = 5;
 constexpr int kCutPageIndex = 0;
