@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "cli/soundcommands.h"
 #include "cli/terminal.h"
 #include "core/fileio.h"
 #include "core/inifile.h"
@@ -118,7 +119,11 @@ TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& c
   if (!CheckSourceExists(source, err))
     return TExitCode::Failed;
   TCPList list;
-  FillCutList(options, source, list, terminal);
+  if (!WantsProposedPoints(options)) {
+    FillCutList(options, source, list, terminal);
+  } else if (!ProposeCutList(options, source, list, ctx)) {
+    return TExitCode::Aborted;
+  }
   if (options.DryRun) {
     PrintCutList(list, out);
     return TExitCode::Finished;
@@ -129,6 +134,27 @@ TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& c
     terminal.SetBatchFile(ExpandFileName(*options.BatchFile));
   const TRunOutcome outcome = CutSource(ctx, list, source, dest, options.BatchFile.has_value());
   return ExitFor(outcome, terminal);
+}
+
+// Pauses found, cut nothing: the list as cut --dry-run shows it.
+TExitCode RunSilence(const TCliOptions& options, TRunContext& ctx, std::ostream& out,
+                     std::ostream& err) {
+  const std::string source = ExpandFileName(options.Source);
+  if (!CheckSourceExists(source, err))
+    return TExitCode::Failed;
+  TCPList list;
+  if (!ProposeCutList(options, source, list, ctx))
+    return TExitCode::Aborted;
+  PrintCutList(list, out);
+  return TExitCode::Finished;
+}
+
+TExitCode RunLevelsCommand(const TCliOptions& options, TRunContext& ctx, std::ostream& out,
+                           std::ostream& err) {
+  const std::string source = ExpandFileName(options.Source);
+  if (!CheckSourceExists(source, err))
+    return TExitCode::Failed;
+  return RunLevels(options, source, ctx, out);
 }
 
 TExitCode RunJoinCommand(const TCliOptions& options, TTerminal& terminal, TRunContext& ctx) {
@@ -167,6 +193,10 @@ TExitCode RunCommand(const TCliOptions& options, std::ostream& out, std::ostream
       return RunCut(options, terminal, ctx, out, err);
     case TCommand::Join:
       return RunJoinCommand(options, terminal, ctx);
+    case TCommand::Levels:
+      return RunLevelsCommand(options, ctx, out, err);
+    case TCommand::Silence:
+      return RunSilence(options, ctx, out, err);
     default:
       return TExitCode::Usage;
   }

@@ -69,8 +69,11 @@ void SetTrackList(TCliOptions& options, int type, const std::string& path) {
 }
 
 TCommand CommandOf(const std::string& word) {
-  static const std::map<std::string, TCommand> kCommands = {
-      {"stats", TCommand::Stats}, {"cut", TCommand::Cut}, {"join", TCommand::Join}};
+  static const std::map<std::string, TCommand> kCommands = {{"stats", TCommand::Stats},
+                                                            {"cut", TCommand::Cut},
+                                                            {"join", TCommand::Join},
+                                                            {"levels", TCommand::Levels},
+                                                            {"silence", TCommand::Silence}};
   const auto found = kCommands.find(word);
   if (found == kCommands.end())
     throw TUsageError("commande inconnue « " + word + " »");
@@ -127,6 +130,43 @@ bool TakeCommandOption(TCliOptions& options, TArgReader& reader, const std::stri
   return true;
 }
 
+// The options of levels, silence and of a cut at proposed points.
+bool TakeSoundOption(TCliOptions& options, TArgReader& reader, const std::string& name,
+                     const std::optional<std::string>& value) {
+  const TCommand command = options.Command;
+  const bool pauses = command == TCommand::Silence || command == TCommand::Cut;
+  if (command == TCommand::Levels && name == "--step") {
+    options.Step = reader.Value(name, value);
+  } else if (pauses && name == "--threshold") {
+    options.Threshold = reader.Value(name, value);
+  } else if (pauses && name == "--min-length") {
+    options.MinLength = reader.Value(name, value);
+  } else if (pauses && name == "--position") {
+    options.Position = reader.Value(name, value);
+  } else if (command == TCommand::Cut && name == "--silence") {
+    options.Silence = true;
+  } else if (command == TCommand::Cut && name == "--every") {
+    options.Every = reader.Value(name, value);
+  } else if (command == TCommand::Cut && name == "--parts") {
+    options.Parts = reader.Value(name, value);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void CheckProposedPoints(const TCliOptions& options) {
+  const int ways = (options.Silence ? 1 : 0) + (options.Every ? 1 : 0) + (options.Parts ? 1 : 0);
+  if (ways > 1)
+    throw TUsageError("--silence, --every et --parts s'excluent");
+  if (ways == 1 && (!options.Points.empty() || options.TrackListType != 0 || options.Beside))
+    throw TUsageError(
+        "--silence, --every et --parts ne se combinent pas avec --point ou une liste");
+  if (!options.Silence && options.Command == TCommand::Cut &&
+      (options.Threshold || options.MinLength || options.Position))
+    throw TUsageError("--threshold, --min-length et --position vont avec --silence");
+}
+
 void TakePositional(TCliOptions& options, const std::string& arg) {
   if (options.Command == TCommand::Join) {
     options.Inputs.push_back(arg);
@@ -140,14 +180,17 @@ void TakePositional(TCliOptions& options, const std::string& arg) {
 void CheckComplete(const TCliOptions& options) {
   switch (options.Command) {
     case TCommand::None:
-      throw TUsageError("aucune commande (stats, cut ou join)");
+      throw TUsageError("aucune commande (stats, cut, join, levels ou silence)");
     case TCommand::Stats:
     case TCommand::Cut:
+    case TCommand::Levels:
+    case TCommand::Silence:
       if (options.Source.empty())
         throw TUsageError("fichier source manquant");
       if (!options.Points.empty() && (options.TrackListType != 0 || options.Beside)) {
         throw TUsageError("--point ne se combine pas avec une liste de pistes");
       }
+      CheckProposedPoints(options);
       break;
     case TCommand::Join:
       if (options.Output.empty())
@@ -190,6 +233,8 @@ TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
       continue;
     if (TakeCommandOption(options, reader, name, value))
       continue;
+    if (TakeSoundOption(options, reader, name, value))
+      continue;
     throw TUsageError("option inconnue « " + arg + " »");
   }
   CheckComplete(options);
@@ -201,7 +246,10 @@ std::string UsageText() {
   zembrio-cli stats SOURCE [--detail[=FICHIER]]
   zembrio-cli cut SOURCE [--point TEMPS[=NOM]]... [--dest DOSSIER] [--dry-run]
                   [--cue F | --xmcd F | --text F | --beside] [--batch SCRIPT]
+                  [--silence [OPTIONS DE PAUSE] | --every TEMPS | --parts N]
   zembrio-cli join --output FICHIER ENTREE... [--raw]
+  zembrio-cli levels SOURCE [--step TEMPS]
+  zembrio-cli silence SOURCE [--threshold DB] [--min-length TEMPS] [--position PART]
 
 Commandes:
   stats   statistiques d'un fichier MPEG (--detail: liste par frame dans FICHIER,
@@ -215,7 +263,16 @@ Commandes:
             --beside             la liste .cue ou .xmcd posée à côté de la source
             --dry-run            montre la liste des coupes sans rien écrire
             --batch SCRIPT       .ogg: écrit les commandes dans un script shell
+            --silence            coupe au milieu des pauses (voir silence)
+            --every TEMPS        coupe toutes les TEMPS
+            --parts N            coupe en N parties égales
   join    joint les ENTREE dans FICHIER (copie de frames; --raw: octet par octet)
+  levels  une ligne par pas (défaut 10ms): temps, crête et RMS en dB
+  silence la liste des coupes proposées aux pauses, comme cut --dry-run
+            --threshold DB       niveau sous lequel le son est une pause (SILENCEDB)
+            --min-length TEMPS   durée minimale d'une pause (SILENCEMIN)
+            --position PART      où couper dans la pause, de 0 à 1 (SILENCEPOS)
+          Un temps est lu comme dans la grille; NNNms compte des millisecondes.
 
 Options communes:
   --ini FICHIER         fichier de réglages à lire (défaut: celui du bureau)

@@ -14,7 +14,7 @@ class TUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class TCommand { None, Help, Version, Stats, Cut, Join };
+enum class TCommand { None, Help, Version, Stats, Cut, Join, Levels, Silence };
 enum class TOverwritePolicy { Ask, All, Never };
 
 struct TPointOption {
@@ -46,6 +46,14 @@ struct TCliOptions {
   std::string Output;
   std::vector<std::string> Inputs;
   bool Raw = false;
+  // levels, silence, and cut at proposed points (texts checked when the command runs).
+  std::optional<std::string> Step;       // levels --step TIME
+  std::optional<std::string> Threshold;  // --threshold DB
+  std::optional<std::string> MinLength;  // --min-length TIME
+  std::optional<std::string> Position;   // --position SHARE
+  bool Silence = false;                  // cut --silence
+  std::optional<std::string> Every;      // cut --every TIME
+  std::optional<std::string> Parts;      // cut --parts N
 };
 
 // Throws TUsageError with a one-line explanation.

@@ -59,6 +59,10 @@ const TIniKey kKeys[] = {
     {kSettings, "TIME_F", &TSettings::TIME_F, true},
     {kSettings, "JOINNAME", &TSettings::JOINNAME, true},
     {kSettings, "CUTDIR", &TSettings::CUTDIR, true},
+    {kSettings, "SILENCEDB", &TSettings::SILENCEDB},
+    {kSettings, "SILENCEMIN", &TSettings::SILENCEMIN},
+    {kSettings, "SILENCEPOS", &TSettings::SILENCEPOS},
+    {kSettings, "TRACKMIN", &TSettings::TRACKMIN},
     {kSettings, "REPLACE", TReplaceListKey{}, true},
 };
 

@@ -72,6 +72,10 @@ void ApplyDefaults(TPairList& workingCopy) {
   s.TIME_F = "f";
   s.JOINNAME = "join_output";
   s.CUTDIR.clear();
+  s.SILENCEDB = -48;
+  s.SILENCEMIN = 1000;
+  s.SILENCEPOS = 50;
+  s.TRACKMIN = 10000;
   AddDefaultPairs(workingCopy);
   ReplacementList() = workingCopy;
 }

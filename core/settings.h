@@ -43,6 +43,12 @@ struct TSettings {
   std::string TIME_F = "f";
   std::string JOINNAME = "join_output";
   std::string CUTDIR;
+  // Pause detection: level (dBFS) below which a stretch is a pause, its least length (ms),
+  // where in it the next track starts (percent of the pause), least track length (ms).
+  int32_t SILENCEDB = -48;
+  int32_t SILENCEMIN = 1000;
+  int32_t SILENCEPOS = 50;
+  int32_t TRACKMIN = 10000;
   // REPLACE lives in the global ReplacementList() (core/textutil.h).
 
   // Grid columns; not persisted.

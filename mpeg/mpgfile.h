@@ -66,6 +66,9 @@ class TMPGFile {
   int64_t FileSize() const;
   // The header decoded by the last ReadHeader that returned Ok.
   const FrameHeader& CurrentHeader() const { return current_; }
+  // The current frame's FullDataLength bytes after its header, once ReadData ran for it
+  // (nullptr before); valid until the next ReadHeader.
+  const uint8_t* FrameData() const { return frameData_; }
 
   int64_t AudioSize = 0;
   int32_t DataLength = 0;

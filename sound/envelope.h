@@ -1,0 +1,83 @@
+// The level envelope of a source: per step of time (10 ms by default) the peak and the RMS
+// level over all channels, in dBFS. Each level is kept in one byte (half-decibel steps down
+// to kFloorDb), so a 10-hour source at 10 ms steps takes about 7 MiB.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zembrio {
+
+constexpr int32_t kDefaultEnvelopeStepMs = 10;
+
+struct TLevel {
+  double PeakDb = 0;
+  double RmsDb = 0;
+};
+
+class TEnvelope {
+ public:
+  // Levels at or below this read as it; digital silence too.
+  static constexpr double kFloorDb = -120.0;
+
+  TEnvelope() = default;
+  TEnvelope(int32_t sampleRate, int32_t stepSamples);
+
+  int32_t SampleRate() const { return sampleRate_; }
+  int32_t StepSamples() const { return stepSamples_; }
+  // Steps held; the last one may cover fewer samples than StepSamples.
+  int64_t Count() const { return static_cast<int64_t>(peak_.size()); }
+  // Sample frames of the source covered by the envelope.
+  int64_t TotalSamples() const { return totalSamples_; }
+  int64_t StepStart(int64_t index) const { return index * stepSamples_; }
+  // The step that holds sample position.
+  int64_t StepAt(int64_t position) const { return position / stepSamples_; }
+
+  TLevel At(int64_t index) const;
+  // The loudest peak and the loudest RMS over the steps first..last-1 (clipped to the
+  // envelope); kFloorDb for an empty range. For drawing many steps in one pixel.
+  TLevel MaxOver(int64_t first, int64_t last) const;
+
+  // Adds one step: its largest absolute sample and the mean of its squared samples over
+  // all channels, for samples sample frames.
+  void Append(double peak, double meanSquare, int64_t samples);
+  // Adds the steps of later, which continues this envelope (same rate and step).
+  void Extend(const TEnvelope& later);
+
+  // The byte that a level is kept in, and back; exposed for the code that scans levels.
+  static uint8_t Encode(double db);
+  static double Decode(uint8_t code) { return kFloorDb + code * 0.5; }
+  const std::vector<uint8_t>& PeakCodes() const { return peak_; }
+  const std::vector<uint8_t>& RmsCodes() const { return rms_; }
+
+ private:
+  int32_t sampleRate_ = 0;
+  int32_t stepSamples_ = 0;
+  int64_t totalSamples_ = 0;
+  std::vector<uint8_t> peak_;
+  std::vector<uint8_t> rms_;
+};
+
+// Shared between a worker thread that computes and the thread that shows it: the worker
+// stores its progress, the other side asks it to stop. Both may be read at any time.
+struct TSoundProgress {
+  std::atomic<double> Fraction{0.0};
+  std::atomic<bool> AbortRequested{false};
+};
+
+enum class TSoundStatus { Finished, Aborted };
+
+struct TEnvelopeResult {
+  TEnvelope Envelope;  // what was computed up to the abort, when aborted
+  TSoundStatus Status = TSoundStatus::Finished;
+};
+
+// Decodes path and computes its envelope; may run on any thread. progress may be null.
+// MPEG sources of some size are decoded in two halves at once. Throws std::system_error
+// and TSoundError as OpenSoundDecoder does.
+TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs = kDefaultEnvelopeStepMs,
+                                TSoundProgress* progress = nullptr);
+
+}  // namespace zembrio
