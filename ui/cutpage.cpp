@@ -12,6 +12,7 @@
 #include "cutlist/gridmodel.h"
 #include "ui/actiontags.h"
 #include "ui/cutgrid.h"
+#include "ui/soundpanel.h"
 #include "ui/wavestrip.h"
 
 namespace zembrio {
@@ -19,7 +20,8 @@ namespace zembrio {
 TCutPage::TCutPage(QWidget* parent)
     : QWidget(parent),
       grid_(new TCutGrid(this)),
-      strip_(new TWaveStrip(this)),
+      sound_(new TSoundPanel(this)),
+      strip_(sound_->Strip()),
       editCutDir_(new QLineEdit(this)),
       acAdd_(MakeAction(this, "ACAdd", "Ajouter")),
       acDelete_(MakeAction(this, "ACDelete", "Retirer")),
@@ -56,7 +58,7 @@ TCutPage::TCutPage(QWidget* parent)
   layout->setSpacing(4);
   layout->addWidget(toolbar);
   layout->addLayout(destination);
-  layout->addWidget(strip_, 1);
+  layout->addWidget(sound_, 1);
   layout->addWidget(grid_, 1);
 
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);
@@ -73,7 +75,11 @@ TCutPage::TCutPage(QWidget* parent)
 void TCutPage::SetList(TCPList* list) {
   list_ = list;
   grid_->SetList(list);
-  strip_->SetList(list);
+  sound_->SetList(list);
+}
+
+TWaveStrip* TCutPage::Strip() const {
+  return strip_;
 }
 
 void TCutPage::SetRunState(const TRunState* state) {

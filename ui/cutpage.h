@@ -11,6 +11,7 @@ class QToolBar;
 namespace zembrio {
 
 class TCutGrid;
+class TSoundPanel;
 class TWaveStrip;
 class TCPList;
 struct TRunState;
@@ -27,7 +28,8 @@ class TCutPage : public QWidget {
   void UpdateGridActions();
 
   TCutGrid* Grid() const { return grid_; }
-  TWaveStrip* Strip() const { return strip_; }
+  TSoundPanel* Sound() const { return sound_; }
+  TWaveStrip* Strip() const;
   QLineEdit* EditCutDir() const { return editCutDir_; }
   QAction* ACLoadCue() const { return acLoadCue_; }
   QAction* ACSetCutDir() const { return acSetCutDir_; }
@@ -43,6 +45,7 @@ class TCutPage : public QWidget {
   TCPList* list_ = nullptr;
   const TRunState* state_ = nullptr;
   TCutGrid* grid_;
+  TSoundPanel* sound_;
   TWaveStrip* strip_;
   QLineEdit* editCutDir_;
   QAction* acAdd_;

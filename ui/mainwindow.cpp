@@ -27,6 +27,7 @@
 #include "ui/dialogs/settingsdialog.h"
 #include "ui/filebrowser.h"
 #include "ui/qtext.h"
+#include "ui/soundpanel.h"
 #include "ui/statisticsoptions.h"
 #include "ui/statisticswindow.h"
 #include "ui/statuspanel.h"
@@ -159,6 +160,9 @@ void TfrmMain::BuildLayout() {
 
   connect(pages_, &QTabWidget::currentChanged, this, &TfrmMain::SwitchPage);
   connect(browser_, &TFileBrowser::FileSelected, this, &TfrmMain::UpdateCutDestination);
+  connect(browser_, &TFileBrowser::FileSelected, cutPage_->Sound(), &TSoundPanel::ShowSource);
+  connect(cutPage_->Sound(), &TSoundPanel::StatusMessage, this,
+          [this](const QString& text) { ShowInfoText(ToStd(text)); });
   connect(browser_, &TFileBrowser::FileDoubleClicked, this, &TfrmMain::OnFileDoubleClicked);
   connect(cutPage_->ACLoadCue(), &QAction::triggered, this, &TfrmMain::ImportFromFile);
   connect(cutPage_->ACSetCutDir(), &QAction::triggered, this, &TfrmMain::ChooseCutDestination);

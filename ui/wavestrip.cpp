@@ -57,7 +57,7 @@ QSize TWaveStrip::sizeHint() const {
 }
 
 QSize TWaveStrip::minimumSizeHint() const {
-  return {100, 24};
+  return {100, 16};
 }
 
 void TWaveStrip::SetList(const TCPList* list) {
@@ -97,7 +97,7 @@ void TWaveStrip::SetCursorMs(int64_t ms) {
 }
 
 int64_t TWaveStrip::DurationMs() const {
-  const int64_t fromSteps = static_cast<int64_t>(levels_.PeakDb.size()) * levels_.StepMs;
+  const int64_t fromSteps = RoundMs(static_cast<double>(levels_.PeakDb.size()) * levels_.StepMs);
   return std::max(levels_.DurationMs, fromSteps);
 }
 
@@ -308,9 +308,9 @@ void TWaveStrip::PaintWave(QPainter& painter) {
     return;
   painter.setPen(isEnabled() ? QColor(40, 90, 160) : QColor(150, 150, 150));
   for (int x = 0; x < width(); ++x) {
-    const int64_t first = (firstMs_ + RoundMs(x * msPerPixel_)) / levels_.StepMs;
-    const int64_t last =
-        std::max(first + 1, (firstMs_ + RoundMs((x + 1) * msPerPixel_)) / levels_.StepMs);
+    const auto stepOf = [this](double ms) { return static_cast<int64_t>(ms / levels_.StepMs); };
+    const int64_t first = stepOf(firstMs_ + x * msPerPixel_);
+    const int64_t last = std::max(first + 1, stepOf(firstMs_ + (x + 1) * msPerPixel_));
     if (first >= count)
       break;
     float peak = static_cast<float>(kFloorDb);

@@ -18,7 +18,7 @@ struct TCutPoint;
 // The peak level of the source per step of time, in dBFS; steps may still be coming in
 // while the source's length is already known.
 struct TStripLevels {
-  int32_t StepMs = 10;
+  double StepMs = 10;
   int64_t DurationMs = 0;
   std::vector<float> PeakDb;
 };
@@ -45,6 +45,7 @@ class TWaveStrip : public QWidget {
   void SetSelectedRow(int row);
   void SetCursorMs(int64_t ms);
   int64_t CursorMs() const { return cursorMs_; }
+  int SelectedRow() const { return selectedRow_; }
 
   // The view: milliseconds per pixel and the time at the left edge.
   double MsPerPixel() const { return msPerPixel_; }

@@ -1,0 +1,112 @@
+#include "ui/soundpanel.h"
+
+#include <QToolBar>
+#include <QHBoxLayout>
+#include <algorithm>
+
+#include "cutlist/cutpoint.h"
+#include "ui/actiontags.h"
+#include "ui/cutplayer.h"
+#include "ui/envelopeloader.h"
+#include "ui/qtext.h"
+#include "ui/wavestrip.h"
+
+namespace zembrio {
+
+TSoundPanel::TSoundPanel(QWidget* parent)
+    : QWidget(parent),
+      strip_(new TWaveStrip(this)),
+      player_(new TCutPlayer(this)),
+      loader_(new TEnvelopeLoader(this)),
+      acPlay_(MakeAction(this, "ACPlay", "Écouter")),
+      acStop_(MakeAction(this, "ACStopPlay", "Arrêter")),
+      acHearCut_(MakeAction(this, "ACHearCut", "Écouter la coupe")) {
+  setObjectName("PnlSound");
+  acPlay_->setToolTip("Écouter depuis le curseur (Espace)");
+  acHearCut_->setToolTip(
+      QString("Écouter %1 s avant et après le point de coupe choisi").arg(kHearAroundMs / 1000));
+  // Space plays and stops while the strip or its buttons have the focus; in the grid it
+  // still types into a cell.
+  auto* space = new QAction(this);
+  space->setShortcut(Qt::Key_Space);
+  space->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(space);
+
+  auto* toolbar = new QToolBar(this);
+  toolbar->setObjectName("ToolBarSound");
+  toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  // Beside the strip rather than above it, the buttons take no height from the grid, and
+  // a low window folds them behind the toolbar's extension button.
+  toolbar->setOrientation(Qt::Vertical);
+  toolbar->setMinimumHeight(16);
+  toolbar->addAction(acPlay_);
+  toolbar->addAction(acStop_);
+  toolbar->addAction(acHearCut_);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(toolbar);
+  layout->addWidget(strip_, 1);
+
+  connect(acPlay_, &QAction::triggered, this, &TSoundPanel::PlayOrStop);
+  connect(acStop_, &QAction::triggered, player_, &TCutPlayer::Stop);
+  connect(acHearCut_, &QAction::triggered, this, &TSoundPanel::HearCut);
+  connect(space, &QAction::triggered, this, &TSoundPanel::PlayOrStop);
+  connect(player_, &TCutPlayer::PositionChanged, strip_, &TWaveStrip::SetCursorMs);
+  connect(player_, &TCutPlayer::Message, this, &TSoundPanel::StatusMessage);
+  connect(player_, &TCutPlayer::Stopped, this, &TSoundPanel::UpdatePlayActions);
+  connect(loader_, &TEnvelopeLoader::Started, strip_, [this](double stepMs, qint64 durationMs) {
+    strip_->SetLevels({stepMs, durationMs, {}});
+  });
+  connect(loader_, &TEnvelopeLoader::StepsReady, strip_, &TWaveStrip::AppendLevels);
+  connect(loader_, &TEnvelopeLoader::Failed, this, &TSoundPanel::StatusMessage);
+  UpdatePlayActions();
+}
+
+TSoundPanel::~TSoundPanel() = default;
+
+void TSoundPanel::SetList(const TCPList* list) {
+  list_ = list;
+  strip_->SetList(list);
+}
+
+void TSoundPanel::ShowSource(const QString& path) {
+  if (path == source_)
+    return;
+  player_->Stop();
+  source_ = path;
+  strip_->ClearLevels();
+  loader_->Load(path);
+  UpdatePlayActions();
+}
+
+void TSoundPanel::PlayOrStop() {
+  if (player_->Playing()) {
+    player_->Stop();
+    return;
+  }
+  if (source_.isEmpty()) {
+    emit StatusMessage("Aucun fichier choisi");
+    return;
+  }
+  player_->Play(ToStd(source_), strip_->CursorMs());
+  UpdatePlayActions();
+}
+
+void TSoundPanel::HearCut() {
+  const TCutPoint* point = list_ ? list_->Item(strip_->SelectedRow() - 1) : nullptr;
+  if (source_.isEmpty() || !point) {
+    emit StatusMessage("Choisissez d'abord un fichier et un point de coupe");
+    return;
+  }
+  const int64_t at = PositionAt(*point, 1000);
+  player_->Play(ToStd(source_), std::max<int64_t>(0, at - kHearAroundMs), at + kHearAroundMs);
+  UpdatePlayActions();
+}
+
+void TSoundPanel::UpdatePlayActions() {
+  acStop_->setEnabled(player_->Playing());
+}
+
+}  // namespace zembrio

@@ -1,0 +1,59 @@
+// The sound of the cut page: the waveform strip of the selected source with its player and
+// the actions that listen to it. It loads the envelope whenever another file is selected.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+class QAction;
+
+namespace zembrio {
+
+class TCPList;
+class TCutPlayer;
+class TEnvelopeLoader;
+class TWaveStrip;
+
+class TSoundPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The seconds heard on either side of a cut point.
+  static constexpr int64_t kHearAroundMs = 3000;
+
+  explicit TSoundPanel(QWidget* parent = nullptr);
+  ~TSoundPanel() override;
+
+  void SetList(const TCPList* list);
+  // The selected source; its envelope is computed anew and playback stops.
+  void ShowSource(const QString& path);
+  const QString& Source() const { return source_; }
+
+  TWaveStrip* Strip() const { return strip_; }
+  TCutPlayer* Player() const { return player_; }
+  TEnvelopeLoader* Loader() const { return loader_; }
+  QAction* ACPlay() const { return acPlay_; }
+  QAction* ACStopPlay() const { return acStop_; }
+  QAction* ACHearCut() const { return acHearCut_; }
+
+  void PlayOrStop();
+  void HearCut();
+
+ signals:
+  void StatusMessage(const QString& text);
+
+ private:
+  void UpdatePlayActions();
+
+  const TCPList* list_ = nullptr;
+  QString source_;
+  TWaveStrip* strip_;
+  TCutPlayer* player_;
+  TEnvelopeLoader* loader_;
+  QAction* acPlay_;
+  QAction* acStop_;
+  QAction* acHearCut_;
+};
+
+}  // namespace zembrio
