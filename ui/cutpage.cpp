@@ -68,6 +68,10 @@ TCutPage::TCutPage(QWidget* parent)
   connect(acClearList_, &QAction::triggered, this, &TCutPage::ClearList);
   connect(grid_, &TCutGrid::GridActionsChanged, this, &TCutPage::UpdateGridActions);
   connect(grid_, &TCutGrid::AppendRowRequested, acAdd_, &QAction::trigger);
+  connect(sound_, &TSoundPanel::ListReplaced, grid_, [this] {
+    grid_->RefreshGrid();
+    grid_->SelectRow(1);
+  });
   connect(strip_, &TWaveStrip::MarkerDragged, grid_,
           [this](int row, qint64 ms) { grid_->SetStartTime(row, ms); });
 }

@@ -33,6 +33,7 @@ void TEnvelopeLoader::Stop() {
     worker_.join();
   abort_.reset();
   finished_ = true;
+  envelope_.reset();
 }
 
 void TEnvelopeLoader::Load(const QString& path) {
@@ -65,7 +66,8 @@ void TEnvelopeLoader::Run(const std::string& path, int generation,
     const qint64 durationMs = decoder->TotalSamples() * 1000 / std::max(1, format.SampleRate);
     post([this, stepMs, durationMs] { emit Started(stepMs, durationMs); });
 
-    TEnvelope envelope(format.SampleRate, stepSamples);
+    auto whole = std::make_shared<TEnvelope>(format.SampleRate, stepSamples);
+    TEnvelope& envelope = *whole;
     TLevelMeter meter(envelope, format.Channels);
     int64_t handed = 0;
     const auto handOver = [&] {
@@ -85,7 +87,10 @@ void TEnvelopeLoader::Run(const std::string& path, int generation,
       return;
     meter.Finish();
     handOver();
-    post([this] {
+    // The worker lets go of the envelope here: from now on only the window's thread reads it.
+    std::shared_ptr<const TEnvelope> done = std::move(whole);
+    post([this, done] {
+      envelope_ = done;
       finished_ = true;
       emit Finished();
     });

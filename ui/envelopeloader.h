@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "sound/envelope.h"
+
 namespace zembrio {
 
 class TEnvelopeLoader : public QObject {
@@ -24,6 +26,8 @@ class TEnvelopeLoader : public QObject {
   void Load(const QString& path);
   void Stop();
   bool Running() const { return worker_.joinable() && !finished_; }
+  // The whole envelope once it is finished (for finding pauses); null before.
+  std::shared_ptr<const TEnvelope> Envelope() const { return envelope_; }
 
  signals:
   // The source opened: its length and the length of one step.
@@ -40,6 +44,7 @@ class TEnvelopeLoader : public QObject {
   std::shared_ptr<std::atomic<bool>> abort_;
   int generation_ = 0;  // answers of a stopped worker that were already queued are dropped
   bool finished_ = true;
+  std::shared_ptr<const TEnvelope> envelope_;
 };
 
 }  // namespace zembrio

@@ -1,13 +1,15 @@
 #include "ui/soundpanel.h"
 
-#include <QToolBar>
 #include <QHBoxLayout>
+#include <QToolBar>
 #include <algorithm>
 
 #include "cutlist/cutpoint.h"
+#include "sound/proposals.h"
 #include "ui/actiontags.h"
 #include "ui/cutplayer.h"
 #include "ui/envelopeloader.h"
+#include "ui/pausedialog.h"
 #include "ui/qtext.h"
 #include "ui/wavestrip.h"
 
@@ -20,7 +22,8 @@ TSoundPanel::TSoundPanel(QWidget* parent)
       loader_(new TEnvelopeLoader(this)),
       acPlay_(MakeAction(this, "ACPlay", "Écouter")),
       acStop_(MakeAction(this, "ACStopPlay", "Arrêter")),
-      acHearCut_(MakeAction(this, "ACHearCut", "Écouter la coupe")) {
+      acHearCut_(MakeAction(this, "ACHearCut", "Écouter la coupe")),
+      acDetectPauses_(MakeAction(this, "ACDetectPauses", "Détecter les pauses...")) {
   setObjectName("PnlSound");
   acPlay_->setToolTip("Écouter depuis le curseur (Espace)");
   acHearCut_->setToolTip(
@@ -42,6 +45,8 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   toolbar->addAction(acPlay_);
   toolbar->addAction(acStop_);
   toolbar->addAction(acHearCut_);
+  toolbar->addSeparator();
+  toolbar->addAction(acDetectPauses_);
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -52,6 +57,7 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   connect(acPlay_, &QAction::triggered, this, &TSoundPanel::PlayOrStop);
   connect(acStop_, &QAction::triggered, player_, &TCutPlayer::Stop);
   connect(acHearCut_, &QAction::triggered, this, &TSoundPanel::HearCut);
+  connect(acDetectPauses_, &QAction::triggered, this, &TSoundPanel::DetectPauses);
   connect(space, &QAction::triggered, this, &TSoundPanel::PlayOrStop);
   connect(player_, &TCutPlayer::PositionChanged, strip_, &TWaveStrip::SetCursorMs);
   connect(player_, &TCutPlayer::Message, this, &TSoundPanel::StatusMessage);
@@ -66,7 +72,7 @@ TSoundPanel::TSoundPanel(QWidget* parent)
 
 TSoundPanel::~TSoundPanel() = default;
 
-void TSoundPanel::SetList(const TCPList* list) {
+void TSoundPanel::SetList(TCPList* list) {
   list_ = list;
   strip_->SetList(list);
 }
@@ -103,6 +109,25 @@ void TSoundPanel::HearCut() {
   const int64_t at = PositionAt(*point, 1000);
   player_->Play(ToStd(source_), std::max<int64_t>(0, at - kHearAroundMs), at + kHearAroundMs);
   UpdatePlayActions();
+}
+
+void TSoundPanel::DetectPauses() {
+  if (source_.isEmpty() || !list_) {
+    emit StatusMessage("Aucun fichier choisi");
+    return;
+  }
+  TfrmPauses dialog(this);
+  dialog.SetEnvelope(loader_->Envelope());
+  // The envelope may still be coming: the dialog counts the points as soon as it is there.
+  connect(loader_, &TEnvelopeLoader::Finished, &dialog,
+          [this, &dialog] { dialog.SetEnvelope(loader_->Envelope()); });
+  if (dialog.exec() != QDialog::Accepted || dialog.SampleRate() <= 0)
+    return;
+  dialog.StoreOptions();
+  const std::vector<int64_t> starts = dialog.Starts();
+  FillProposedCutList(*list_, starts, dialog.SampleRate());
+  emit ListReplaced();
+  emit StatusMessage(QString("%1 points de coupe proposés").arg(starts.size()));
 }
 
 void TSoundPanel::UpdatePlayActions() {

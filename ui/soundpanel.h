@@ -25,7 +25,7 @@ class TSoundPanel : public QWidget {
   explicit TSoundPanel(QWidget* parent = nullptr);
   ~TSoundPanel() override;
 
-  void SetList(const TCPList* list);
+  void SetList(TCPList* list);
   // The selected source; its envelope is computed anew and playback stops.
   void ShowSource(const QString& path);
   const QString& Source() const { return source_; }
@@ -36,17 +36,22 @@ class TSoundPanel : public QWidget {
   QAction* ACPlay() const { return acPlay_; }
   QAction* ACStopPlay() const { return acStop_; }
   QAction* ACHearCut() const { return acHearCut_; }
+  QAction* ACDetectPauses() const { return acDetectPauses_; }
 
   void PlayOrStop();
   void HearCut();
+  // Asks for the options and fills the cut list with the points they give.
+  void DetectPauses();
 
  signals:
   void StatusMessage(const QString& text);
+  // The cut list was filled anew: the grid shows it.
+  void ListReplaced();
 
  private:
   void UpdatePlayActions();
 
-  const TCPList* list_ = nullptr;
+  TCPList* list_ = nullptr;
   QString source_;
   TWaveStrip* strip_;
   TCutPlayer* player_;
@@ -54,6 +59,7 @@ class TSoundPanel : public QWidget {
   QAction* acPlay_;
   QAction* acStop_;
   QAction* acHearCut_;
+  QAction* acDetectPauses_;
 };
 
 }  // namespace zembrio
