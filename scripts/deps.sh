@@ -11,7 +11,8 @@ DEFAULT_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lame mpg123 twolame vorbis-tools
   xvfb xauth x11-utils openbox imagemagick
-  qt6-multimedia-dev sox pulseaudio pulseaudio-utils
+  libmpg123-dev libvorbis-dev sox
+  qt6-multimedia-dev pulseaudio pulseaudio-utils
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 

@@ -57,22 +57,46 @@ void TEnvelope::Extend(const TEnvelope& later) {
 
 // ---- TLevelMeter ----
 
+namespace {
+
+struct TPartialLevel {
+  float Peak = 0;
+  float SumSquares = 0;
+};
+
+// Four independent lanes, so that the compiler keeps them in vector registers; a step
+// holds at most a few thousand samples, well within a float's precision for the sum.
+TPartialLevel MeasureSamples(const float* samples, size_t count) {
+  float peak[4] = {0, 0, 0, 0};
+  float sum[4] = {0, 0, 0, 0};
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    for (int lane = 0; lane < 4; ++lane) {
+      const float v = samples[i + lane];
+      peak[lane] = std::max(peak[lane], std::fabs(v));
+      sum[lane] += v * v;
+    }
+  }
+  for (; i < count; ++i) {
+    peak[0] = std::max(peak[0], std::fabs(samples[i]));
+    sum[0] += samples[i] * samples[i];
+  }
+  return {std::max(std::max(peak[0], peak[1]), std::max(peak[2], peak[3])),
+          (sum[0] + sum[1]) + (sum[2] + sum[3])};
+}
+
+}  // namespace
+
 void TLevelMeter::Add(const float* samples, int32_t frames) {
   const int64_t step = envelope_.StepSamples();
   while (frames > 0) {
     const auto take = static_cast<int32_t>(std::min<int64_t>(frames, step - filled_));
-    const float* end = samples + static_cast<size_t>(take) * channels_;
-    float peak = peak_;
-    double sum = 0;
-    for (const float* s = samples; s != end; ++s) {
-      const float v = *s;
-      peak = std::max(peak, std::fabs(v));
-      sum += static_cast<double>(v) * v;
-    }
-    peak_ = peak;
-    sumSquares_ += sum / channels_;
+    const size_t count = static_cast<size_t>(take) * channels_;
+    const TPartialLevel part = MeasureSamples(samples, count);
+    peak_ = std::max(peak_, part.Peak);
+    sumSquares_ += static_cast<double>(part.SumSquares) / channels_;
     filled_ += take;
-    samples = end;
+    samples += count;
     frames -= take;
     if (filled_ == step) {
       CloseStep();

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
@@ -264,8 +265,30 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(mpeg);
   layout->addWidget(vorbis);
+  layout->addWidget(BuildPauseGroup(page));
   layout->addStretch();
   return page;
+}
+
+QGroupBox* TfrmSettings::BuildPauseGroup(QWidget* page) {
+  auto* group = NewGroup(page, " Détection des pauses ");
+  const auto spin = [group](const char* name, int low, int high, int step) {
+    auto* box = new QSpinBox(group);
+    box->setObjectName(QString::fromUtf8(name));
+    box->setRange(low, high);
+    box->setSingleStep(step);
+    return box;
+  };
+  sbSilenceDb_ = spin("sbSilenceDb", -120, -1, 1);
+  sbSilenceMin_ = spin("sbSilenceMin", 0, 600000, 100);
+  sbSilencePos_ = spin("sbSilencePos", 0, 100, 5);
+  sbTrackMin_ = spin("sbTrackMin", 0, 36000000, 1000);
+  auto* form = new QFormLayout(group);
+  form->addRow(QString::fromUtf8("Seuil (dBFS) :"), sbSilenceDb_);
+  form->addRow(QString::fromUtf8("Durée minimale d'une pause (ms) :"), sbSilenceMin_);
+  form->addRow(QString::fromUtf8("Coupe dans la pause (% de sa durée) :"), sbSilencePos_);
+  form->addRow(QString::fromUtf8("Durée minimale d'une piste (ms) :"), sbTrackMin_);
+  return group;
 }
 
 void TfrmSettings::BuildButtons() {
@@ -325,6 +348,10 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   edTimeF_->setText(ToQ(s.TIME_F));
   edJoinName_->setText(ToQ(s.JOINNAME));
   edCutDir_->setText(ToQ(s.CUTDIR));
+  sbSilenceDb_->setValue(s.SILENCEDB);
+  sbSilenceMin_->setValue(s.SILENCEMIN);
+  sbSilencePos_->setValue(s.SILENCEPOS);
+  sbTrackMin_->setValue(s.TRACKMIN);
   pairEditor_->UpdatePairActions();
 }
 
@@ -351,6 +378,10 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.JOINNAME = ToStd(edJoinName_);
   s.CUTDIR = ToStd(edCutDir_);
   s.VCUTEXE = ToStd(edVcutExe_);
+  s.SILENCEDB = sbSilenceDb_->value();
+  s.SILENCEMIN = sbSilenceMin_->value();
+  s.SILENCEPOS = sbSilencePos_->value();
+  s.TRACKMIN = sbTrackMin_->value();
 }
 
 void TfrmSettings::UpdateTimePreview() {

@@ -10,6 +10,7 @@
 #include <string>
 
 class QButtonGroup;
+class QGroupBox;
 class QCheckBox;
 class QKeyEvent;
 class QLabel;
@@ -17,6 +18,7 @@ class QHideEvent;
 class QLineEdit;
 class QPushButton;
 class QShowEvent;
+class QSpinBox;
 class QTabWidget;
 class QTimer;
 
@@ -66,6 +68,7 @@ class TfrmSettings : public QDialog {
   QWidget* BuildCommonPage();
   QWidget* BuildAnalyserPage();
   QWidget* BuildSpecificPage();
+  QGroupBox* BuildPauseGroup(QWidget* page);
   void BuildButtons();
   void Save();
   void Apply();
@@ -92,6 +95,11 @@ class TfrmSettings : public QDialog {
   QLabel* lPreview_ = nullptr;
   QLineEdit* edCutDir_ = nullptr;
   QLineEdit* edJoinName_ = nullptr;
+  // "Spécifiques", pause detection
+  QSpinBox* sbSilenceDb_ = nullptr;
+  QSpinBox* sbSilenceMin_ = nullptr;
+  QSpinBox* sbSilencePos_ = nullptr;
+  QSpinBox* sbTrackMin_ = nullptr;
   // "Analyseur"
   QLineEdit* edMask_ = nullptr;
   QCheckBox* cbZeroIndex_ = nullptr;
