@@ -4,6 +4,7 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "core/settings.h"
 #include "cutlist/cutpoint.h"
 #include "sound/proposals.h"
 #include "ui/actiontags.h"
@@ -26,15 +27,7 @@ TSoundPanel::TSoundPanel(QWidget* parent)
       acDetectPauses_(MakeAction(this, "ACDetectPauses", "Détecter les pauses...")) {
   setObjectName("PnlSound");
   acPlay_->setToolTip("Écouter depuis le curseur (Espace)");
-  acHearCut_->setToolTip(
-      QString("Écouter %1 s avant et après le point de coupe choisi").arg(kHearAroundMs / 1000));
-  // Space plays and stops while the strip or its buttons have the focus; in the grid it
-  // still types into a cell.
-  auto* space = new QAction(this);
-  space->setShortcut(Qt::Key_Space);
-  space->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  addAction(space);
-
+  acHearCut_->setToolTip("Écouter quelques secondes avant et après le point de coupe choisi");
   auto* toolbar = new QToolBar(this);
   toolbar->setObjectName("ToolBarSound");
   toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -58,7 +51,7 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   connect(acStop_, &QAction::triggered, player_, &TCutPlayer::Stop);
   connect(acHearCut_, &QAction::triggered, this, &TSoundPanel::HearCut);
   connect(acDetectPauses_, &QAction::triggered, this, &TSoundPanel::DetectPauses);
-  connect(space, &QAction::triggered, this, &TSoundPanel::PlayOrStop);
+  connect(strip_, &TWaveStrip::PlayToggled, this, &TSoundPanel::PlayOrStop);
   connect(player_, &TCutPlayer::PositionChanged, strip_, &TWaveStrip::SetCursorMs);
   connect(player_, &TCutPlayer::Message, this, &TSoundPanel::StatusMessage);
   connect(player_, &TCutPlayer::Stopped, this, &TSoundPanel::UpdatePlayActions);
@@ -107,7 +100,9 @@ void TSoundPanel::HearCut() {
     return;
   }
   const int64_t at = PositionAt(*point, 1000);
-  player_->Play(ToStd(source_), std::max<int64_t>(0, at - kHearAroundMs), at + kHearAroundMs);
+  // A length of nothing would hear nothing: a tenth of a second is the least.
+  const int64_t around = std::clamp<int64_t>(Settings().HEARCUT, 100, 60000);
+  player_->Play(ToStd(source_), std::max<int64_t>(0, at - around), at + around);
   UpdatePlayActions();
 }
 

@@ -19,9 +19,6 @@ class TSoundPanel : public QWidget {
   Q_OBJECT
 
  public:
-  // The seconds heard on either side of a cut point.
-  static constexpr int64_t kHearAroundMs = 3000;
-
   explicit TSoundPanel(QWidget* parent = nullptr);
   ~TSoundPanel() override;
 

@@ -258,6 +258,9 @@ void TWaveStrip::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
       ScrollTo(firstMs_ + scrollBar_->singleStep());
       break;
+    case Qt::Key_Space:
+      emit PlayToggled();
+      break;
     default:
       QWidget::keyPressEvent(event);
   }

@@ -61,6 +61,8 @@ class TWaveStrip : public QWidget {
   void CursorMoved(qint64 ms);
   // A marker was dragged: the cut point of that grid row should start at ms.
   void MarkerDragged(int row, qint64 ms);
+  // Space: play from the cursor, or stop.
+  void PlayToggled();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -98,6 +98,10 @@ class TestSoundPanel : public QObject {
     QVERIFY(!sound->Player()->Playing());
     QVERIFY(started.Window->StatusPanel()->InfoText().contains("Aucune sortie audio"));
     QVERIFY(sound->Player()->Play(sound->Source().toStdString(), 0) == false);
+    started.Window->StatusPanel()->SetInfoText("");
+    sound->Strip()->setFocus();
+    QTest::keyClick(sound->Strip(), Qt::Key_Space);  // Space plays too
+    QVERIFY(started.Window->StatusPanel()->InfoText().contains("Aucune sortie audio"));
 
     TCutGrid* grid = started.Window->Grid();
     started.Action("ACAdd")->trigger();
