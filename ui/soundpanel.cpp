@@ -63,7 +63,14 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   UpdatePlayActions();
 }
 
-TSoundPanel::~TSoundPanel() = default;
+TSoundPanel::~TSoundPanel() {
+  // The player and the loader outlive this part of the panel while its children are
+  // deleted: they must not call back into it then.
+  player_->disconnect(this);
+  loader_->disconnect(this);
+  player_->Stop();
+  loader_->Stop();
+}
 
 void TSoundPanel::SetList(TCPList* list) {
   list_ = list;
