@@ -14,11 +14,11 @@
 #include <cstdio>
 
 #include "ui/cutpage.h"
+#include "ui/dialogs/joinpage.h"
 #include "ui/envelopeloader.h"
 #include "ui/soundpanel.h"
-#include "ui/wavestrip.h"
-#include "ui/dialogs/joinpage.h"
 #include "ui/statisticswindow.h"
+#include "ui/wavestrip.h"
 #include "uitesthelpers.h"
 
 using namespace zembrio;
