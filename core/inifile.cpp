@@ -64,6 +64,7 @@ const TIniKey kKeys[] = {
     {kSettings, "SILENCEMIN", &TSettings::SILENCEMIN},
     {kSettings, "SILENCEPOS", &TSettings::SILENCEPOS},
     {kSettings, "TRACKMIN", &TSettings::TRACKMIN},
+    {kSettings, "HEARCUT", &TSettings::HEARCUT},
     {kSettings, "REPLACE", TReplaceListKey{}, true},
 };
 

@@ -77,6 +77,7 @@ void ApplyDefaults(TPairList& workingCopy) {
   s.SILENCEMIN = 1000;
   s.SILENCEPOS = 50;
   s.TRACKMIN = 10000;
+  s.HEARCUT = 3000;
   AddDefaultPairs(workingCopy);
   ReplacementList() = workingCopy;
 }

@@ -50,6 +50,8 @@ struct TSettings {
   int32_t SILENCEMIN = 1000;
   int32_t SILENCEPOS = 50;
   int32_t TRACKMIN = 10000;
+  // The window's "Écouter la coupe": milliseconds heard on either side of the cut point.
+  int32_t HEARCUT = 3000;
   // REPLACE lives in the global ReplacementList() (core/textutil.h).
 
   // Grid columns; not persisted.

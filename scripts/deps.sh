@@ -13,6 +13,7 @@ DEFAULT_PACKAGES=(
   xvfb xauth x11-utils openbox imagemagick
   dpkg-dev file desktop-file-utils appstream lintian
   libmpg123-dev libvorbis-dev sox
+  qt6-multimedia-dev pulseaudio pulseaudio-utils
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 

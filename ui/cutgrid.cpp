@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <climits>
 
 #include "core/settings.h"
 #include "core/timevalue.h"
@@ -181,6 +182,21 @@ void TCutGrid::SelectRowQuietly(int row) {
   setCurrentCell(row - 1, currentColumn() < 0 ? 0 : currentColumn());
   refreshing_ = false;
   scrollToItem(currentItem());
+}
+
+int TCutGrid::SetStartTime(int row, int64_t ms) {
+  TCutPoint* point = list_ ? list_->Item(row - 1) : nullptr;
+  if (!point || !IsIdle() || !IsCellEditable(Settings().ColStart, row) || ms < 0 ||
+      ms / 1000 > INT32_MAX)
+    return 0;
+  TTimeValue time;
+  SetMilliseconds(time, static_cast<int32_t>(ms / 1000), static_cast<int32_t>(ms % 1000));
+  ApplyStartCellText(*point, FormatCutPoint(time));
+  list_->SortByTime();
+  const int newRow = list_->IndexOf(point) + 1;
+  SelectRow(newRow);
+  RefreshGrid();
+  return newRow;
 }
 
 void TCutGrid::OnCellSelected(int row) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QTableWidget>
+#include <cstdint>
 #include <string>
 
 #include "cutlist/cutpoint.h"
@@ -36,6 +37,10 @@ class TCutGrid : public QTableWidget {
   // Moves the highlight only: a running cut keeps its list untouched.
   void SelectRowQuietly(int row);
   bool IsIdle() const;
+  // Gives the cut point of a data row a new start as if the time had been typed into its
+  // cell: the list is sorted, the row selected where it went and the durations follow.
+  // Returns the row it went to; the zero row and a running cut are left alone (0).
+  int SetStartTime(int row, int64_t ms);
   // The fill colour of a data row: light grey for a named fragment, darker when skipped.
   QColor RowColor(int row) const;
 

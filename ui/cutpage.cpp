@@ -12,12 +12,16 @@
 #include "cutlist/gridmodel.h"
 #include "ui/actiontags.h"
 #include "ui/cutgrid.h"
+#include "ui/soundpanel.h"
+#include "ui/wavestrip.h"
 
 namespace zembrio {
 
 TCutPage::TCutPage(QWidget* parent)
     : QWidget(parent),
       grid_(new TCutGrid(this)),
+      sound_(new TSoundPanel(this)),
+      strip_(sound_->Strip()),
       editCutDir_(new QLineEdit(this)),
       acAdd_(MakeAction(this, "ACAdd", "Ajouter")),
       acDelete_(MakeAction(this, "ACDelete", "Retirer")),
@@ -60,6 +64,7 @@ TCutPage::TCutPage(QWidget* parent)
   layout->setSpacing(4);
   layout->addWidget(toolbar);
   layout->addLayout(destination);
+  layout->addWidget(sound_, 1);
   layout->addWidget(grid_, 1);
 
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);
@@ -69,11 +74,22 @@ TCutPage::TCutPage(QWidget* parent)
   connect(acClearList_, &QAction::triggered, this, &TCutPage::ClearList);
   connect(grid_, &TCutGrid::GridActionsChanged, this, &TCutPage::UpdateGridActions);
   connect(grid_, &TCutGrid::AppendRowRequested, acAdd_, &QAction::trigger);
+  connect(sound_, &TSoundPanel::ListReplaced, grid_, [this] {
+    grid_->RefreshGrid();
+    grid_->SelectRow(1);
+  });
+  connect(strip_, &TWaveStrip::MarkerDragged, grid_,
+          [this](int row, qint64 ms) { grid_->SetStartTime(row, ms); });
 }
 
 void TCutPage::SetList(TCPList* list) {
   list_ = list;
   grid_->SetList(list);
+  sound_->SetList(list);
+}
+
+TWaveStrip* TCutPage::Strip() const {
+  return strip_;
 }
 
 void TCutPage::SetRunState(const TRunState* state) {
@@ -87,6 +103,8 @@ void TCutPage::UpdateGridActions() {
   acDelete_->setEnabled(states.Delete);
   acJoinPrew_->setEnabled(states.LinkToPrevious);
   acJoinNext_->setEnabled(states.LinkToNext);
+  // Every change of the list or of the selection passes here: the strip redraws with it.
+  strip_->SetSelectedRow(grid_->SelectedRow());
 }
 
 int TCutPage::SelectedIndex() const {
@@ -96,9 +114,12 @@ int TCutPage::SelectedIndex() const {
 void TCutPage::AddCutPoint() {
   if (!list_)
     return;
+  const bool atCursor = strip_->hasFocus() && strip_->CursorMs() > 0;
   const int newRow = AddRowAfter(*list_, std::max(grid_->SelectedRow(), 1));
   grid_->RefreshGrid();
   grid_->SelectRow(newRow);
+  if (atCursor)
+    grid_->SetStartTime(newRow, strip_->CursorMs());
 }
 
 void TCutPage::DeleteCutPoint() {

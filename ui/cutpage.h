@@ -1,4 +1,5 @@
-// The page "Points de coupe": the grid's toolbar, the destination line and the grid.
+// The page "Points de coupe": the grid's toolbar, the destination line, the waveform strip
+// of the selected source and the grid.
 #pragma once
 
 #include <QWidget>
@@ -10,6 +11,8 @@ class QToolBar;
 namespace zembrio {
 
 class TCutGrid;
+class TSoundPanel;
+class TWaveStrip;
 class TCPList;
 struct TRunState;
 
@@ -25,6 +28,8 @@ class TCutPage : public QWidget {
   void UpdateGridActions();
 
   TCutGrid* Grid() const { return grid_; }
+  TSoundPanel* Sound() const { return sound_; }
+  TWaveStrip* Strip() const;
   QLineEdit* EditCutDir() const { return editCutDir_; }
   QAction* ACLoadCue() const { return acLoadCue_; }
   QAction* ACSetCutDir() const { return acSetCutDir_; }
@@ -40,6 +45,8 @@ class TCutPage : public QWidget {
   TCPList* list_ = nullptr;
   const TRunState* state_ = nullptr;
   TCutGrid* grid_;
+  TSoundPanel* sound_;
+  TWaveStrip* strip_;
   QLineEdit* editCutDir_;
   QAction* acAdd_;
   QAction* acDelete_;

@@ -35,6 +35,7 @@
 #include "ui/filebrowser.h"
 #include "ui/pages/joinpage.h"
 #include "ui/qtext.h"
+#include "ui/soundpanel.h"
 #include "ui/statisticsoptions.h"
 #include "ui/statisticswindow.h"
 #include "ui/statuspanel.h"
@@ -44,8 +45,8 @@ namespace zembrio {
 
 namespace {
 
-constexpr int kDesignWidth = 617;
-constexpr int kDesignHeight = 423;
+constexpr int kDesignWidth = 760;
+constexpr int kDesignHeight = 600;
 constexpr int kFileBoxesHeight = 132;
 constexpr int kSplitterHandle = 5;
 constexpr int kCutPageIndex = 0;
@@ -181,6 +182,9 @@ void TfrmMain::BuildLayout() {
 
   connect(pages_, &QTabWidget::currentChanged, this, &TfrmMain::SwitchPage);
   connect(browser_, &TFileBrowser::FileSelected, this, &TfrmMain::UpdateCutDestination);
+  connect(browser_, &TFileBrowser::FileSelected, cutPage_->Sound(), &TSoundPanel::ShowSource);
+  connect(cutPage_->Sound(), &TSoundPanel::StatusMessage, this,
+          [this](const QString& text) { ShowInfoText(ToStd(text)); });
   connect(browser_, &TFileBrowser::FileDoubleClicked, this, &TfrmMain::OnFileDoubleClicked);
   connect(cutPage_->ACLoadCue(), &QAction::triggered, this, &TfrmMain::ImportFromFile);
   connect(cutPage_->ACSetCutDir(), &QAction::triggered, this, &TfrmMain::ChooseCutDestination);

@@ -14,8 +14,11 @@
 #include <cstdio>
 
 #include "ui/cutpage.h"
+#include "ui/envelopeloader.h"
 #include "ui/pages/joinpage.h"
+#include "ui/soundpanel.h"
 #include "ui/statisticswindow.h"
+#include "ui/wavestrip.h"
 #include "uitesthelpers.h"
 
 using namespace zembrio;
@@ -100,6 +103,13 @@ int main(int argc, char** argv) {
   window->Browser()->SetFolder(sources);
   window->Browser()->SelectFile("Concert complet.mp3");
   TypeCutPoints(*window);
+  // The strip shows the whole recording, the third movement's marker selected and the
+  // cursor in its pause.
+  TSoundPanel* sound = window->CutPage()->Sound();
+  for (int wait = 0; wait < 300 && sound->Loader()->Running(); ++wait)
+    QTest::qWait(100);
+  window->Grid()->setCurrentCell(2, 1);
+  sound->Strip()->SetCursorMs(150800);
 
   bool saved = true;
   TModalScript script;

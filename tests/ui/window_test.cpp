@@ -121,7 +121,7 @@ class TestMainWindow : public QObject {
     started.Start("WNDLEFT=3000\nWNDTOP=30\nWNDWIDTH=500\nWNDHEIGTH=400\nWNDSPLITTER=5000\n");
     TfrmMain& window = *started.Window;
     QVERIFY(window.frameGeometry().left() != 3000);
-    QCOMPARE(window.size(), QSize(617, 423));
+    QCOMPARE(window.size(), QSize(760, 600));
     QCOMPARE(window.Browser()->height(), 132);
   }
 

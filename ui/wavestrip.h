@@ -1,0 +1,99 @@
+// The waveform strip of the cut page: the level envelope of the selected source with a time
+// ruler, one marker per cut point (labelled with its grid row), the passed-over stretches
+// shaded, and the play cursor. It is another view of the cut list: a dragged marker is
+// handed on as a new start time, and the grid makes the change.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+class QScrollBar;
+
+namespace zembrio {
+
+class TCPList;
+struct TCutPoint;
+
+// The peak level of the source per step of time, in dBFS; steps may still be coming in
+// while the source's length is already known.
+struct TStripLevels {
+  double StepMs = 10;
+  int64_t DurationMs = 0;
+  std::vector<float> PeakDb;
+};
+
+class TWaveStrip : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Levels at or below this draw as silence.
+  static constexpr double kFloorDb = -60.0;
+
+  explicit TWaveStrip(QWidget* parent = nullptr);
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+  void SetList(const TCPList* list);
+  void SetLevels(TStripLevels levels);
+  // More steps of the same source, drawn as they arrive.
+  void AppendLevels(const std::vector<float>& peakDb);
+  void ClearLevels();
+  const TStripLevels& Levels() const { return levels_; }
+  // The grid row whose marker stands out (row 1 shows cut point 0).
+  void SetSelectedRow(int row);
+  void SetCursorMs(int64_t ms);
+  int64_t CursorMs() const { return cursorMs_; }
+  int SelectedRow() const { return selectedRow_; }
+
+  // The view: milliseconds per pixel and the time at the left edge.
+  double MsPerPixel() const { return msPerPixel_; }
+  int64_t FirstVisibleMs() const { return firstMs_; }
+  void ZoomBy(double factor, int anchorX);
+  void ZoomToFit();
+  int XOfMs(int64_t ms) const;
+  int64_t MsOfX(int x) const;
+  // The horizontal position of the marker of a grid row; -1 when the row has none.
+  int MarkerX(int row) const;
+
+ signals:
+  void CursorMoved(qint64 ms);
+  // A marker was dragged: the cut point of that grid row should start at ms.
+  void MarkerDragged(int row, qint64 ms);
+  // Space: play from the cursor, or stop.
+  void PlayToggled();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  int64_t DurationMs() const;
+  int64_t PointMs(const TCutPoint& point) const;
+  int WaveTop() const;
+  int WaveBottom() const;
+  int RowNear(int x) const;
+  void ScrollTo(int64_t firstMs);
+  void UpdateScrollBar();
+  void PaintRuler(class QPainter& painter);
+  void PaintWave(class QPainter& painter);
+  void PaintMarkers(class QPainter& painter);
+
+  const TCPList* list_ = nullptr;
+  TStripLevels levels_;
+  QScrollBar* scrollBar_;
+  int selectedRow_ = 0;
+  int64_t cursorMs_ = 0;
+  double msPerPixel_ = 100;
+  int64_t firstMs_ = 0;
+  bool fitted_ = true;  // follows the width until the user zooms
+  const TCutPoint* dragged_ = nullptr;
+};
+
+}  // namespace zembrio
