@@ -106,7 +106,7 @@ class TestMainWindow : public QObject {
   void everyCutPageActionIsVisibleAtTheDesignSize() {
     TStartedWindow started;
     started.Start();
-    QCOMPARE(started.Window->size(), QSize(617, 423));
+    QCOMPARE(started.Window->size(), QSize(760, 600));
     auto* toolbar = started.Window->findChild<QToolBar*>("ToolBarCut");
     QVERIFY(toolbar != nullptr);
     for (QAction* action : toolbar->actions()) {
