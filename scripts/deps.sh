@@ -9,7 +9,7 @@ DEFAULT_PACKAGES=(
   cmake g++ make pkg-config
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
-  lame mpg123 twolame vorbis-tools
+  lame mpg123 twolame vorbis-tools ffmpeg
   xvfb xauth x11-utils openbox imagemagick
   dpkg-dev file desktop-file-utils appstream lintian
   libmpg123-dev libvorbis-dev sox
