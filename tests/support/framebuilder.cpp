@@ -27,14 +27,17 @@ int SampleRate(const FrameSpec& s) {
 }
 
 int SamplesPerFrame(const FrameSpec& s) {
-  if (s.LayerCode == 3) return 384;
-  if (s.LayerCode == 2 || s.VersionId == 3) return 1152;
+  if (s.LayerCode == 3)
+    return 384;
+  if (s.LayerCode == 2 || s.VersionId == 3)
+    return 1152;
   return 576;
 }
 
 int VbrOffset(const FrameSpec& s) {
   const bool mono = s.ChannelMode == 3;
-  if (s.VersionId == 3) return mono ? 17 : 32;
+  if (s.VersionId == 3)
+    return mono ? 17 : 32;
   return mono ? 9 : 17;
 }
 
@@ -66,15 +69,19 @@ Bytes VbrFrame(const FrameSpec& spec, const std::string& tag) {
 
 Bytes Frames(const FrameSpec& spec, int count) {
   Bytes out;
-  for (int i = 0; i < count; ++i) Append(out, Frame(spec, static_cast<uint8_t>(i % 200 + 1)));
+  for (int i = 0; i < count; ++i)
+    Append(out, Frame(spec, static_cast<uint8_t>(i % 200 + 1)));
   return out;
 }
 
-Bytes Garbage(size_t count, uint8_t value) { return Bytes(count, value); }
+Bytes Garbage(size_t count, uint8_t value) {
+  return Bytes(count, value);
+}
 
 Bytes Id3v2Tag(size_t payload, bool jpegLike) {
   Bytes tag = {'I', 'D', '3', 3, 0, 0};
-  for (int shift = 21; shift >= 0; shift -= 7) tag.push_back((payload >> shift) & 0x7F);
+  for (int shift = 21; shift >= 0; shift -= 7)
+    tag.push_back((payload >> shift) & 0x7F);
   for (size_t i = 0; i < payload; ++i) {
     // A JPEG picture is full of FF Ex/FF Fx pairs that look like frame sync.
     tag.push_back(jpegLike ? (i % 7 == 0 ? 0xFF : (i % 7 == 1 ? 0xFB : 0x90 + i % 5)) : 0x41);
@@ -141,23 +148,29 @@ Bytes Lyrics3Block(const std::string& lyrics) {
   return Bytes(block.begin(), block.end());
 }
 
-void Append(Bytes& target, const Bytes& more) { target.insert(target.end(), more.begin(), more.end()); }
+void Append(Bytes& target, const Bytes& more) {
+  target.insert(target.end(), more.begin(), more.end());
+}
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out)
+    throw std::runtime_error("cannot write " + path);
 }
 
 Bytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
+  if (!in)
+    throw std::runtime_error("cannot read " + path);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "zembrio-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("mkdtemp failed");
   path_ = pattern + "/";
 }
 

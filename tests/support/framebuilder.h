@@ -16,7 +16,7 @@ struct FrameSpec {
   int BitrateIndex = 9;     // 128 kbit/s for MPEG-1 Layer III
   int SampleRateIndex = 0;  // 44100 Hz for MPEG-1
   int Padding = 0;
-  int ChannelMode = 1;      // 3 = single channel
+  int ChannelMode = 1;  // 3 = single channel
 };
 
 // The four header bytes of a frame.
