@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -52,6 +53,16 @@ HeaderResult Decode(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3,
 // Bytes of the padding slot: 4 in Layer I, 1 in Layers II and III.
 constexpr int32_t PaddingSlotSize(int32_t layerCode) {
   return layerCode == 3 ? 4 : 1;
+}
+
+// Bytes of Layer III side information after the header (and its CRC): 32 for MPEG-1
+// stereo, 17 for MPEG-1 mono and MPEG-2/2.5 stereo, 9 for MPEG-2/2.5 mono. A VBR header
+// frame keeps its tag right after it.
+constexpr size_t SideInfoLength(int32_t versionId, int32_t channelMode) {
+  const bool mono = channelMode == 3;
+  if (versionId == 3)
+    return mono ? 17 : 32;
+  return mono ? 9 : 17;
 }
 
 // "2.5", "2 (ISO/IEC 13818-3)", "1 (ISO/IEC 11172-3)" or "unknown".

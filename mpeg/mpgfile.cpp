@@ -29,16 +29,6 @@ int64_t Id3v2TagSize(const uint8_t (&head)[kId3v2HeaderSize]) {
   return static_cast<int64_t>(kId3v2HeaderSize) + size + (hasFooter ? kId3v2HeaderSize : 0);
 }
 
-// Where a VBR header ("Xing", "Info", "VBRI") sits in the first frame's data: after the
-// side information, whose size depends on the version and the channel count.
-size_t VbrTagOffset(int32_t versionId, int32_t channelMode) {
-  const bool mono = channelMode == 3;
-  if (versionId == 3) {
-    return mono ? 17 : 32;
-  }
-  return mono ? 9 : 17;
-}
-
 // The header bits that decoding reads, but for the padding bit; headers with the same key
 // decode to the same frame but for its padding slot.
 uint32_t HeaderKey(const std::array<uint8_t, 4>& header) {
@@ -363,8 +353,10 @@ int64_t TMPGFile::FileSize() const {
   return input_ ? input_->Size() : 0;
 }
 
+// A VBR header ("Xing", "Info", "VBRI") sits in the first frame's data, right after the
+// side information.
 bool TMPGFile::HasVbrTag() const {
-  const size_t offset = VbrTagOffset(RefVersion, RefChannelMode);
+  const size_t offset = SideInfoLength(RefVersion, RefChannelMode);
   if (frameData_ == nullptr || offset + 4 > static_cast<size_t>(FullDataLength)) {
     return false;
   }

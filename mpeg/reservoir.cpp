@@ -11,13 +11,6 @@ namespace {
 // frame whose side information is all zeros.
 constexpr std::array<uint8_t, 8> kPrimingMark{'Z', 'M', 'B', 'R', 'p', 'r', 'i', 'm'};
 
-size_t SideInfoLength(int32_t versionId, int32_t channelMode) {
-  const bool mono = channelMode == 3;
-  if (versionId == 3)
-    return mono ? 17 : 32;
-  return mono ? 9 : 17;
-}
-
 // The current frame's bytes in one view: header and data may lie apart.
 class TFrameView {
  public:

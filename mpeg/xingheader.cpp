@@ -92,10 +92,7 @@ struct TCrcTables {
 }  // namespace
 
 size_t XingOffset(int32_t versionId, int32_t channelMode) {
-  const bool mono = channelMode == 3;
-  if (versionId == 3)
-    return 4 + (mono ? 17 : 32);
-  return 4 + (mono ? 9 : 17);
+  return 4 + SideInfoLength(versionId, channelMode);
 }
 
 std::optional<TSourceHeader> ReadSourceHeader(const uint8_t* data, size_t size, int32_t versionId,
