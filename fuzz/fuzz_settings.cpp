@@ -49,7 +49,10 @@ void CheckSame(const Snapshot& a, const Snapshot& b) {
   fuzz::Check(x.ID3V1TAG == y.ID3V1TAG && x.ZEROINDEX == y.ZEROINDEX &&
                   x.ADDEXTENSION == y.ADDEXTENSION && x.SKIPVBRHEADER == y.SKIPVBRHEADER &&
                   x.PLAINTEXTFMT == y.PLAINTEXTFMT && x.ADJUSTSTART == y.ADJUSTSTART &&
-                  x.TIME_SHOWH == y.TIME_SHOWH && x.TIME_TYPE == y.TIME_TYPE,
+                  x.TIME_SHOWH == y.TIME_SHOWH && x.TIME_TYPE == y.TIME_TYPE &&
+                  x.XINGHEADER == y.XINGHEADER && x.SILENCEDB == y.SILENCEDB &&
+                  x.SILENCEMIN == y.SILENCEMIN && x.SILENCEPOS == y.SILENCEPOS &&
+                  x.TRACKMIN == y.TRACKMIN && x.HEARCUT == y.HEARCUT,
               "numbers and flags survive");
   fuzz::Check(x.PLTXTSEP == y.PLTXTSEP && x.XMCDSEPDISC == y.XMCDSEPDISC &&
                   x.XMCDSEPTRACK == y.XMCDSEPTRACK && x.TIME_H == y.TIME_H &&
