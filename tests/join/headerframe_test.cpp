@@ -13,6 +13,7 @@
 #include "core/timevalue.h"
 #include "cut/process.h"
 #include "cut/splitter.h"
+#include "cut/statsreport.h"
 #include "framebuilder.h"
 #include "join/join.h"
 #include "mpeg/mpgfile.h"
@@ -202,6 +203,8 @@ TEST_P(HeaderFrameTest, FragmentsDecodeToTheSourceAndTheirJoinIsTheSource) {
                                ? int64_t{kPoints[i + 1].first} * GetParam().rate / 1000
                                : static_cast<int64_t>(sourceSamples.size()) / bytesPerSample;
         EXPECT_EQ(static_cast<int64_t>(samples.size()), (to - from) * bytesPerSample) << path;
+        ASSERT_GE(list_[i].Report.size(), 3u);
+        EXPECT_EQ(list_[i].Report[2], " début réel:  " + PositionText(GetParam().rate, from));
       }
       ends += samples;
     }

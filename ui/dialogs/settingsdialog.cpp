@@ -244,7 +244,7 @@ QWidget* TfrmSettings::BuildSpecificPage() {
                             "rgId3v1Tag", rgId3v1Tag_);
   auto* adjust = NewRadioGroup(mpeg, " Ajuster le point de coupe à la frame mpeg ",
                                {QString::fromUtf8("précédente"), QStringLiteral("la plus proche"),
-                                QStringLiteral("suivante")},
+                                QStringLiteral("suivante"), QStringLiteral("exacte")},
                                "rgAdjustStart", rgAdjustStart_);
   auto* mpegLayout = new QVBoxLayout(mpeg);
   mpegLayout->addWidget(cbSkipVbrHeader_);
