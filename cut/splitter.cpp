@@ -101,6 +101,8 @@ class TMpegSplitter {
   // Waits for the second walk's start, or its end; false when the run was aborted.
   bool AwaitSecondHalf(bool toItsEnd);
   bool FrameStartsNextCutPoint() const;
+  // The same for the frame of samples start..end.
+  bool StartsNextCutPoint(int64_t start, int64_t end) const;
   void RecordFrameError(int32_t result);
   void StartFragment();
   void OpenFragmentOutput(int64_t start);
@@ -299,14 +301,19 @@ void TMpegSplitter::CopyFrame() {
     if (source_->FrameCount >= closing_->Until)
       FinishClosing();
   }
-  if (layerIII) {
+  // Kept only when the next frame starts a fragment: the frames of a stream all hold as many
+  // samples, and the count goes on over frame errors.
+  const int64_t perFrame = source_->CurrentHeader().SamplesPerFrame;
+  if (layerIII && next_ < list_.Count() &&
+      StartsNextCutPoint(source_->EndSample, source_->EndSample + perFrame)) {
     kept_.Mark = reservoir_.Mark();
     kept_.Index = source_->FrameCount - 1;
     kept_.Bytes.clear();
     for (const auto& [data, size] : source_->FrameBytes())
       kept_.Bytes.insert(kept_.Bytes.end(), data, data + size);
-    reservoir_.Add(*source_);
   }
+  if (layerIII)
+    reservoir_.Add(*source_);
 }
 
 // A statistics walk without a listing counts frames and stretches only, which two walks can
@@ -364,9 +371,11 @@ bool TMpegSplitter::JoinSecondHalf() {
 }
 
 bool TMpegSplitter::FrameStartsNextCutPoint() const {
+  return StartsNextCutPoint(source_->StartSample, source_->EndSample);
+}
+
+bool TMpegSplitter::StartsNextCutPoint(int64_t start, int64_t end) const {
   const int64_t target = PositionAt(list_[next_], source_->RefSampleRate);
-  const int64_t start = source_->StartSample;
-  const int64_t end = source_->EndSample;
   int32_t mode = Settings().ADJUSTSTART;
   if (mode == kStartExact && !exact_)  // nowhere to write the trim: the nearest frame
     mode = kStartNearest;
