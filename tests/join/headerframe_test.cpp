@@ -243,6 +243,33 @@ TEST_P(HeaderFrameTest, AJoinOfFragmentsThatDoNotFollowEachOtherKeepsTheirFrames
   EXPECT_EQ(Walk(joined).audioFrames, c.audioFrames + b.audioFrames - (b.primed ? 1 : 0));
 }
 
+// An abort while a fragment still takes the frames that finish its stretch leaves it with a
+// header that describes what it holds, and it plays to its last frame.
+TEST_P(HeaderFrameTest, AnAbortLeavesEachFragmentDescribingWhatItHolds) {
+  Settings().ADJUSTSTART = 3;
+  rc_.Feedback.OnEvents = [this] {
+    if (!rc_.Feedback.SelectedRows.empty() && rc_.Feedback.SelectedRows.back() == 3)
+      rc_.State.AbortRequested = true;
+  };
+  ASSERT_EQ(Cut(kPoints), RunAborted);
+  EXPECT_FALSE(FileExists(Fragment("c")));
+  for (const char* name : {"a", "b"}) {
+    const TWalked fragment = Walk(Fragment(name));
+    ASSERT_TRUE(fragment.header && fragment.header->Lame) << name;
+    EXPECT_EQ(fragment.declaredFrames, fragment.audioFrames) << name;
+    EXPECT_EQ(fragment.declaredBytes, std::filesystem::file_size(Fragment(name))) << name;
+    const TLameTag& lame = *fragment.header->Lame;
+    // The decoder lags 529 samples behind: those of them that no later frame of the file
+    // finishes never come out.
+    const int64_t unfinished = std::max(0, 529 - lame.Padding);
+    const int64_t samples =
+        fragment.audioFrames * fragment.samplesPerFrame - lame.Delay - lame.Padding - unfinished;
+    EXPECT_EQ(static_cast<int64_t>(Decode(Fragment(name)).size()),
+              samples * 2 * GetParam().channels)
+        << name;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(LameSources, HeaderFrameTest,
                          ::testing::Values(TSourceKind{"Vbr44kStereo", {"-V", "2"}, 44100, 2},
                                            TSourceKind{"Cbr22kStereo", {"-b", "64"}, 22050, 2},
