@@ -15,6 +15,7 @@
 #include "cut/secondhalf.h"
 #include "cut/statsreport.h"
 #include "mpeg/mpgfile.h"
+#include "tags/id3v2tag.h"
 
 namespace zembrio {
 
@@ -51,6 +52,7 @@ class TMpegSplitter {
   void RecordFrameError(int32_t result);
   void StartFragment();
   void OpenFragmentOutput();
+  void WriteLeadingTag();
   void FinishFragment(bool last);
   void FinishLastFragment();
   bool TagBelongsToFragment(bool last) const;
@@ -80,6 +82,9 @@ class TMpegSplitter {
   int64_t lastEnd_ = 0;
   int64_t lastSkipped_ = 0;
   std::vector<std::string> errorLines_;
+  std::unique_ptr<TId3v2Source> id3v2_;  // ID3V2TAG 1: the tag fragments begin with
+  int fragmentsWritten_ = 0;
+  int fragmentTotal_ = 0;
 };
 
 TRunOutcome TMpegSplitter::Run() {
@@ -151,6 +156,10 @@ void TMpegSplitter::Prepare() {
   firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
+  if (run_.Cut && Settings().ID3V2TAG == 1) {
+    id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
+    fragmentTotal_ = WrittenFragmentCount(list_);
+  }
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
   next_ = 0;
@@ -314,8 +323,18 @@ void TMpegSplitter::OpenFragmentOutput() {
   if (!ctx_.State.AbortRequested) {
     assert(!ctx_.State.OutputStream);
     ctx_.State.OutputStream = std::make_unique<TOutputFile>(name);
+    WriteLeadingTag();
   }
   current_->Report = {" Nom fich: " + name};
+}
+
+void TMpegSplitter::WriteLeadingTag() {
+  if (!id3v2_)
+    return;
+  ++fragmentsWritten_;
+  const std::vector<uint8_t> tag = id3v2_->Render(
+      FragmentTagsOf(list_, list_.IndexOf(current_), fragmentsWritten_, fragmentTotal_));
+  ctx_.State.OutputStream->Write(tag.data(), tag.size());
 }
 
 void TMpegSplitter::FinishFragment(bool last) {

@@ -10,6 +10,7 @@ DEFAULT_PACKAGES=(
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   lame mpg123 twolame vorbis-tools
+  libtag1-dev python3-mutagen
   xvfb xauth x11-utils openbox imagemagick
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
