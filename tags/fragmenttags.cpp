@@ -11,6 +11,15 @@ int WrittenFragmentCount(const TCPList& list) {
   return count;
 }
 
+int FragmentNumber(const TCPList& list, int index) {
+  int number = 0;
+  for (int i = 0; i <= index && i < list.Count(); ++i) {
+    if (!list[i].IsSkipped())
+      ++number;
+  }
+  return number;
+}
+
 TFragmentTags FragmentTagsOf(const TCPList& list, int index, int track, int total) {
   const TCutPoint& point = list[index];
   TFragmentTags tags;

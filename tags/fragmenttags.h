@@ -23,6 +23,9 @@ struct TFragmentTags {
 // How many fragments of the list are written: its named cut points.
 int WrittenFragmentCount(const TCPList& list);
 
+// The place of cut point index among the written fragments: 1 for the first named point.
+int FragmentNumber(const TCPList& list, int index);
+
 // The tags of the fragment of cut point index, the track-th of total written ones. A point
 // without a title (a typed one) is titled by its name; one without an artist takes the
 // album artist.
