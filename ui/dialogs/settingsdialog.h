@@ -102,6 +102,7 @@ class TfrmSettings : public QDialog {
   // "Spécifiques"
   QCheckBox* cbSkipVbrHeader_ = nullptr;
   QButtonGroup* rgId3v1Tag_ = nullptr;
+  QCheckBox* cbId3v2Tag_ = nullptr;
   QButtonGroup* rgAdjustStart_ = nullptr;
   QLineEdit* edVcutExe_ = nullptr;
   // Buttons
