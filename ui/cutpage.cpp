@@ -12,12 +12,14 @@
 #include "cutlist/gridmodel.h"
 #include "ui/actiontags.h"
 #include "ui/cutgrid.h"
+#include "ui/tagpanel.h"
 
 namespace zembrio {
 
 TCutPage::TCutPage(QWidget* parent)
     : QWidget(parent),
       grid_(new TCutGrid(this)),
+      tagPanel_(new TTagPanel(grid_, this)),
       editCutDir_(new QLineEdit(this)),
       acAdd_(MakeAction(this, "ACAdd", "Ajouter")),
       acDelete_(MakeAction(this, "ACDelete", "Retirer")),
@@ -55,6 +57,7 @@ TCutPage::TCutPage(QWidget* parent)
   layout->addWidget(toolbar);
   layout->addLayout(destination);
   layout->addWidget(grid_, 1);
+  layout->addWidget(tagPanel_);
 
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);
   connect(acDelete_, &QAction::triggered, this, &TCutPage::DeleteCutPoint);
@@ -68,11 +71,13 @@ TCutPage::TCutPage(QWidget* parent)
 void TCutPage::SetList(TCPList* list) {
   list_ = list;
   grid_->SetList(list);
+  tagPanel_->SetList(list);
 }
 
 void TCutPage::SetRunState(const TRunState* state) {
   state_ = state;
   grid_->SetRunState(state);
+  tagPanel_->SetRunState(state);
 }
 
 void TCutPage::UpdateGridActions() {

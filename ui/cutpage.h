@@ -1,4 +1,5 @@
-// The page "Points de coupe": the grid's toolbar, the destination line and the grid.
+// The page "Points de coupe": the grid's toolbar, the destination line, the grid and the
+// tags of the cut.
 #pragma once
 
 #include <QWidget>
@@ -10,6 +11,7 @@ class QToolBar;
 namespace zembrio {
 
 class TCutGrid;
+class TTagPanel;
 class TCPList;
 struct TRunState;
 
@@ -25,6 +27,7 @@ class TCutPage : public QWidget {
   void UpdateGridActions();
 
   TCutGrid* Grid() const { return grid_; }
+  TTagPanel* TagPanel() const { return tagPanel_; }
   QLineEdit* EditCutDir() const { return editCutDir_; }
   QAction* ACLoadCue() const { return acLoadCue_; }
   QAction* ACSetCutDir() const { return acSetCutDir_; }
@@ -40,6 +43,7 @@ class TCutPage : public QWidget {
   TCPList* list_ = nullptr;
   const TRunState* state_ = nullptr;
   TCutGrid* grid_;
+  TTagPanel* tagPanel_;
   QLineEdit* editCutDir_;
   QAction* acAdd_;
   QAction* acDelete_;
