@@ -67,6 +67,11 @@ size_t LastDelimiter(const std::string& path) {
 
 }  // namespace
 
+bool IsSystemProgramFolder(const std::string& folder) {
+  const std::string normalised = WithTrailingDelimiter(ExpandFileName(folder));
+  return normalised.starts_with("/usr/") || normalised == "/bin/" || normalised == "/sbin/";
+}
+
 std::string ExecutablePath() {
   std::error_code error;
   const std::filesystem::path target = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -87,10 +92,13 @@ std::string DefaultVcutPath() {
 
 std::string IniPathFor(const std::string& executablePath) {
   if (!executablePath.empty()) {
-    // A portable copy keeps its settings beside itself.
+    // A portable copy keeps its settings beside itself. An installed copy's folder is the
+    // system's and writable only for root, who would otherwise leave a settings file among
+    // the programs that no package owns; a file someone put there is still read.
     const std::string besideExecutable = ChangeFileExt(executablePath, ".ini");
+    const std::string folder = ExtractFilePath(executablePath);
     if (access(besideExecutable.c_str(), F_OK) == 0 ||
-        access(ExtractFilePath(executablePath).c_str(), W_OK) == 0) {
+        (!IsSystemProgramFolder(folder) && access(folder.c_str(), W_OK) == 0)) {
       return besideExecutable;
     }
   }

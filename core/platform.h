@@ -12,9 +12,13 @@ constexpr char kPathDelimiter = '/';
 std::string ExecutablePath();
 // Folder of the executable with a trailing "/".
 std::string ExecutableFolder();
-// The executable's path with ".ini" when that file exists or its folder is writable;
-// otherwise $XDG_CONFIG_HOME/zembrio/zembrio.ini (~/.config/zembrio/zembrio.ini).
+// The executable's path with ".ini" when that file exists or its folder is writable and not
+// the system's (see IsSystemProgramFolder); otherwise $XDG_CONFIG_HOME/zembrio/zembrio.ini
+// (~/.config/zembrio/zembrio.ini).
 std::string DefaultIniPath();
+// A folder the package manager or an installation owns: /usr/... (/usr/bin, /usr/local/bin),
+// /bin, /sbin. Settings are never created there, even when it is writable (as for root).
+bool IsSystemProgramFolder(const std::string& folder);
 // "vcut" beside the executable when it exists; else vcut found on PATH; else beside it.
 std::string DefaultVcutPath();
 // The same two rules for an executable at another place.

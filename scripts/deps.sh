@@ -12,6 +12,7 @@ DEFAULT_PACKAGES=(
   lame mpg123 twolame vorbis-tools
   libtag1-dev python3-mutagen
   xvfb xauth x11-utils openbox imagemagick
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 

@@ -88,6 +88,21 @@ TEST(Places, IniBesideAWritableExecutableElseInTheConfigFolder) {
   }
 }
 
+TEST(Places, AnInstalledCopyKeepsItsSettingsInTheConfigFolder) {
+  EXPECT_TRUE(IsSystemProgramFolder("/usr/bin/"));
+  EXPECT_TRUE(IsSystemProgramFolder("/usr/local/bin"));
+  EXPECT_TRUE(IsSystemProgramFolder("/bin/"));
+  EXPECT_TRUE(IsSystemProgramFolder("/opt/../usr/bin/"));
+  EXPECT_FALSE(IsSystemProgramFolder("/opt/zembrio/"));
+  EXPECT_FALSE(IsSystemProgramFolder("/usrdata/zembrio/"));
+  EXPECT_FALSE(IsSystemProgramFolder("/media/stick/zembrio/"));
+
+  // Writable for root, yet never chosen for a new settings file.
+  TScopedEnv xdg("XDG_CONFIG_HOME", "/xdg/config");
+  EXPECT_EQ(IniPathFor("/usr/bin/zembrio"), "/xdg/config/zembrio/zembrio.ini");
+  EXPECT_EQ(IniPathFor("/usr/local/bin/zembrio"), "/xdg/config/zembrio/zembrio.ini");
+}
+
 TEST(Places, VcutBesideTheExecutableElseOnThePath) {
   test::TempDir dir;
   const std::string bin = dir.File("bin");
