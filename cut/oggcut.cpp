@@ -222,8 +222,6 @@ class TOggChain {
       status = kOggSkipped;
     } else {
       point.Report.push_back(output);
-      if (cutterRan_ && !stepFailed_)
-        WriteComments(point, output);
     }
     if (stepFailed_)
       status = kOggError;
@@ -234,6 +232,8 @@ class TOggChain {
     for (std::string& line : SplitLines(openMarker + std::string("\n") + captured_ + closeMarker)) {
       point.Report.push_back(std::move(line));
     }
+    if (!point.IsSkipped() && cutterRan_ && !stepFailed_)
+      WriteComments(point, output);
   }
 
   // The fragment's fields as Vorbis comments, over what the cutter copied from the source.

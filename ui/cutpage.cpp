@@ -27,7 +27,8 @@ TCutPage::TCutPage(QWidget* parent)
       acJoinNext_(MakeAction(this, "ACJoinNext", "Lier au suivant")),
       acClearList_(MakeAction(this, "ACClearList", "Effacer la liste")),
       acLoadCue_(MakeAction(this, "ACLoadCue", "Importer d'un fichier...")),
-      acSetCutDir_(MakeAction(this, "ACSetCutDir", "...")) {
+      acSetCutDir_(MakeAction(this, "ACSetCutDir", "...")),
+      acTags_(MakeAction(this, "ACTags", "Étiquettes")) {
   setObjectName("PgCut");
   editCutDir_->setObjectName("EditCutDir");
 
@@ -43,6 +44,12 @@ TCutPage::TCutPage(QWidget* parent)
   toolbar->addAction(acClearList_);
   toolbar->addSeparator();
   toolbar->addAction(acLoadCue_);
+  toolbar->addSeparator();
+  toolbar->addAction(acTags_);
+  // The tags take room from the grid: shown when the user asks for them.
+  acTags_->setCheckable(true);
+  tagPanel_->setVisible(false);
+  connect(acTags_, &QAction::toggled, tagPanel_, &QWidget::setVisible);
 
   auto* browse = new QToolButton(this);
   browse->setDefaultAction(acSetCutDir_);

@@ -31,6 +31,7 @@ class TCutPage : public QWidget {
   QLineEdit* EditCutDir() const { return editCutDir_; }
   QAction* ACLoadCue() const { return acLoadCue_; }
   QAction* ACSetCutDir() const { return acSetCutDir_; }
+  QAction* ACTags() const { return acTags_; }
 
  private:
   void AddCutPoint();
@@ -52,6 +53,7 @@ class TCutPage : public QWidget {
   QAction* acClearList_;
   QAction* acLoadCue_;
   QAction* acSetCutDir_;
+  QAction* acTags_;
 };
 
 }  // namespace zembrio

@@ -30,6 +30,9 @@ class TestTagPanel : public QObject {
     emit files->itemDoubleClicked(files->currentItem());
 
     TTagPanel* panel = started.Window->CutPage()->TagPanel();
+    QVERIFY(!panel->isVisibleTo(started.Window.get()));
+    started.Window->CutPage()->ACTags()->trigger();
+    QVERIFY(panel->isVisibleTo(started.Window.get()));
     auto field = [panel](const char* name) { return panel->findChild<QLineEdit*>(name); };
     TCutGrid* grid = started.Window->Grid();
     grid->SelectRow(2);
