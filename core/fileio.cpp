@@ -487,6 +487,27 @@ void TOutputFile::Flush() {
   FlushBuffer();
 }
 
+bool TOutputFile::CanSeek() const {
+  struct stat info {};
+  return fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void TOutputFile::WriteAt(int64_t position, const void* data, size_t count) {
+  CheckOpen();
+  Flush();
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (count > 0) {
+    const ssize_t done = ::pwrite(fd_, bytes, count, position);
+    if (done < 0 && errno == EINTR)
+      continue;
+    if (done <= 0)
+      ThrowErrno(path_, done < 0 ? errno : ENOSPC);
+    bytes += done;
+    count -= static_cast<size_t>(done);
+    position += done;
+  }
+}
+
 void TOutputFile::FlushBuffer() {
   if (bufferFill_ == 0) {
     return;

@@ -163,6 +163,11 @@ class TOutputFile {
   int64_t Size() const { return written_; }
   // Writes out everything buffered or lent.
   void Flush();
+  // True when the file can be written at an earlier position (not a pipe or a terminal).
+  bool CanSeek() const;
+  // Writes out everything, then overwrites count bytes at position, which lies within what
+  // was written; the end of the file stays where it was.
+  void WriteAt(int64_t position, const void* data, size_t count);
   // Flushes and closes; throws when either fails. Safe to call twice.
   void Close();
   bool IsOpen() const { return fd_ >= 0; }

@@ -45,6 +45,7 @@ const TIniKey kKeys[] = {
     {kSettings, "MASK", &TSettings::MASK},
     {kSettings, "ADDEXTENSION", &TSettings::ADDEXTENSION},
     {kSettings, "SKIPVBRHEADER", &TSettings::SKIPVBRHEADER},
+    {kSettings, "XINGHEADER", &TSettings::XINGHEADER},
     {kSettings, "VCUTEXE", &TSettings::VCUTEXE},
     {kSettings, "PLAINTEXTFMT", &TSettings::PLAINTEXTFMT},
     {kSettings, "PLTXTSEP", &TSettings::PLTXTSEP, true},

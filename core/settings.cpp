@@ -53,6 +53,7 @@ void ApplyDefaults(TPairList& workingCopy) {
   s.ADDEXTENSION = true;
   s.ZEROINDEX = true;
   s.SKIPVBRHEADER = true;
+  s.XINGHEADER = true;
   s.MASK = "%N %T";
   s.ID3V1TAG = 1;
   s.ID3V2TAG = 1;

@@ -29,6 +29,7 @@ struct TSettings {
   std::string MASK = "%N %T";
   bool ADDEXTENSION = true;
   bool SKIPVBRHEADER = true;
+  bool XINGHEADER = true;  // MPEG Layer III outputs get a fresh Xing/LAME header frame
   std::string VCUTEXE;
   int32_t PLAINTEXTFMT = 0;
   std::string PLTXTSEP = "/";

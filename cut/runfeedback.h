@@ -30,7 +30,6 @@ struct TRunState {
   bool AbortRequested = false;
   TClock::time_point LastProgressUpdate{};
   bool OverwriteAll = false;
-  std::unique_ptr<TOutputFile> OutputStream;
 };
 
 class IRunFeedback {

@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
+#include "cut/fragmentoutput.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
 #include "cut/secondhalf.h"
@@ -52,10 +53,11 @@ class TMpegSplitter {
   void RecordFrameError(int32_t result);
   void StartFragment();
   void OpenFragmentOutput();
-  void WriteLeadingTag();
+  std::vector<uint8_t> LeadingTag();
   void FinishFragment(bool last);
   void FinishLastFragment();
   bool TagBelongsToFragment(bool last) const;
+  TFragmentTrim TrimOf(bool last) const;
   void ShowProgress(bool forced);
   void SetStatus(const std::string& status) { feedback_.SetRowStatus(row_, status); }
   bool Finished() const { return outcome_ == Ok || outcome_ == EndOfData; }
@@ -75,6 +77,8 @@ class TMpegSplitter {
   std::unique_ptr<TMPGFile> source_;
   std::unique_ptr<TDetailListing> detail_;       // refers to source_: declared after it
   std::unique_ptr<TSecondHalfWalk> secondHalf_;  // while a statistics walk is split
+  std::unique_ptr<TFragmentOutput> output_;      // the fragment being written
+  int64_t fragmentFirstFrame_ = 0;               // index of its first frame in the walk
   bool firstFrameFound_ = false;                 // by the probe: the stream is known
   int next_ = 0;                                 // index of the next cut point; Count() when none
   TCutPoint* current_ = nullptr;
@@ -153,7 +157,9 @@ void TMpegSplitter::Prepare() {
   source_ = std::make_unique<TMPGFile>();
   // When no first frame is found the walk still runs from where the search stopped, and
   // the bytes searched stay counted as skipped.
-  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER);
+  // A fresh header frame replaces the source's, which describes the whole source.
+  firstFrameFound_ =
+      source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || Settings().XINGHEADER);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
   if (run_.Cut && Settings().ID3V2TAG == 1) {
@@ -202,9 +208,9 @@ void TMpegSplitter::Walk() {
         return;
       }
     }
-    if (run_.Cut && ctx_.State.OutputStream) {
+    if (run_.Cut && output_) {
       source_->ReadData();
-      source_->WriteFrame(*ctx_.State.OutputStream);
+      output_->WriteFrame(*source_);
     } else {
       source_->SkipData();
     }
@@ -321,31 +327,35 @@ void TMpegSplitter::OpenFragmentOutput() {
   SetStatus("écriture..");
   ConfirmOutputName(ctx_, run_.SourcePath, name);
   if (!ctx_.State.AbortRequested) {
-    assert(!ctx_.State.OutputStream);
-    ctx_.State.OutputStream = std::make_unique<TOutputFile>(name);
-    WriteLeadingTag();
+    assert(!output_);
+    TFragmentOptions options;
+    options.LeadingTag = LeadingTag();
+    options.HeaderFrame = Settings().XINGHEADER && source_->RefLayer == kLayerIII;
+    options.Source = source_->SourceHeader.value_or(TSourceHeader{});
+    output_ = std::make_unique<TFragmentOutput>(name, std::move(options));
+    fragmentFirstFrame_ = source_->FrameCount - 1;
   }
   current_->Report = {" Nom fich: " + name};
 }
 
-void TMpegSplitter::WriteLeadingTag() {
+std::vector<uint8_t> TMpegSplitter::LeadingTag() {
   if (!id3v2_)
-    return;
+    return {};
   ++fragmentsWritten_;
-  const std::vector<uint8_t> tag = id3v2_->Render(
+  return id3v2_->Render(
       FragmentTagsOf(list_, list_.IndexOf(current_), fragmentsWritten_, fragmentTotal_));
-  ctx_.State.OutputStream->Write(tag.data(), tag.size());
 }
 
 void TMpegSplitter::FinishFragment(bool last) {
   if (row_ == 0)
     return;
-  if (ctx_.State.OutputStream) {
+  if (output_) {
     // Taken out first: a fragment whose close failed is not closed a second time.
-    const std::unique_ptr<TOutputFile> output = std::move(ctx_.State.OutputStream);
+    const std::unique_ptr<TFragmentOutput> output = std::move(output_);
+    std::vector<uint8_t> tag;
     if (TagBelongsToFragment(last))
-      source_->WriteTag(*output);
-    output->Close();
+      tag.assign(source_->TagData.begin(), source_->TagData.end());
+    output->Finish(TrimOf(last), tag);
     if (Finished()) {
       current_->Report.emplace_back(" fait");
       SetStatus("fait");
@@ -383,6 +393,19 @@ bool TMpegSplitter::TagBelongsToFragment(bool last) const {
     return false;
   const int32_t rule = Settings().ID3V1TAG;
   return rule == kTagInEveryFragment || (rule == kTagInLastFragment && last);
+}
+
+// The source's encoder delay stays with the fragment that starts at its first frame, its
+// padding with the one that ends at its last; a fragment cut short ends where it ends.
+TFragmentTrim TMpegSplitter::TrimOf(bool last) const {
+  const std::optional<TLameTag>& lame =
+      source_->SourceHeader ? source_->SourceHeader->Lame : std::optional<TLameTag>{};
+  TFragmentTrim trim;
+  if (fragmentFirstFrame_ == 0)
+    trim.Delay = lame ? lame->Delay : kDefaultEncoderDelay;
+  if (last && outcome_ == EndOfData && lame)
+    trim.Padding = lame->Padding;
+  return trim;
 }
 
 void TMpegSplitter::ShowProgress(bool forced) {

@@ -8,6 +8,7 @@
 #include "core/fileio.h"
 #include "core/settings.h"
 #include "core/textutil.h"
+#include "cut/fragmentoutput.h"
 #include "mpeg/mpgfile.h"
 
 namespace zembrio {
@@ -40,7 +41,7 @@ class TJoinRun {
     for (int i = 0; i < static_cast<int>(list_.size()) && !aborted; ++i)
       aborted = !CopyRow(i);
     ShowJoinProgress(ctx_, true, 1);
-    output_->Close();
+    output_->Finish(trim_);
     return aborted ? TJoinOutcome::Aborted : TJoinOutcome::Finished;
   }
 
@@ -83,8 +84,11 @@ class TJoinRun {
       ForceDirectories(folder);
     // In raw copy every block goes straight from the input to the file, with no copy
     // through a buffer of the file object.
-    output_ = std::make_unique<TOutputFile>(
-        outputName_, mode_ == TJoinMode::jmRaw ? kJoinBlockSize : TOutputFile::kDefaultBufferSize);
+    TFragmentOptions options;
+    options.BufferSize =
+        mode_ == TJoinMode::jmRaw ? kJoinBlockSize : TOutputFile::kDefaultBufferSize;
+    options.HeaderFrame = mode_ == TJoinMode::jmFrames && Settings().XINGHEADER;
+    output_ = std::make_unique<TFragmentOutput>(outputName_, std::move(options));
   }
 
   // Copies row i; false when the join was aborted during it.
@@ -120,7 +124,7 @@ class TJoinRun {
         break;
       }
       size_t got = input.Read(block_.data(), block_.size());
-      output_->Write(block_.data(), got);
+      output_->File().Write(block_.data(), got);
       if (got < block_.size())
         outcome = TCopyOutcome::Finished;
     }
@@ -131,7 +135,10 @@ class TJoinRun {
   TCopyOutcome CopyFrames(const std::string& path, bool& passedOver) {
     TMPGFile input;
     // No first frame in reach: the search already passed over bytes that were not audio.
-    passedOver = !input.Open(path, Settings().SKIPVBRHEADER) && input.AudioSize > 0;
+    // With a fresh header for the joined file, no input's header frame may stay inside it.
+    const bool skipHeader = Settings().SKIPVBRHEADER || Settings().XINGHEADER;
+    passedOver = !input.Open(path, skipHeader) && input.AudioSize > 0;
+    TakeTrim(input);
     TCopyOutcome outcome = TCopyOutcome::Running;
     while (outcome == TCopyOutcome::Running) {
       ShowJoinProgress(ctx_, false, Fraction(input.Position()));
@@ -142,7 +149,7 @@ class TJoinRun {
       switch (input.ReadHeader()) {
         case HeaderResult::Ok:
           input.ReadData();
-          input.WriteFrame(*output_);
+          output_->WriteFrame(input);
           break;
         case HeaderResult::EndOfData:
           outcome = TCopyOutcome::Finished;
@@ -156,6 +163,16 @@ class TJoinRun {
     return outcome;
   }
 
+  // The joined file starts with the first input's encoder delay and ends with the last
+  // one's padding.
+  void TakeTrim(const TMPGFile& input) {
+    const bool known = input.SourceHeader && input.SourceHeader->Lame;
+    if (first_)
+      trim_.Delay = known ? input.SourceHeader->Lame->Delay : kDefaultEncoderDelay;
+    trim_.Padding = known ? input.SourceHeader->Lame->Padding : 0;
+    first_ = false;
+  }
+
   TRunContext& ctx_;
   TJoinList& list_;
   IJoinView& view_;
@@ -164,7 +181,9 @@ class TJoinRun {
   uint64_t total_ = 0;
   uint64_t done_ = 0;
   std::vector<unsigned char> block_;
-  std::unique_ptr<TOutputFile> output_;
+  std::unique_ptr<TFragmentOutput> output_;
+  TFragmentTrim trim_;
+  bool first_ = true;
 };
 
 }  // namespace

@@ -64,6 +64,7 @@ bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   AudioSize = input_->Size();
   HasTag = false;
   HasVBRHeader = false;
+  SourceHeader.reset();
   Id3v2Size = 0;
 
   if (AudioSize >= static_cast<int64_t>(kId3v1TagSize)) {
@@ -90,6 +91,8 @@ bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   FirstFramePos = input_->Position() - 4;
   ReadData();
   HasVBRHeader = HasVbrTag();
+  SourceHeader =
+      ReadSourceHeader(frameData_, static_cast<size_t>(FullDataLength), RefVersion, RefChannelMode);
   if (HasVBRHeader && skipVbrHeader) {
     // The VBR header frame describes the whole source; the walk starts after it.
     if (!FindConfirmedFrame(searchLimit)) {
@@ -111,6 +114,7 @@ void TMPGFile::OpenFrom(const TMPGFile& probed, int64_t position) {
   TagData = probed.TagData;
   HasTag = probed.HasTag;
   HasVBRHeader = probed.HasVBRHeader;
+  SourceHeader = probed.SourceHeader;
   Id3v2Size = probed.Id3v2Size;
   FirstFramePos = probed.FirstFramePos;
   BitrateTable = probed.BitrateTable;
@@ -319,6 +323,15 @@ void TMPGFile::WriteFrame(TOutputFile& output) const {
     output.Write(kZeros, chunk);
     left -= chunk;
   }
+}
+
+std::array<std::pair<const uint8_t*, size_t>, 2> TMPGFile::FrameBytes() const {
+  const auto full = static_cast<size_t>(FullDataLength);
+  if (frameInPlace_)
+    return {{{frameStart_, Header.size() + full}, {nullptr, 0}}};
+  if (frameData_ == nullptr)
+    return {{{Header.data(), Header.size()}, {nullptr, 0}}};
+  return {{{Header.data(), Header.size()}, {frameData_, full}}};
 }
 
 void TMPGFile::WriteTag(TOutputFile& output) const {

@@ -6,11 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/fileio.h"
 #include "mpeg/frameheader.h"
+#include "mpeg/xingheader.h"
 
 namespace zembrio {
 
@@ -57,6 +60,9 @@ class TMPGFile {
   void ReadData();
   void SkipData();
   void WriteFrame(TOutputFile& output) const;
+  // The current frame's bytes, header included, as up to two pieces (size 0 when unused);
+  // only after ReadData.
+  std::array<std::pair<const uint8_t*, size_t>, 2> FrameBytes() const;
   void WriteTag(TOutputFile& output) const;
   void Close();
   std::string VersionText() const;
@@ -88,6 +94,8 @@ class TMPGFile {
   int64_t SkippedBytes = 0;
   bool HasTag = false;
   bool HasVBRHeader = false;
+  // What the first frame's "Xing"/"Info" header says of the stream, when it has one.
+  std::optional<TSourceHeader> SourceHeader;
   // Bytes of an ID3v2 tag passed over whole before the first-frame search.
   int64_t Id3v2Size = 0;
 

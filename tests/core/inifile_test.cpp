@@ -126,7 +126,8 @@ TEST_F(IniFileTest, WritesEveryKeyInOrderWithTheDefaultReplaceText) {
       "[STATE]\nLASTDIR=\nIMPIDX=1\nWNDLEFT=-1\nWNDTOP=-1\nWNDWIDTH=-1\nWNDHEIGTH=-1\n"
       "WNDSPLITTER=-1\nWNDMAXIMIZED=0\n\n[SETTINGS]\nID3V1TAG=1\nID3V2TAG=1\nZEROINDEX=1\n"
       "MASK=%N %T\n"
-      "ADDEXTENSION=1\nSKIPVBRHEADER=1\nVCUTEXE=/usr/bin/vcut\nPLAINTEXTFMT=0\nPLTXTSEP=\"/\"\n"
+      "ADDEXTENSION=1\nSKIPVBRHEADER=1\nXINGHEADER=1\nVCUTEXE=/usr/bin/vcut\nPLAINTEXTFMT=0\n"
+      "PLTXTSEP=\"/\"\n"
       "XMCDSEPDISC=\" / \"\nXMCDSEPTRACK=\" / \"\nADJUSTSTART=1\nTIME_SHOWH=0\nTIME_TYPE=1\n"
       "TIME_H=\"h \"\nTIME_M=\"m \"\nTIME_S=\"s \"\nTIME_MS=\"ms\"\nTIME_F=\"f\"\n"
       "JOINNAME=\"join_output\"\nCUTDIR=\"\"\n" +

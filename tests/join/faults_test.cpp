@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/settings.h"
 #include "framebuilder.h"
 #include "join/join.h"
 #include "recordingfeedback.h"
@@ -27,6 +28,9 @@ class HookedView : public IJoinView {
 
 class JoinFaultTest : public ::testing::Test {
  protected:
+  // The outputs are compared byte for byte with the inputs' frames: no header frame.
+  void SetUp() override { Settings().XINGHEADER = false; }
+  void TearDown() override { Settings().XINGHEADER = true; }
   std::string Write(const std::string& name, const Bytes& bytes) {
     test::WriteFile(dir_.File(name), bytes);
     list_.push_back({name, dir_.Path()});

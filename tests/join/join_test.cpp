@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/settings.h"
 #include "framebuilder.h"
 #include "recordingfeedback.h"
 
@@ -27,6 +28,9 @@ class RecordingView : public IJoinView {
 
 class JoinTest : public ::testing::Test {
  protected:
+  // The outputs are compared byte for byte with the inputs' frames: no header frame.
+  void SetUp() override { Settings().XINGHEADER = false; }
+  void TearDown() override { Settings().XINGHEADER = true; }
   std::string Write(const std::string& name, const Bytes& bytes) {
     test::WriteFile(dir_.File(name), bytes);
     return dir_.File(name);

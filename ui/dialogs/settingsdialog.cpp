@@ -235,6 +235,8 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   auto* page = new QWidget;
   auto* mpeg = NewGroup(page, " MPEG ");
   cbSkipVbrHeader_ = NewCheck(mpeg, "Sauter entête VBR (si présent)", "cbSkipVbrHeader");
+  cbXingHeader_ =
+      NewCheck(mpeg, "Écrire un entête VBR (Xing/LAME) dans chaque fichier", "cbXingHeader");
   auto* tag = NewRadioGroup(mpeg, " TAG ID3v1 (si présent) ",
                             {QStringLiteral("sauter"), QStringLiteral("conserver"),
                              QStringLiteral("copier dans chaque fragment")},
@@ -247,6 +249,7 @@ QWidget* TfrmSettings::BuildSpecificPage() {
                                "rgAdjustStart", rgAdjustStart_);
   auto* mpegLayout = new QVBoxLayout(mpeg);
   mpegLayout->addWidget(cbSkipVbrHeader_);
+  mpegLayout->addWidget(cbXingHeader_);
   mpegLayout->addWidget(cbId3v2Tag_);
   auto* groups = new QHBoxLayout;
   groups->addWidget(tag);
@@ -312,6 +315,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   cbAddExtension_->setChecked(s.ADDEXTENSION);
   cbZeroIndex_->setChecked(s.ZEROINDEX);
   cbSkipVbrHeader_->setChecked(s.SKIPVBRHEADER);
+  cbXingHeader_->setChecked(s.XINGHEADER);
   edMask_->setText(ToQ(s.MASK));
   SelectRadio(rgId3v1Tag_, s.ID3V1TAG);
   cbId3v2Tag_->setChecked(s.ID3V2TAG == 1);
@@ -338,6 +342,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.ADDEXTENSION = cbAddExtension_->isChecked();
   s.ZEROINDEX = cbZeroIndex_->isChecked();
   s.SKIPVBRHEADER = cbSkipVbrHeader_->isChecked();
+  s.XINGHEADER = cbXingHeader_->isChecked();
   s.MASK = ToStd(edMask_);
   s.ID3V1TAG = rgId3v1Tag_->checkedId();
   s.ID3V2TAG = cbId3v2Tag_->isChecked() ? 1 : 0;

@@ -101,6 +101,7 @@ class TfrmSettings : public QDialog {
   QLineEdit* edPlainTextSep_ = nullptr;
   // "Spécifiques"
   QCheckBox* cbSkipVbrHeader_ = nullptr;
+  QCheckBox* cbXingHeader_ = nullptr;
   QButtonGroup* rgId3v1Tag_ = nullptr;
   QCheckBox* cbId3v2Tag_ = nullptr;
   QButtonGroup* rgAdjustStart_ = nullptr;

@@ -77,7 +77,12 @@ class JoinPageTest : public QObject {
   QObject* ListDragSource(TJoinPage& page) { return page.ListView(); }
 
  private slots:
-  void init() { Settings().JOINNAME = "join_output"; }
+  // The joined bytes are compared with the inputs' frames: no header frame.
+  void init() {
+    Settings().JOINNAME = "join_output";
+    Settings().XINGHEADER = false;
+  }
+  void cleanup() { Settings().XINGHEADER = true; }
 
   void firstFileNamesTheOutputAndDecidesTheExtension() {
     FakeBrowser browser;

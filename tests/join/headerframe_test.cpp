@@ -1,0 +1,210 @@
+// Fragments and joined files of lame-encoded sources with XINGHEADER on: each one opens with
+// a header frame that describes it, decoders read it, and the join of all the fragments
+// decodes exactly as the source does.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "core/timevalue.h"
+#include "cut/process.h"
+#include "cut/splitter.h"
+#include "framebuilder.h"
+#include "join/join.h"
+#include "mpeg/mpgfile.h"
+#include "mpeg/xingheader.h"
+#include "recordingfeedback.h"
+#include "settingsguard.h"
+
+namespace zembrio {
+namespace {
+
+using test::Bytes;
+
+const std::string kLame = "/usr/bin/lame";
+const std::string kMpg123 = "/usr/bin/mpg123";
+const std::string kFfprobe = "/usr/bin/ffprobe";
+
+struct TSourceKind {
+  friend void PrintTo(const TSourceKind& kind, std::ostream* out) { *out << kind.name; }
+  const char* name;
+  std::vector<std::string> lameOptions;
+  int rate;
+  int channels;
+};
+
+// A tone that grows loud and falls quiet, so that a VBR encoding varies its bitrate.
+void WriteTone(const std::string& path, int rate, int channels, int seconds) {
+  std::string data;
+  const int samples = rate * seconds;
+  for (int i = 0; i < samples; ++i) {
+    const double level = 12000 * std::sin(3.14159 * i / samples);
+    for (int c = 0; c < channels; ++c) {
+      const auto v =
+          static_cast<uint16_t>(static_cast<int16_t>(level * std::sin(i * (0.03 + c * 0.02))));
+      data += static_cast<char>(v & 0xFF);
+      data += static_cast<char>(v >> 8);
+    }
+  }
+  WriteFileAtomically(path, data);
+}
+
+std::string Decode(const std::string& mp3) {
+  const TCapturedRun run = RunAndCapture({kMpg123, "-q", "-e", "s16", "-s", mp3}, nullptr);
+  EXPECT_EQ(run.ExitCode, 0) << mp3;
+  return run.Output;
+}
+
+// What a walk of the file finds: its header frame's fields and the audio frames after it.
+struct TWalked {
+  std::optional<TSourceHeader> header;
+  uint32_t declaredFrames = 0;
+  uint32_t declaredBytes = 0;
+  int64_t audioFrames = 0;
+  int64_t frameBytes = 0;
+};
+
+TWalked Walk(const std::string& path) {
+  const Bytes bytes = test::ReadFile(path);
+  TWalked walked;
+  TMPGFile file;
+  EXPECT_TRUE(file.Open(path, true)) << path;
+  walked.header = file.SourceHeader;
+  const size_t at = XingOffset(file.RefVersion, file.RefChannelMode);
+  const auto big32 = [&](size_t i) {
+    return uint32_t{bytes[i]} << 24 | uint32_t{bytes[i + 1]} << 16 | uint32_t{bytes[i + 2]} << 8 |
+           bytes[i + 3];
+  };
+  walked.declaredFrames = big32(at + 8);
+  walked.declaredBytes = big32(at + 12);
+  walked.frameBytes = file.FirstFramePos;
+  while (file.ReadHeader() == Ok) {
+    file.SkipData();
+    ++walked.audioFrames;
+  }
+  walked.frameBytes = file.Position();
+  return walked;
+}
+
+class NullView : public IJoinView {
+ public:
+  void RowChanged(int) override {}
+};
+
+class HeaderFrameTest : public ::testing::TestWithParam<TSourceKind> {
+ protected:
+  void SetUp() override {
+    if (!FileExists(kLame) || !FileExists(kMpg123))
+      GTEST_SKIP() << "lame or mpg123 missing";
+    const TSourceKind& kind = GetParam();
+    WriteTone(dir_.File("tone.raw"), kind.rate, kind.channels, 12);
+    std::vector<std::string> argv{kLame,
+                                  "--quiet",
+                                  "-r",
+                                  "--bitwidth",
+                                  "16",
+                                  "-s",
+                                  std::to_string(kind.rate / 1000.0),
+                                  "-m",
+                                  kind.channels == 1 ? "m" : "j"};
+    argv.insert(argv.end(), kind.lameOptions.begin(), kind.lameOptions.end());
+    argv.insert(argv.end(), {dir_.File("tone.raw"), source_});
+    ASSERT_EQ(RunAndCapture(argv, nullptr).ExitCode, 0);
+    Settings().XINGHEADER = true;
+    Settings().ID3V2TAG = 0;  // the header frame is looked for at the start of each output
+  }
+
+  TRunOutcome Cut(std::initializer_list<std::pair<int, const char*>> points) {
+    for (const auto& [ms, name] : points) {
+      TCutPoint& point = list_.Add();
+      SetMilliseconds(point, ms / 1000, ms % 1000);
+      point.Name = name;
+    }
+    TMpegRun run;
+    run.SourcePath = source_;
+    run.OutputDir = dir_.File("out");
+    return ProcessMPEG(rc_.Context, list_, run);
+  }
+  std::string Fragment(const std::string& name) const { return dir_.File("out/" + name + ".mp3"); }
+
+  test::SettingsGuard guard_;
+  test::TempDir dir_;
+  std::string source_ = dir_.File("source.mp3");
+  test::RecordingContext rc_;
+  TCPList list_;
+};
+
+TEST_P(HeaderFrameTest, FragmentsDescribeThemselvesAndTheirJoinDecodesAsTheSource) {
+  const std::vector<std::string> names{"a", "b", "c", "d"};
+  ASSERT_EQ(Cut({{0, "a"}, {2345, "b"}, {5500, "c"}, {9001, "d"}}), RunEndOfData);
+  const TWalked source = Walk(source_);
+  ASSERT_TRUE(source.header && source.header->Lame);
+  int64_t frames = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string path = Fragment(names[i]);
+    const TWalked fragment = Walk(path);
+    ASSERT_TRUE(fragment.header && fragment.header->Lame) << path;
+    // The counts are those of this file; no second header frame lies inside it.
+    EXPECT_EQ(fragment.declaredFrames, fragment.audioFrames) << path;
+    EXPECT_EQ(fragment.declaredBytes, std::filesystem::file_size(path)) << path;
+    EXPECT_EQ(fragment.declaredBytes, fragment.frameBytes) << path;
+    EXPECT_EQ(fragment.header->Lame->Encoder, source.header->Lame->Encoder);
+    const TLameTag& lame = *fragment.header->Lame;
+    EXPECT_EQ(lame.Delay, i == 0 ? source.header->Lame->Delay : 0) << path;
+    EXPECT_EQ(lame.Padding, i + 1 == names.size() ? source.header->Lame->Padding : 0) << path;
+    frames += fragment.audioFrames;
+    if (FileExists(kFfprobe)) {
+      const TCapturedRun probe = RunAndCapture(
+          {kFfprobe, "-v", "warning", "-show_entries", "format=duration", "-of", "csv=p=0", path},
+          nullptr);
+      EXPECT_EQ(probe.Output.find("Estimating"), std::string::npos) << probe.Output;
+    }
+  }
+  EXPECT_EQ(frames, source.audioFrames);
+
+  TJoinList join;
+  for (const std::string& name : names)
+    join.push_back({name + ".mp3", dir_.File("out/")});
+  NullView view;
+  const std::string joined = dir_.File("joined.mp3");
+  ASSERT_EQ(RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames), TJoinOutcome::Finished);
+  const TWalked all = Walk(joined);
+  EXPECT_EQ(all.declaredFrames, source.audioFrames);
+  EXPECT_EQ(all.declaredBytes, std::filesystem::file_size(joined));
+  // The same audio frames as the source, the same trim: the same samples.
+  EXPECT_EQ(Decode(joined), Decode(source_));
+}
+
+INSTANTIATE_TEST_SUITE_P(LameSources, HeaderFrameTest,
+                         ::testing::Values(TSourceKind{"Vbr44kStereo", {"-V", "2"}, 44100, 2},
+                                           TSourceKind{"Cbr22kStereo", {"-b", "64"}, 22050, 2},
+                                           TSourceKind{"Vbr48kMono", {"-V", "4"}, 48000, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HeaderFrameOffTest, WithoutTheSettingNoHeaderFrameIsWritten) {
+  test::SettingsGuard guard;
+  test::TempDir dir;
+  const test::FrameSpec spec;
+  Bytes bytes = test::VbrFrame(spec, "Xing");
+  test::Append(bytes, test::Frames(spec, 40));
+  test::WriteFile(dir.File("s.mp3"), bytes);
+  Settings().XINGHEADER = false;
+  Settings().ID3V2TAG = 0;
+  Settings().SKIPVBRHEADER = false;
+  test::RecordingContext rc;
+  TCPList list;
+  list.Add().Name = "all";
+  TMpegRun run;
+  run.SourcePath = dir.File("s.mp3");
+  run.OutputDir = dir.File("out");
+  ASSERT_EQ(ProcessMPEG(rc.Context, list, run), RunEndOfData);
+  // Today's bytes: the source's frames as they are, its own header frame included.
+  EXPECT_EQ(test::ReadFile(dir.File("out/all.mp3")), bytes);
+}
+
+}  // namespace
+}  // namespace zembrio

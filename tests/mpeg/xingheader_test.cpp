@@ -1,0 +1,72 @@
+#include "mpeg/xingheader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace zembrio {
+namespace {
+
+TEST(XingHeaderTest, Crc16IsTheOneOfTheLameExtension) {
+  const char* check = "123456789";  // the check value of CRC-16/ARC
+  const auto* bytes = reinterpret_cast<const uint8_t*>(check);
+  EXPECT_EQ(Crc16(0, bytes, 9), 0xBB3D);
+  // Piece by piece, through the eight-byte steps and the single bytes alike.
+  EXPECT_EQ(Crc16(Crc16(0, bytes, 3), bytes + 3, 6), 0xBB3D);
+}
+
+// A stream of equal frames: entry i lies at i % of the bytes, however many frames there are
+// and however few of their offsets the table keeps.
+TEST(XingHeaderTest, SeekTableOfALongStreamStaysExact) {
+  for (const int64_t frames : {int64_t{7}, int64_t{1000}, int64_t{1400000}}) {
+    TTocBuilder toc;
+    constexpr int64_t kFrameLength = 417;
+    for (int64_t i = 0; i < frames; ++i)
+      toc.AddFrame(i * kFrameLength);
+    const auto table = toc.Table(frames * kFrameLength);
+    for (int i = 0; i < 100; ++i)
+      EXPECT_NEAR(table[i], 2.56 * i, 1.0) << frames << " frames, entry " << i;
+  }
+}
+
+TEST(XingHeaderTest, AFreshHeaderFrameReadsBackAndPicksAFrameLargeEnough) {
+  // MPEG-1 Layer III, 32 kbit/s, 44100 Hz, stereo, CRC protected: too small to hold it.
+  const std::array<uint8_t, 4> first{0xFF, 0xFA, 0x10, 0x44};
+  const auto header = HeaderFrameHeader(first);
+  ASSERT_TRUE(header);
+  EXPECT_EQ((*header)[1] & 1, 1);  // no CRC
+  THeaderFrameFields fields;
+  fields.Header = *header;
+  fields.VariableBitrate = true;
+  fields.Frames = 1234;
+  fields.Bytes = 567890;
+  fields.Quality = 57;
+  std::memcpy(fields.Lame.Encoder.data(), "LAME3.100", 9);
+  fields.Lame.Delay = 1105;
+  fields.Lame.Padding = 4095;
+  const std::vector<uint8_t> frame = BuildHeaderFrame(fields);
+  ASSERT_GE(frame.size(), 36u + 120 + 36);
+  EXPECT_EQ(std::memcmp(frame.data() + 36, "Xing", 4), 0);
+  const auto read = ReadSourceHeader(frame.data() + 4, frame.size() - 4, 3, 1);
+  ASSERT_TRUE(read && read->Lame);
+  EXPECT_EQ(read->Quality, 57);
+  EXPECT_EQ(read->Lame->Delay, 1105);
+  EXPECT_EQ(read->Lame->Padding, 4095);
+  EXPECT_EQ(read->Lame->Encoder, fields.Lame.Encoder);
+  // The header CRC covers everything before it.
+  EXPECT_EQ(Crc16(0, frame.data(), 190), frame[190] << 8 | frame[191]);
+}
+
+TEST(XingHeaderTest, DataWithoutAHeaderOrCutShortReadsAsNone) {
+  std::vector<uint8_t> data(200, 0);
+  EXPECT_FALSE(ReadSourceHeader(data.data(), data.size(), 3, 1));
+  std::memcpy(data.data() + 32, "Info", 4);
+  data[39] = 0x0F;  // every field, and no room left for them
+  const auto shortOne = ReadSourceHeader(data.data(), 40, 3, 1);
+  ASSERT_TRUE(shortOne);
+  EXPECT_FALSE(shortOne->Lame);
+  EXPECT_FALSE(HeaderFrameHeader({0xFF, 0xFD, 0x90, 0x44}));  // Layer II: none
+}
+
+}  // namespace
+}  // namespace zembrio
