@@ -17,6 +17,7 @@
 #include "cut/statsreport.h"
 #include "mpeg/mpgfile.h"
 #include "mpeg/reservoir.h"
+#include "tags/id3v2tag.h"
 
 namespace zembrio {
 
@@ -53,6 +54,7 @@ class TMpegSplitter {
   void RecordFrameError(int32_t result);
   void StartFragment();
   void OpenFragmentOutput();
+  std::vector<uint8_t> LeadingTag();
   void FinishFragment(bool last);
   void FinishLastFragment();
   bool TagBelongsToFragment(bool last) const;
@@ -88,6 +90,9 @@ class TMpegSplitter {
   int64_t lastEnd_ = 0;
   int64_t lastSkipped_ = 0;
   std::vector<std::string> errorLines_;
+  std::unique_ptr<TId3v2Source> id3v2_;  // ID3V2TAG 1: the tag fragments begin with
+  int fragmentsWritten_ = 0;
+  int fragmentTotal_ = 0;
 };
 
 TRunOutcome TMpegSplitter::Run() {
@@ -161,6 +166,10 @@ void TMpegSplitter::Prepare() {
   firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
+  if (run_.Cut && Settings().ID3V2TAG == 1) {
+    id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
+    fragmentTotal_ = WrittenFragmentCount(list_);
+  }
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
   primeFragments_ = run_.Cut && Settings().XINGHEADER;
@@ -340,12 +349,21 @@ void TMpegSplitter::OpenFragmentOutput() {
   if (!ctx_.State.AbortRequested) {
     assert(!output_);
     TFragmentOptions options;
+    options.LeadingTag = LeadingTag();
     options.HeaderFrame = Settings().XINGHEADER && source_->RefLayer == kLayerIII;
     options.Source = source_->SourceHeader.value_or(TSourceHeader{});
     output_ = std::make_unique<TFragmentOutput>(name, std::move(options));
     fragmentFirstFrame_ = source_->FrameCount - 1;
   }
   current_->Report = {" Nom fich: " + name};
+}
+
+std::vector<uint8_t> TMpegSplitter::LeadingTag() {
+  if (!id3v2_)
+    return {};
+  ++fragmentsWritten_;
+  return id3v2_->Render(
+      FragmentTagsOf(list_, list_.IndexOf(current_), fragmentsWritten_, fragmentTotal_));
 }
 
 void TMpegSplitter::FinishFragment(bool last) {

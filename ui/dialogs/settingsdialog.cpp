@@ -242,6 +242,8 @@ QWidget* TfrmSettings::BuildSpecificPage() {
                             {QStringLiteral("sauter"), QStringLiteral("conserver"),
                              QStringLiteral("copier dans chaque fragment")},
                             "rgId3v1Tag", rgId3v1Tag_);
+  cbId3v2Tag_ =
+      NewCheck(mpeg, "TAG ID3v2 dans chaque fragment (titre, artiste, album, piste)", "cbId3v2Tag");
   auto* adjust = NewRadioGroup(mpeg, " Ajuster le point de coupe à la frame mpeg ",
                                {QString::fromUtf8("précédente"), QStringLiteral("la plus proche"),
                                 QStringLiteral("suivante")},
@@ -249,6 +251,7 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   auto* mpegLayout = new QVBoxLayout(mpeg);
   mpegLayout->addWidget(cbSkipVbrHeader_);
   mpegLayout->addWidget(cbXingHeader_);
+  mpegLayout->addWidget(cbId3v2Tag_);
   auto* groups = new QHBoxLayout;
   groups->addWidget(tag);
   groups->addWidget(adjust);
@@ -338,6 +341,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   cbXingHeader_->setChecked(s.XINGHEADER);
   edMask_->setText(ToQ(s.MASK));
   SelectRadio(rgId3v1Tag_, s.ID3V1TAG);
+  cbId3v2Tag_->setChecked(s.ID3V2TAG == 1);
   SelectRadio(rgPlainTextFmt_, s.PLAINTEXTFMT);
   edPlainTextSep_->setText(ToQ(s.PLTXTSEP));
   edXmcdSepDisc_->setText(ToQ(s.XMCDSEPDISC));
@@ -368,6 +372,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.XINGHEADER = cbXingHeader_->isChecked();
   s.MASK = ToStd(edMask_);
   s.ID3V1TAG = rgId3v1Tag_->checkedId();
+  s.ID3V2TAG = cbId3v2Tag_->isChecked() ? 1 : 0;
   s.PLAINTEXTFMT = rgPlainTextFmt_->checkedId();
   s.PLTXTSEP = ToStd(edPlainTextSep_);
   s.XMCDSEPDISC = ToStd(edXmcdSepDisc_);

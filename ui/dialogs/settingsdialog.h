@@ -111,6 +111,7 @@ class TfrmSettings : public QDialog {
   QCheckBox* cbSkipVbrHeader_ = nullptr;
   QCheckBox* cbXingHeader_ = nullptr;
   QButtonGroup* rgId3v1Tag_ = nullptr;
+  QCheckBox* cbId3v2Tag_ = nullptr;
   QButtonGroup* rgAdjustStart_ = nullptr;
   QLineEdit* edVcutExe_ = nullptr;
   // Buttons

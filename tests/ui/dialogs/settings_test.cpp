@@ -183,6 +183,18 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(Settings().ADJUSTSTART, -1);  // no choice shown, none taken
   }
 
+  void id3v2TagIsOneCheckBox() {
+    Settings().ID3V2TAG = 0;
+    TfrmSettings dialog;
+    Run(dialog, [](TfrmSettings* d) {
+      auto* box = d->findChild<QCheckBox*>("cbId3v2Tag");
+      QVERIFY(box && !box->isChecked());
+      box->setChecked(true);
+      Button(d, "btnExit")->click();
+    });
+    QCOMPARE(Settings().ID3V2TAG, 1);
+  }
+
   void failedSaveIsNotReportedAsSaved() {
     test::WriteFile(dir_->File("plain"), {1});
     TfrmSettings dialog;

@@ -1,0 +1,84 @@
+#include "ui/tagpanel.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+#include "cut/runfeedback.h"
+#include "cutlist/cutpoint.h"
+#include "ui/cutgrid.h"
+
+namespace zembrio {
+
+namespace {
+
+// Only a changed text is put back, so that the cursor of the field being typed in stays.
+void Show(QLineEdit* edit, const std::string& text) {
+  const QString value = QString::fromStdString(text);
+  if (edit->text() != value)
+    edit->setText(value);
+}
+
+}  // namespace
+
+TTagPanel::TTagPanel(TCutGrid* grid, QWidget* parent)
+    : QGroupBox(" Étiquettes ", parent),
+      grid_(grid),
+      edAlbum_(NewField("edTagAlbum")),
+      edAlbumArtist_(NewField("edTagAlbumArtist")),
+      edDate_(NewField("edTagDate")),
+      edGenre_(NewField("edTagGenre")),
+      edTitle_(NewField("edTagTitle")),
+      edArtist_(NewField("edTagArtist")) {
+  setObjectName("GbTags");
+  auto* album = new QFormLayout;
+  album->addRow("Album:", edAlbum_);
+  album->addRow("Artiste de l'album:", edAlbumArtist_);
+  album->addRow("Date:", edDate_);
+  album->addRow("Genre:", edGenre_);
+  auto* track = new QFormLayout;
+  track->addRow("Titre:", edTitle_);
+  track->addRow("Artiste:", edArtist_);
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(album, 1);
+  layout->addLayout(track, 1);
+  connect(grid_, &TCutGrid::GridActionsChanged, this, &TTagPanel::Reload);
+}
+
+QLineEdit* TTagPanel::NewField(const char* name) {
+  auto* edit = new QLineEdit(this);
+  edit->setObjectName(name);
+  connect(edit, &QLineEdit::textEdited, this, &TTagPanel::TakeEdits);
+  return edit;
+}
+
+void TTagPanel::Reload() {
+  setEnabled(list_ && (!state_ || state_->Idle));
+  if (!list_)
+    return;
+  Show(edAlbum_, list_->Album.Album);
+  Show(edAlbumArtist_, list_->Album.AlbumArtist);
+  Show(edDate_, list_->Album.Date);
+  Show(edGenre_, list_->Album.Genre);
+  const TCutPoint* point = list_->Item(grid_->SelectedRow() - 1);
+  edTitle_->setEnabled(point != nullptr);
+  edArtist_->setEnabled(point != nullptr);
+  Show(edTitle_, point ? point->Title : std::string());
+  Show(edArtist_, point ? point->Artist : std::string());
+  edTitle_->setPlaceholderText(point ? QString::fromStdString(point->Name) : QString());
+  edArtist_->setPlaceholderText(QString::fromStdString(list_->Album.AlbumArtist));
+}
+
+void TTagPanel::TakeEdits() {
+  if (!list_)
+    return;
+  list_->Album = {edAlbum_->text().toStdString(), edAlbumArtist_->text().toStdString(),
+                  edDate_->text().toStdString(), edGenre_->text().toStdString()};
+  if (TCutPoint* point = list_->Item(grid_->SelectedRow() - 1)) {
+    point->Title = edTitle_->text().toStdString();
+    point->Artist = edArtist_->text().toStdString();
+  }
+  edArtist_->setPlaceholderText(edAlbumArtist_->text());
+}
+
+}  // namespace zembrio
