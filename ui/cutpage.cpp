@@ -13,8 +13,8 @@
 #include "ui/actiontags.h"
 #include "ui/cutgrid.h"
 #include "ui/soundpanel.h"
-#include "ui/wavestrip.h"
 #include "ui/tagpanel.h"
+#include "ui/wavestrip.h"
 
 namespace zembrio {
 

@@ -121,7 +121,7 @@ class HeaderFrameTest : public ::testing::TestWithParam<TSourceKind> {
     ASSERT_EQ(RunAndCapture(argv, nullptr).ExitCode, 0);
     Settings().XINGHEADER = true;
     Settings().SKIPVBRHEADER = false;  // the source's own header frame must go all the same
-    Settings().ID3V2TAG = 0;  // the header frame is looked for at the start of each output
+    Settings().ID3V2TAG = 0;           // the header frame is looked for at the start of each output
   }
 
   TRunOutcome Cut(std::initializer_list<std::pair<int, const char*>> points) {
