@@ -1,7 +1,7 @@
 #include "ui/tagpanel.h"
 
-#include <QFormLayout>
-#include <QHBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "cut/runfeedback.h"
@@ -19,6 +19,13 @@ void Show(QLineEdit* edit, const std::string& text) {
     edit->setText(value);
 }
 
+void AddField(QGridLayout* layout, int row, int column, const char* label, QLineEdit* edit) {
+  auto* caption = new QLabel(label);
+  caption->setBuddy(edit);
+  layout->addWidget(caption, row, column);
+  layout->addWidget(edit, row, column + 1);
+}
+
 }  // namespace
 
 TTagPanel::TTagPanel(TCutGrid* grid, QWidget* parent)
@@ -31,17 +38,18 @@ TTagPanel::TTagPanel(TCutGrid* grid, QWidget* parent)
       edTitle_(NewField("edTagTitle")),
       edArtist_(NewField("edTagArtist")) {
   setObjectName("GbTags");
-  auto* album = new QFormLayout;
-  album->addRow("Album:", edAlbum_);
-  album->addRow("Artiste de l'album:", edAlbumArtist_);
-  album->addRow("Date:", edDate_);
-  album->addRow("Genre:", edGenre_);
-  auto* track = new QFormLayout;
-  track->addRow("Titre:", edTitle_);
-  track->addRow("Artiste:", edArtist_);
-  auto* layout = new QHBoxLayout(this);
-  layout->addLayout(album, 1);
-  layout->addLayout(track, 1);
+  // The selected row's fields first, where the eye comes from the grid; three rows keep
+  // the grid tall enough to work in at the window's usual height.
+  auto* layout = new QGridLayout(this);
+  layout->setVerticalSpacing(2);
+  AddField(layout, 0, 0, "Titre:", edTitle_);
+  AddField(layout, 0, 2, "Artiste:", edArtist_);
+  AddField(layout, 1, 0, "Album:", edAlbum_);
+  AddField(layout, 1, 2, "Artiste de l'album:", edAlbumArtist_);
+  AddField(layout, 2, 0, "Date:", edDate_);
+  AddField(layout, 2, 2, "Genre:", edGenre_);
+  layout->setColumnStretch(1, 1);
+  layout->setColumnStretch(3, 1);
   connect(grid_, &TCutGrid::GridActionsChanged, this, &TTagPanel::Reload);
 }
 
