@@ -294,6 +294,9 @@ QGroupBox* TfrmSettings::BuildPauseGroup(QWidget* page) {
   form->addRow(QString::fromUtf8("Durée minimale d'une pause (ms) :"), sbSilenceMin_);
   form->addRow(QString::fromUtf8("Coupe dans la pause (% de sa durée) :"), sbSilencePos_);
   form->addRow(QString::fromUtf8("Durée minimale d'une piste (ms) :"), sbTrackMin_);
+  // "Écouter la coupe" plays this long on either side of the cut point.
+  sbHearCut_ = spin("sbHearCut", 100, 60000, 500);
+  form->addRow(QString::fromUtf8("Écouter la coupe, de chaque côté (ms) :"), sbHearCut_);
   return group;
 }
 
@@ -360,6 +363,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   sbSilenceMin_->setValue(s.SILENCEMIN);
   sbSilencePos_->setValue(s.SILENCEPOS);
   sbTrackMin_->setValue(s.TRACKMIN);
+  sbHearCut_->setValue(s.HEARCUT);
   pairEditor_->UpdatePairActions();
 }
 
@@ -392,6 +396,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.SILENCEMIN = sbSilenceMin_->value();
   s.SILENCEPOS = sbSilencePos_->value();
   s.TRACKMIN = sbTrackMin_->value();
+  s.HEARCUT = sbHearCut_->value();
 }
 
 void TfrmSettings::UpdateTimePreview() {

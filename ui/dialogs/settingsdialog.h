@@ -100,6 +100,7 @@ class TfrmSettings : public QDialog {
   QSpinBox* sbSilenceMin_ = nullptr;
   QSpinBox* sbSilencePos_ = nullptr;
   QSpinBox* sbTrackMin_ = nullptr;
+  QSpinBox* sbHearCut_ = nullptr;
   // "Analyseur"
   QLineEdit* edMask_ = nullptr;
   QCheckBox* cbZeroIndex_ = nullptr;
