@@ -16,6 +16,7 @@
 #include "cutlist/gridmodel.h"
 #include "import/importer.h"
 #include "join/join.h"
+#include "tags/fragmenttags.h"
 
 namespace zembrio::cli {
 namespace {
@@ -60,9 +61,51 @@ void AddTypedPoints(TCPList& list, const std::vector<TPointOption>& points) {
   }
 }
 
+// --tag values win over what the track list says, for every fragment.
+void ApplyTagOptions(TCPList& list, const TCliOptions& options) {
+  for (const auto& [field, value] : options.Tags) {
+    if (field == "album") {
+      list.Album.Album = value;
+    } else if (field == "albumartist") {
+      list.Album.AlbumArtist = value;
+    } else if (field == "date") {
+      list.Album.Date = value;
+    } else if (field == "genre") {
+      list.Album.Genre = value;
+    } else {
+      for (int i = 0; i < list.Count(); ++i)
+        list[i].Artist = value;
+    }
+  }
+}
+
+// Rows as the grid shows them; with tags on, a written fragment's row goes on with the
+// title and artist of its tag, and the album-wide fields follow the rows as --tag takes them.
 void PrintCutList(TCPList& list, std::ostream& out) {
-  for (const TGridRowText& row : GridRowTexts(list)) {
-    out << row.Start << '\t' << row.Name << '\t' << row.Duration << '\n';
+  const bool tags = Settings().ID3V2TAG == 1;
+  const std::vector<TGridRowText> rows = GridRowTexts(list);
+  const int total = WrittenFragmentCount(list);
+  int track = 0;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const TGridRowText& row = rows[i];
+    out << row.Start << '\t' << row.Name << '\t' << row.Duration;
+    const int index = static_cast<int>(i);
+    if (tags && index < list.Count() && !list[index].IsSkipped()) {
+      const TFragmentTags fragment = FragmentTagsOf(list, index, ++track, total);
+      out << '\t' << fragment.Title << '\t' << fragment.Artist;
+    }
+    out << '\n';
+  }
+  if (!tags)
+    return;
+  const TAlbumFields& album = list.Album;
+  const std::pair<const char*, const std::string*> fields[] = {{"album", &album.Album},
+                                                               {"albumartist", &album.AlbumArtist},
+                                                               {"date", &album.Date},
+                                                               {"genre", &album.Genre}};
+  for (const auto& [name, value] : fields) {
+    if (!value->empty())
+      out << name << '=' << *value << '\n';
   }
 }
 
@@ -110,6 +153,7 @@ void FillCutList(const TCliOptions& options, const std::string& source, TCPList&
   } else {
     AddTypedPoints(list, options.Points);
   }
+  ApplyTagOptions(list, options);
   list.SortByTime();
   EnsureZeroPoint(list);
 }

@@ -1,6 +1,8 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <map>
 
 namespace zembrio::cli {
@@ -58,6 +60,19 @@ TPointOption ParsePoint(const std::string& text) {
   if (eq == std::string::npos)
     return {text, ""};
   return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+std::pair<std::string, std::string> ParseTag(const std::string& text) {
+  const size_t eq = text.find('=');
+  const std::string field = text.substr(0, eq);
+  const bool known =
+      std::find(std::begin(kTagFields), std::end(kTagFields), field) != std::end(kTagFields);
+  if (eq == std::string::npos || !known) {
+    throw TUsageError(
+        "--tag attend CHAMP=VALEUR (album, albumartist, date, genre, artist), pas « " + text +
+        " »");
+  }
+  return {field, text.substr(eq + 1)};
 }
 
 void SetTrackList(TCliOptions& options, int type, const std::string& path) {
@@ -118,6 +133,8 @@ bool TakeCommandOption(TCliOptions& options, TArgReader& reader, const std::stri
   } else if (command == TCommand::Cut && name == "--beside") {
     SetTrackList(options, 0, "");
     options.Beside = true;
+  } else if (command == TCommand::Cut && name == "--tag") {
+    options.Tags.push_back(ParseTag(reader.Value(name, value)));
   } else if (command == TCommand::Cut && name == "--batch") {
     options.BatchFile = reader.Value(name, value);
   } else if (command == TCommand::Join && (name == "--output" || name == "-o")) {
@@ -247,6 +264,7 @@ std::string UsageText() {
   zembrio-cli cut SOURCE [--point TEMPS[=NOM]]... [--dest DOSSIER] [--dry-run]
                   [--cue F | --xmcd F | --text F | --beside] [--batch SCRIPT]
                   [--silence [OPTIONS DE PAUSE] | --every TEMPS | --parts N]
+                  [--tag CHAMP=VALEUR]...
   zembrio-cli join --output FICHIER ENTREE... [--raw]
   zembrio-cli levels SOURCE [--step TEMPS]
   zembrio-cli silence SOURCE [--threshold DB] [--min-length TEMPS] [--position PART]
@@ -261,7 +279,10 @@ Commandes:
                                  dossier de la source)
             --cue/--xmcd/--text F  points importés d'une liste de pistes
             --beside             la liste .cue ou .xmcd posée à côté de la source
-            --dry-run            montre la liste des coupes sans rien écrire
+            --tag CHAMP=VALEUR   étiquette de toute la coupe: album, albumartist,
+                                 date, genre ou artist (remplace la liste de pistes)
+            --dry-run            montre la liste des coupes et les étiquettes sans
+                                 rien écrire
             --batch SCRIPT       .ogg: écrit les commandes dans un script shell
             --silence            coupe au milieu des pauses (voir silence)
             --every TEMPS        coupe toutes les TEMPS

@@ -42,6 +42,7 @@ struct TCliOptions {
   std::string TrackList;
   bool Beside = false;
   std::optional<std::string> BatchFile;
+  std::vector<std::pair<std::string, std::string>> Tags;  // --tag FIELD=VALUE, in order
   // join.
   std::string Output;
   std::vector<std::string> Inputs;
@@ -55,6 +56,9 @@ struct TCliOptions {
   std::optional<std::string> Every;      // cut --every TIME
   std::optional<std::string> Parts;      // cut --parts N
 };
+
+// The fields --tag sets for the whole cut.
+inline constexpr const char* kTagFields[] = {"album", "albumartist", "date", "genre", "artist"};
 
 // Throws TUsageError with a one-line explanation.
 TCliOptions ParseCommandLine(const std::vector<std::string>& args);

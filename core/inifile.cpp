@@ -40,6 +40,7 @@ const TIniKey kKeys[] = {
     {kState, "WNDSPLITTER", &TSettings::WNDSPLITTER},
     {kState, "WNDMAXIMIZED", &TSettings::WNDMAXIMIZED},
     {kSettings, "ID3V1TAG", &TSettings::ID3V1TAG},
+    {kSettings, "ID3V2TAG", &TSettings::ID3V2TAG},
     {kSettings, "ZEROINDEX", &TSettings::ZEROINDEX},
     {kSettings, "MASK", &TSettings::MASK},
     {kSettings, "ADDEXTENSION", &TSettings::ADDEXTENSION},

@@ -56,6 +56,7 @@ void ApplyDefaults(TPairList& workingCopy) {
   s.XINGHEADER = true;
   s.MASK = "%N %T";
   s.ID3V1TAG = 1;
+  s.ID3V2TAG = 1;
   s.PLAINTEXTFMT = 0;
   s.PLTXTSEP = "/";
   s.XMCDSEPDISC = " / ";

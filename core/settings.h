@@ -24,6 +24,7 @@ struct TSettings {
 
   // Section SETTINGS.
   int32_t ID3V1TAG = 1;
+  int32_t ID3V2TAG = 1;  // 1: every MPEG fragment begins with an ID3v2.4 tag; 0: none
   bool ZEROINDEX = true;
   std::string MASK = "%N %T";
   bool ADDEXTENSION = true;

@@ -7,11 +7,13 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
+#include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
 #include "cut/overwrite.h"
 #include "cut/process.h"
 #include "cut/statsreport.h"
+#include "tags/vorbiscomments.h"
 
 namespace zembrio {
 
@@ -277,6 +279,35 @@ class TOggChain {
     for (std::string& line : SplitLines(openMarker + std::string("\n") + captured_ + closeMarker)) {
       point.Report.push_back(std::move(line));
     }
+    if (!point.IsSkipped() && cutterRan_ && !stepFailed_)
+      WriteComments(point, output);
+  }
+
+  // The fragment's fields as Vorbis comments, over what the cutter copied from the source.
+  // A fragment whose comments cannot be written stays as the cutter left it, and says so.
+  void WriteComments(TCutPoint& point, const std::string& output) {
+    if (Settings().ID3V2TAG != 1)
+      return;
+    const int index = list_.IndexOf(&point);
+    const TFragmentTags tags =
+        FragmentTagsOf(list_, index, FragmentNumber(list_, index), WrittenFragmentCount(list_));
+    if (run_.BatchMode) {
+      batchLines_.push_back(CommentCommand(tags, output));
+      return;
+    }
+    try {
+      WriteVorbisComments(output, tags);
+    } catch (const std::exception& error) {
+      point.Report.push_back(error.what());
+    }
+  }
+
+  // vorbiscomment replaces the fields it sets and keeps the others; -R: the values are UTF-8.
+  static std::string CommentCommand(const TFragmentTags& tags, const std::string& output) {
+    std::string command = "vorbiscomment -a -R";
+    for (const auto& [name, value] : VorbisCommentFields(tags))
+      command += " -d " + name + " -t " + ShellQuote(name + "=" + value);
+    return command + " " + ShellQuote(output);
   }
 
   void Delete(const std::string& path) {

@@ -17,6 +17,7 @@
 #include "cut/statsreport.h"
 #include "mpeg/mpgfile.h"
 #include "mpeg/reservoir.h"
+#include "tags/id3v2tag.h"
 
 namespace zembrio {
 
@@ -106,6 +107,7 @@ class TMpegSplitter {
   void RecordFrameError(int32_t result);
   void StartFragment();
   void OpenFragmentOutput(int64_t start);
+  std::vector<uint8_t> LeadingTag();
   void WriteWarmUpFrame(int64_t start);
   // The current fragment ends where the next one starts: it closes now, or takes the frames
   // that finish its stretch first.
@@ -155,6 +157,9 @@ class TMpegSplitter {
   int64_t lastEnd_ = 0;
   int64_t lastSkipped_ = 0;
   std::vector<std::string> errorLines_;
+  std::unique_ptr<TId3v2Source> id3v2_;  // ID3V2TAG 1: the tag fragments begin with
+  int fragmentsWritten_ = 0;
+  int fragmentTotal_ = 0;
 };
 
 TRunOutcome TMpegSplitter::Run() {
@@ -228,6 +233,10 @@ void TMpegSplitter::Prepare() {
   firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
+  if (run_.Cut && Settings().ID3V2TAG == 1) {
+    id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
+    fragmentTotal_ = WrittenFragmentCount(list_);
+  }
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
   primeFragments_ = run_.Cut && Settings().XINGHEADER;
@@ -449,6 +458,7 @@ void TMpegSplitter::OpenFragmentOutput(int64_t start) {
   if (!ctx_.State.AbortRequested) {
     assert(!output_);
     TFragmentOptions options;
+    options.LeadingTag = LeadingTag();
     options.HeaderFrame = Settings().XINGHEADER && source_->RefLayer == kLayerIII;
     options.Source = source_->SourceHeader.value_or(TSourceHeader{});
     output_ = std::make_unique<TFragmentOutput>(name, std::move(options));
@@ -505,6 +515,14 @@ void TMpegSplitter::FinishClosing() {
     closing->Point->Report.emplace_back(" fait");
     feedback_.SetRowStatus(closing->Row, "fait");
   }
+}
+
+std::vector<uint8_t> TMpegSplitter::LeadingTag() {
+  if (!id3v2_)
+    return {};
+  ++fragmentsWritten_;
+  return id3v2_->Render(
+      FragmentTagsOf(list_, list_.IndexOf(current_), fragmentsWritten_, fragmentTotal_));
 }
 
 void TMpegSplitter::FinishFragment(bool last) {

@@ -81,9 +81,11 @@ class TCueReader {
     }
     if (track_ == -1) {
       if (StartsWithText(line, "TITLE")) {
-        fields_.DiscTitle = FieldValue(line, "TITLE");
+        fields_.DiscTitle = list_.Album.Album = FieldValue(line, "TITLE");
       } else if (StartsWithText(line, "PERFORMER")) {
-        fields_.DiscArtist = FieldValue(line, "PERFORMER");
+        fields_.DiscArtist = list_.Album.AlbumArtist = FieldValue(line, "PERFORMER");
+      } else if (StartsWithText(line, "REM ")) {
+        ReadDiscComment(line);
       }
     } else if (StartsWithText(line, "TITLE")) {
       fields_.Title = FieldValue(line, "TITLE");
@@ -129,6 +131,21 @@ class TCueReader {
     indexTaken_ = false;
   }
 
+  // The disc's date and genre, as the usual REM lines give them, quoted or not.
+  void ReadDiscComment(const std::string& line) {
+    const std::string rest = Trim(std::string_view(line).substr(4));
+    if (StartsWithText(rest, "DATE ")) {
+      list_.Album.Date = RemValue(rest.substr(5));
+    } else if (StartsWithText(rest, "GENRE ")) {
+      list_.Album.Genre = RemValue(rest.substr(6));
+    }
+  }
+
+  static std::string RemValue(const std::string& text) {
+    const std::string value = Trim(text);
+    return value.find('"') == std::string::npos ? value : QuotedValue(value);
+  }
+
   void AddImportedTrack() {
     fields_.Number = TrackNumberText(track_);
     const std::string name = ExpandNameMask(Settings().MASK, TMaskOrder::Cue, fields_);
@@ -136,6 +153,8 @@ class TCueReader {
     auto point = std::make_unique<TCutPoint>();
     SetFrames(*point, time.Seconds, time.Frames);  // no frame number: stays at 0 s
     point->Name = ImportedName(name);
+    point->Title = fields_.Title;
+    point->Artist = fields_.Performer;
     list_.Add(std::move(point));
   }
 

@@ -18,6 +18,7 @@ void ReadPlainText(TCPList& list, const std::vector<std::string>& lines) {
     auto point = std::make_unique<TCutPoint>();
     ApplyParsedTime(*point, ParseTime(timeText, settings.TIME_TYPE == 1, settings.TIME_SHOWH));
     point->Name = ImportedName(name);
+    point->Title = name;
     list.Add(std::move(point));
   }
 }

@@ -88,6 +88,7 @@ void ReadXmcd(TCPList& list, const std::vector<std::string>& lines) {
   TTrackFields fields;
   fields.DiscArtist = disc.First;
   fields.DiscTitle = disc.Second;
+  list.Album = {disc.Second, disc.First, Trim(value("DYEAR=")), Trim(value("DGENRE="))};
   for (size_t n = 0; n < offsets.size(); ++n) {
     const std::string key = "TTITLE" + std::to_string(n) + "=";
     const TSplitText track = SplitAtSeparator(value(key), settings.XMCDSEPTRACK, false);
@@ -97,6 +98,8 @@ void ReadXmcd(TCPList& list, const std::vector<std::string>& lines) {
     SetTimeFromOffset(*point, ReadDecimal(offsets[n]));
     fields.Number = TrackNumberText(static_cast<int>(n + 1));
     point->Name = ImportedName(ExpandNameMask(settings.MASK, TMaskOrder::Xmcd, fields));
+    point->Title = fields.Title;
+    point->Artist = fields.Performer;
     list.Add(std::move(point));
   }
 }

@@ -102,22 +102,6 @@ void PutMark(uint8_t* p, const TFragmentMark& mark) {
   PutBig16(p + 18, static_cast<uint16_t>(std::clamp(mark.Trailing, 0, 0xFFFF)));
 }
 
-struct TCrcTables {
-  std::array<std::array<uint16_t, 256>, 8> T{};
-  TCrcTables() {
-    for (uint32_t b = 0; b < 256; ++b) {
-      uint32_t crc = b;
-      for (int bit = 0; bit < 8; ++bit)
-        crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1;
-      T[0][b] = static_cast<uint16_t>(crc);
-    }
-    for (size_t k = 1; k < T.size(); ++k) {
-      for (size_t b = 0; b < 256; ++b)
-        T[k][b] = static_cast<uint16_t>((T[k - 1][b] >> 8) ^ T[0][T[k - 1][b] & 0xFF]);
-    }
-  }
-};
-
 }  // namespace
 
 size_t XingOffset(int32_t versionId, int32_t channelMode) {
@@ -180,28 +164,6 @@ std::optional<std::array<uint8_t, 4>> HeaderFrameHeader(const std::array<uint8_t
       return withBitrate(index);
   }
   return std::nullopt;
-}
-
-uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size) {
-  static const TCrcTables tables;
-  const auto& T = tables.T;
-  // Eight bytes a step: the music CRC runs over every byte a cut writes.
-  while (size >= 8) {
-    uint64_t word;
-    std::memcpy(&word, data, 8);
-    if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__)
-      word = __builtin_bswap64(word);
-    word ^= crc;
-    crc = static_cast<uint16_t>(T[7][word & 0xFF] ^ T[6][(word >> 8) & 0xFF] ^
-                                T[5][(word >> 16) & 0xFF] ^ T[4][(word >> 24) & 0xFF] ^
-                                T[3][(word >> 32) & 0xFF] ^ T[2][(word >> 40) & 0xFF] ^
-                                T[1][(word >> 48) & 0xFF] ^ T[0][word >> 56]);
-    data += 8;
-    size -= 8;
-  }
-  for (; size > 0; --size, ++data)
-    crc = static_cast<uint16_t>((crc >> 8) ^ T[0][(crc ^ *data) & 0xFF]);
-  return crc;
 }
 
 void TTocBuilder::AddFrame(int64_t offset) {

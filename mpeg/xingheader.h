@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "mpeg/crc16.h"
 #include "mpeg/frameheader.h"
 
 namespace zembrio {
@@ -64,9 +65,6 @@ size_t XingOffset(int32_t versionId, int32_t channelMode);
 // bytes first: the same version, sampling rate and channel mode, no CRC, no padding, at the
 // first frame's bitrate when that frame is large enough, else at the smallest one that is.
 std::optional<std::array<uint8_t, 4>> HeaderFrameHeader(const std::array<uint8_t, 4>& first);
-
-// CRC-16 as the LAME extension uses it (polynomial 0x8005, bits reflected, from 0).
-uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size);
 
 // Builds the seek table of a stream as its frames go by, in a fixed amount of memory
 // however long the stream: every step-th frame's offset is kept, and the step doubles

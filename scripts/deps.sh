@@ -10,6 +10,7 @@ DEFAULT_PACKAGES=(
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   lame mpg123 twolame vorbis-tools ffmpeg
+  libtag1-dev python3-mutagen
   xvfb xauth x11-utils openbox imagemagick
   dpkg-dev file desktop-file-utils appstream lintian
   libmpg123-dev libvorbis-dev sox

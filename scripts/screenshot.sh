@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the desktop window under a virtual X server with a window manager, uses it on a
 # folder of sample music as a user would, and saves pictures of it into docs/ (or the
-# folder given): screenshot-main.png (four named cut points after a cut), screenshot-info.png
+# folder given): screenshot-main.png (four named cut points after a cut), screenshot-tags.png
+# (the same with the tags panel open), screenshot-info.png
 # (the cut's report in "Info...") and screenshot-join.png (the fragments on the join page).
 #   scripts/screenshot.sh [output-folder]
 # Needs xvfb, openbox, sox and lame (scripts/deps.sh installs them) and a build with the window

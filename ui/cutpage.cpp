@@ -13,6 +13,7 @@
 #include "ui/actiontags.h"
 #include "ui/cutgrid.h"
 #include "ui/soundpanel.h"
+#include "ui/tagpanel.h"
 #include "ui/wavestrip.h"
 
 namespace zembrio {
@@ -22,6 +23,7 @@ TCutPage::TCutPage(QWidget* parent)
       grid_(new TCutGrid(this)),
       sound_(new TSoundPanel(this)),
       strip_(sound_->Strip()),
+      tagPanel_(new TTagPanel(grid_, this)),
       editCutDir_(new QLineEdit(this)),
       acAdd_(MakeAction(this, "ACAdd", "Ajouter")),
       acDelete_(MakeAction(this, "ACDelete", "Retirer")),
@@ -29,7 +31,8 @@ TCutPage::TCutPage(QWidget* parent)
       acJoinNext_(MakeAction(this, "ACJoinNext", "Lier au suivant")),
       acClearList_(MakeAction(this, "ACClearList", "Effacer la liste")),
       acLoadCue_(MakeAction(this, "ACLoadCue", "Importer d'un fichier...")),
-      acSetCutDir_(MakeAction(this, "ACSetCutDir", "...")) {
+      acSetCutDir_(MakeAction(this, "ACSetCutDir", "...")),
+      acTags_(MakeAction(this, "ACTags", "Étiquettes")) {
   setObjectName("PgCut");
   editCutDir_->setObjectName("EditCutDir");
 
@@ -51,6 +54,12 @@ TCutPage::TCutPage(QWidget* parent)
   toolbar->addAction(acClearList_);
   toolbar->addSeparator();
   toolbar->addAction(acLoadCue_);
+  toolbar->addSeparator();
+  toolbar->addAction(acTags_);
+  // The tags take room from the grid: shown when the user asks for them.
+  acTags_->setCheckable(true);
+  tagPanel_->setVisible(false);
+  connect(acTags_, &QAction::toggled, tagPanel_, &QWidget::setVisible);
 
   auto* browse = new QToolButton(this);
   browse->setDefaultAction(acSetCutDir_);
@@ -66,6 +75,7 @@ TCutPage::TCutPage(QWidget* parent)
   layout->addLayout(destination);
   layout->addWidget(sound_, 1);
   layout->addWidget(grid_, 1);
+  layout->addWidget(tagPanel_);
 
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);
   connect(acDelete_, &QAction::triggered, this, &TCutPage::DeleteCutPoint);
@@ -86,6 +96,7 @@ void TCutPage::SetList(TCPList* list) {
   list_ = list;
   grid_->SetList(list);
   sound_->SetList(list);
+  tagPanel_->SetList(list);
 }
 
 TWaveStrip* TCutPage::Strip() const {
@@ -95,6 +106,7 @@ TWaveStrip* TCutPage::Strip() const {
 void TCutPage::SetRunState(const TRunState* state) {
   state_ = state;
   grid_->SetRunState(state);
+  tagPanel_->SetRunState(state);
 }
 
 void TCutPage::UpdateGridActions() {

@@ -1,5 +1,5 @@
 // The page "Points de coupe": the grid's toolbar, the destination line, the waveform strip
-// of the selected source and the grid.
+// of the selected source, the grid and the tags of the cut.
 #pragma once
 
 #include <QWidget>
@@ -13,6 +13,7 @@ namespace zembrio {
 class TCutGrid;
 class TSoundPanel;
 class TWaveStrip;
+class TTagPanel;
 class TCPList;
 struct TRunState;
 
@@ -30,9 +31,11 @@ class TCutPage : public QWidget {
   TCutGrid* Grid() const { return grid_; }
   TSoundPanel* Sound() const { return sound_; }
   TWaveStrip* Strip() const;
+  TTagPanel* TagPanel() const { return tagPanel_; }
   QLineEdit* EditCutDir() const { return editCutDir_; }
   QAction* ACLoadCue() const { return acLoadCue_; }
   QAction* ACSetCutDir() const { return acSetCutDir_; }
+  QAction* ACTags() const { return acTags_; }
 
  private:
   void AddCutPoint();
@@ -47,6 +50,7 @@ class TCutPage : public QWidget {
   TCutGrid* grid_;
   TSoundPanel* sound_;
   TWaveStrip* strip_;
+  TTagPanel* tagPanel_;
   QLineEdit* editCutDir_;
   QAction* acAdd_;
   QAction* acDelete_;
@@ -55,6 +59,7 @@ class TCutPage : public QWidget {
   QAction* acClearList_;
   QAction* acLoadCue_;
   QAction* acSetCutDir_;
+  QAction* acTags_;
 };
 
 }  // namespace zembrio

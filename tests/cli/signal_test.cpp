@@ -40,7 +40,8 @@ class RunningCli {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath_.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    std::vector<std::string> all{ZEMBRIO_CLI_PATH, "--ini", folder + "zembrio.ini"};
+    std::vector<std::string> all{ZEMBRIO_CLI_PATH, "--ini", folder + "zembrio.ini", "--set",
+                                 "ID3V2TAG=0"};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all)

@@ -18,10 +18,11 @@ inline const FrameSpec kSpec{};
 
 class MpegRunTest : public ::testing::Test {
  protected:
-  // The byte-level expectations are those of outputs without a header frame.
+  // The byte-level expectations are those of outputs without a header frame or a tag.
   void SetUp() override {
     Settings() = TSettings{};
     Settings().XINGHEADER = false;
+    Settings().ID3V2TAG = 0;
   }
   void TearDown() override { Settings() = TSettings{}; }
 

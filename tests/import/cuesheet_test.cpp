@@ -19,6 +19,28 @@ TEST_F(ImportTest, RipperSheetGivesTimesAndNames) {
   EXPECT_EQ(list[3].Kind, TTimeKind::tkCdFrames);
 }
 
+// The tags take the text as the sheet gives it, before the mask and the replacement list.
+TEST_F(ImportTest, RipperSheetKeepsTheRawFieldsForTheTags) {
+  ImportCueSheet(list, ImportSample("ripper.cue"));
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.Album.Album, "Nuit Blanche");
+  EXPECT_EQ(list.Album.AlbumArtist, "Les Étoiles");
+  EXPECT_EQ(list.Album.Date, "1994");
+  EXPECT_EQ(list.Album.Genre, "Chanson");
+  EXPECT_EQ(list[1].Title, "Intro: Part 1");
+  EXPECT_EQ(list[2].Title, "Café \"Noir\"");
+  EXPECT_EQ(list[2].Artist, "Invité / Ami");
+  EXPECT_EQ(list[3].Title, "AC/DC?");
+}
+
+TEST_F(ImportTest, QuotedRemValuesAndTrackLevelRemLines) {
+  ReadCueSheet(list, {"REM GENRE \"Hard Rock\"", "REM DATE 1980", "TRACK 01 AUDIO",
+                      "  REM DATE 2001", "  INDEX 01 00:00:00"});
+  EXPECT_EQ(list.Album.Genre, "Hard Rock");
+  EXPECT_EQ(list.Album.Date, "1980");  // a track's own REM line is not the disc's
+  EXPECT_EQ(list[0].Artist, "");       // the album artist stands in, when there is one
+}
+
 TEST_F(ImportTest, ZeroIndexAndMaskSettings) {
   Settings().ZEROINDEX = false;
   Settings().MASK = "%A - %D - %N %P - %T";

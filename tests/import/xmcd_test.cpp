@@ -27,6 +27,19 @@ TEST_F(ImportTest, VariousArtistsFieldsAndJoinedLines) {
   EXPECT_EQ(list[1].Name, "02 Various - Plage sans interprète " + disc);
 }
 
+TEST_F(ImportTest, VariousArtistsFileKeepsTheFieldsForTheTags) {
+  ASSERT_TRUE(ImportXmcd(list, feedback, ImportSample("various.xmcd")));
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.Album.Album, "Les Plus Grands Succès de l'Été");
+  EXPECT_EQ(list.Album.AlbumArtist, "Various");
+  EXPECT_EQ(list.Album.Date, "1998");
+  EXPECT_EQ(list.Album.Genre, "Pop");
+  EXPECT_EQ(list[0].Artist, "Artiste X");
+  EXPECT_EQ(list[1].Artist, "Various");
+  EXPECT_EQ(list[1].Title, "Plage sans interprète");
+  EXPECT_EQ(list[3].Title, "Quatre?");
+}
+
 TEST_F(ImportTest, NotAnXmcdFileImportsNothingSilently) {
   EXPECT_TRUE(ImportXmcd(list, feedback, ImportSample("ripper.cue")));
   EXPECT_EQ(list.Count(), 0);

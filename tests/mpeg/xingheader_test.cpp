@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace zembrio {
 namespace {
@@ -13,6 +14,27 @@ TEST(XingHeaderTest, Crc16IsTheOneOfTheLameExtension) {
   EXPECT_EQ(Crc16(0, bytes, 9), 0xBB3D);
   // Piece by piece, through the eight-byte steps and the single bytes alike.
   EXPECT_EQ(Crc16(Crc16(0, bytes, 3), bytes + 3, 6), 0xBB3D);
+}
+
+// The folding path for long runs gives the tables' CRC at every length and alignment, from
+// any starting value: a frame's bytes start anywhere in the read buffer.
+TEST(XingHeaderTest, Crc16OfLongRunsMatchesTheTables) {
+  std::vector<uint8_t> bytes(1500);
+  uint32_t seed = 12345;
+  for (uint8_t& b : bytes) {
+    seed = seed * 1103515245 + 12345;
+    b = static_cast<uint8_t>(seed >> 16);
+  }
+  for (size_t offset = 0; offset < 16; ++offset) {
+    for (size_t size = 0; size + offset <= bytes.size(); size += 7) {
+      const uint16_t start = static_cast<uint16_t>(size * 2654435761u);
+      ASSERT_EQ(Crc16(start, bytes.data() + offset, size),
+                Crc16Tables(start, bytes.data() + offset, size))
+          << "offset " << offset << ", size " << size;
+    }
+  }
+  EXPECT_EQ(Crc16(Crc16(0, bytes.data(), 700), bytes.data() + 700, 800),
+            Crc16Tables(0, bytes.data(), bytes.size()));
 }
 
 // A stream of equal frames: entry i lies at i % of the bytes, however many frames there are

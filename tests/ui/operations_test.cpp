@@ -60,6 +60,7 @@ class TestOperations : public QObject {
     TStartedWindow started;
     PrepareTwoFragmentCut(started);
     Settings().XINGHEADER = false;  // the fragments' sizes add up to the source's
+    Settings().ID3V2TAG = 0;
     const std::string cutDir = started.Dir.File("cut/");
     QCOMPARE(started.Window->CutPage()->EditCutDir()->text().toStdString(), cutDir);
     TModalScript script;

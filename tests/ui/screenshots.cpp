@@ -7,6 +7,7 @@
 // window manager (scripts/screenshot.sh), so that the pictures carry the window frames.
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
 #include <QTabWidget>
@@ -120,6 +121,13 @@ int main(int argc, char** argv) {
   }));
   window->findChild<QAction*>("ACut")->trigger();
   saved &= SaveScreen(FrameRect(window.get()), output + "/screenshot-main.png");
+
+  // The tags of the cut under the grid, the album named as a user types it.
+  window->CutPage()->findChild<QAction*>("ACTags")->setChecked(true);
+  QTest::keyClicks(window->CutPage()->findChild<QLineEdit*>("edTagAlbum"), "Concert du 14 juin");
+  QTest::qWait(kSettleMs);
+  saved &= SaveScreen(FrameRect(window.get()), output + "/screenshot-tags.png");
+  window->CutPage()->findChild<QAction*>("ACTags")->setChecked(false);
 
   // The fragments joined again, in their numbered order.
   window->PageControl1()->setCurrentIndex(1);

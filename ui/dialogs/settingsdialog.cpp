@@ -242,6 +242,8 @@ QWidget* TfrmSettings::BuildSpecificPage() {
                             {QStringLiteral("sauter"), QStringLiteral("conserver"),
                              QStringLiteral("copier dans chaque fragment")},
                             "rgId3v1Tag", rgId3v1Tag_);
+  cbId3v2Tag_ =
+      NewCheck(mpeg, "TAG ID3v2 dans chaque fragment (titre, artiste, album, piste)", "cbId3v2Tag");
   auto* adjust = NewRadioGroup(mpeg, " Ajuster le point de coupe à la frame mpeg ",
                                {QString::fromUtf8("précédente"), QStringLiteral("la plus proche"),
                                 QStringLiteral("suivante"), QStringLiteral("exacte")},
@@ -249,6 +251,7 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   auto* mpegLayout = new QVBoxLayout(mpeg);
   mpegLayout->addWidget(cbSkipVbrHeader_);
   mpegLayout->addWidget(cbXingHeader_);
+  mpegLayout->addWidget(cbId3v2Tag_);
   auto* groups = new QHBoxLayout;
   groups->addWidget(tag);
   groups->addWidget(adjust);
@@ -291,6 +294,9 @@ QGroupBox* TfrmSettings::BuildPauseGroup(QWidget* page) {
   form->addRow(QString::fromUtf8("Durée minimale d'une pause (ms) :"), sbSilenceMin_);
   form->addRow(QString::fromUtf8("Coupe dans la pause (% de sa durée) :"), sbSilencePos_);
   form->addRow(QString::fromUtf8("Durée minimale d'une piste (ms) :"), sbTrackMin_);
+  // "Écouter la coupe" plays this long on either side of the cut point.
+  sbHearCut_ = spin("sbHearCut", 100, 60000, 500);
+  form->addRow(QString::fromUtf8("Écouter la coupe, de chaque côté (ms) :"), sbHearCut_);
   return group;
 }
 
@@ -338,6 +344,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   cbXingHeader_->setChecked(s.XINGHEADER);
   edMask_->setText(ToQ(s.MASK));
   SelectRadio(rgId3v1Tag_, s.ID3V1TAG);
+  cbId3v2Tag_->setChecked(s.ID3V2TAG == 1);
   SelectRadio(rgPlainTextFmt_, s.PLAINTEXTFMT);
   edPlainTextSep_->setText(ToQ(s.PLTXTSEP));
   edXmcdSepDisc_->setText(ToQ(s.XMCDSEPDISC));
@@ -356,6 +363,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   sbSilenceMin_->setValue(s.SILENCEMIN);
   sbSilencePos_->setValue(s.SILENCEPOS);
   sbTrackMin_->setValue(s.TRACKMIN);
+  sbHearCut_->setValue(s.HEARCUT);
   pairEditor_->UpdatePairActions();
 }
 
@@ -368,6 +376,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.XINGHEADER = cbXingHeader_->isChecked();
   s.MASK = ToStd(edMask_);
   s.ID3V1TAG = rgId3v1Tag_->checkedId();
+  s.ID3V2TAG = cbId3v2Tag_->isChecked() ? 1 : 0;
   s.PLAINTEXTFMT = rgPlainTextFmt_->checkedId();
   s.PLTXTSEP = ToStd(edPlainTextSep_);
   s.XMCDSEPDISC = ToStd(edXmcdSepDisc_);
@@ -387,6 +396,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.SILENCEMIN = sbSilenceMin_->value();
   s.SILENCEPOS = sbSilencePos_->value();
   s.TRACKMIN = sbTrackMin_->value();
+  s.HEARCUT = sbHearCut_->value();
 }
 
 void TfrmSettings::UpdateTimePreview() {

@@ -100,6 +100,7 @@ class TfrmSettings : public QDialog {
   QSpinBox* sbSilenceMin_ = nullptr;
   QSpinBox* sbSilencePos_ = nullptr;
   QSpinBox* sbTrackMin_ = nullptr;
+  QSpinBox* sbHearCut_ = nullptr;
   // "Analyseur"
   QLineEdit* edMask_ = nullptr;
   QCheckBox* cbZeroIndex_ = nullptr;
@@ -111,6 +112,7 @@ class TfrmSettings : public QDialog {
   QCheckBox* cbSkipVbrHeader_ = nullptr;
   QCheckBox* cbXingHeader_ = nullptr;
   QButtonGroup* rgId3v1Tag_ = nullptr;
+  QCheckBox* cbId3v2Tag_ = nullptr;
   QButtonGroup* rgAdjustStart_ = nullptr;
   QLineEdit* edVcutExe_ = nullptr;
   // Buttons

@@ -90,11 +90,14 @@ class SettingsDialogTest : public QObject {
       QCOMPARE(d->findChild<QSpinBox*>("sbTrackMin")->value(), 30000);
       d->findChild<QSpinBox*>("sbSilenceMin")->setValue(2500);
       d->findChild<QSpinBox*>("sbSilencePos")->setValue(25);
+      QCOMPARE(d->findChild<QSpinBox*>("sbHearCut")->value(), 3000);
+      d->findChild<QSpinBox*>("sbHearCut")->setValue(1500);
       Button(d, "btnSave")->click();
     });
     QCOMPARE(result, TfrmSettings::SettingsSaved);
     QCOMPARE(Settings().SILENCEMIN, 2500);
     QCOMPARE(Settings().SILENCEPOS, 25);
+    QCOMPARE(Settings().HEARCUT, 1500);
     const std::string text = FileText(ini_);
     QVERIFY(text.find("SILENCEDB=-55\nSILENCEMIN=2500\nSILENCEPOS=25\nTRACKMIN=30000") !=
             std::string::npos);
@@ -181,6 +184,18 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(result, TfrmSettings::SettingsApplied);
     QCOMPARE(Settings().ID3V1TAG, 2);
     QCOMPARE(Settings().ADJUSTSTART, -1);  // no choice shown, none taken
+  }
+
+  void id3v2TagIsOneCheckBox() {
+    Settings().ID3V2TAG = 0;
+    TfrmSettings dialog;
+    Run(dialog, [](TfrmSettings* d) {
+      auto* box = d->findChild<QCheckBox*>("cbId3v2Tag");
+      QVERIFY(box && !box->isChecked());
+      box->setChecked(true);
+      Button(d, "btnExit")->click();
+    });
+    QCOMPARE(Settings().ID3V2TAG, 1);
   }
 
   void failedSaveIsNotReportedAsSaved() {
