@@ -75,6 +75,7 @@ uint32_t SourceId(const std::string& path, int64_t size) {
   return hash;
 }
 
+// Rounds towards minus infinity: a stretch may start within the first granule.
 int64_t FloorDiv(int64_t a, int64_t b) {
   return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
@@ -116,8 +117,9 @@ class TMpegSplitter {
   void FinishFragment(bool last);
   void FinishLastFragment();
   bool TagBelongsToFragment(bool last) const;
-  void CloseOutput(TFragmentOutput& output, const TFragmentSpan& span, bool last);
   TFragmentTrim TrimOf(const TFragmentOutput& output, const TFragmentSpan& span, bool last) const;
+  // Where the fragment's frames lie in the source, for a join of consecutive fragments.
+  TFragmentMark MarkOf(const TFragmentSpan& span, int64_t audioFrames) const;
   // The stream sample at which the stretch of the point starting at the current frame starts.
   int64_t StretchStart(const TCutPoint& point) const;
   int64_t SourceDelay() const;
@@ -596,17 +598,21 @@ TFragmentTrim TMpegSplitter::TrimOf(const TFragmentOutput& output, const TFragme
   }
   trim.Delay = static_cast<int32_t>(std::clamp<int64_t>(delay, 0, kMaxDelayOrPadding));
   trim.Padding = static_cast<int32_t>(std::clamp<int64_t>(padding, 0, kMaxDelayOrPadding));
-  if (SharesFrames()) {
-    TFragmentMark mark;
-    mark.Source = sourceId_;
-    mark.FirstFrame = span.FirstFrame;
-    mark.Leading = static_cast<int32_t>(span.StartFrame - span.FirstFrame);
-    if (span.EndFrame >= 0)
-      mark.Trailing =
-          static_cast<int32_t>(std::max<int64_t>(0, span.FirstFrame + audioFrames - span.EndFrame));
-    trim.Mark = mark;
-  }
+  if (SharesFrames())
+    trim.Mark = MarkOf(span, audioFrames);
   return trim;
+}
+
+TFragmentMark TMpegSplitter::MarkOf(const TFragmentSpan& span, int64_t audioFrames) const {
+  TFragmentMark mark;
+  mark.Source = sourceId_;
+  mark.FirstFrame = span.FirstFrame;
+  mark.Leading = static_cast<int32_t>(span.StartFrame - span.FirstFrame);
+  if (span.EndFrame >= 0) {
+    mark.Trailing =
+        static_cast<int32_t>(std::max<int64_t>(0, span.FirstFrame + audioFrames - span.EndFrame));
+  }
+  return mark;
 }
 
 void TMpegSplitter::ShowProgress(bool forced) {
