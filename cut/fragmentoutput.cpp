@@ -6,8 +6,10 @@ namespace zembrio {
 
 namespace {
 
-// The encoder string of a fresh header when the source names none.
-constexpr std::array<uint8_t, 9> kOwnEncoder{'Z', 'e', 'm', 'b', 'r', 'i', 'o', ' ', ' '};
+// The encoder string of a fresh header when the source names none. libavformat (ffmpeg and
+// the players built on it) reads the delay and padding only behind "LAME", "Lavf" or "Lavc":
+// the extension's format is LAME's, so its name opens the string, ours follows.
+constexpr std::array<uint8_t, 9> kOwnEncoder{'L', 'A', 'M', 'E', 'Z', 'm', 'b', 'r', ' '};
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 // decodes exactly as the source does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -277,6 +278,47 @@ INSTANTIATE_TEST_SUITE_P(LameSources, HeaderFrameTest,
                                            TSourceKind{"Vbr22kStereo", {"-V", "5"}, 22050, 2},
                                            TSourceKind{"Vbr48kMono", {"-V", "4"}, 48000, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A source without a LAME tag: the fresh header still says the delay in a way that both
+// mpg123 and libavformat honour, so neither plays the encoder's silence at the start.
+TEST(HeaderFrameOwnEncoderTest, DecodersTrimTheDelayOfASourceWithoutLameTag) {
+  const std::string ffmpeg = "/usr/bin/ffmpeg";
+  if (!FileExists(kLame) || !FileExists(kMpg123) || !FileExists(ffmpeg))
+    GTEST_SKIP() << "lame, mpg123 or ffmpeg missing";
+  test::SettingsGuard guard;
+  test::TempDir dir;
+  WriteTone(dir.File("tone.raw"), 44100, 2, 4);
+  ASSERT_EQ(RunAndCapture({kLame, "--quiet", "-r", "-s", "44.1", "-t", "-b", "128",
+                           dir.File("tone.raw"), dir.File("s.mp3")},
+                          nullptr)
+                .ExitCode,
+            0);
+  Settings().XINGHEADER = true;
+  Settings().ID3V2TAG = 0;
+  test::RecordingContext rc;
+  TCPList list;
+  list.Add().Name = "a";
+  TCutPoint& second = list.Add();
+  SetMilliseconds(second, 2, 0);
+  second.Name = "b";
+  TMpegRun run;
+  run.SourcePath = dir.File("s.mp3");
+  run.OutputDir = dir.File("out");
+  ASSERT_EQ(ProcessMPEG(rc.Context, list, run), RunEndOfData);
+  const std::string first = dir.File("out/a.mp3");
+  const TWalked walked = Walk(first);
+  ASSERT_TRUE(walked.header && walked.header->Lame);
+  EXPECT_EQ(walked.header->Lame->Delay, 576);  // LAME's usual delay
+  // Both decoders drop the delay and the decoder's own 529 samples at the start, and end
+  // at the padding, or 529 samples early when the padding is shorter.
+  const TLameTag& lame = *walked.header->Lame;
+  const int64_t played = walked.audioFrames * 1152 - lame.Delay - std::max(lame.Padding, 529);
+  const TCapturedRun decoded =
+      RunAndCapture({ffmpeg, "-v", "error", "-i", first, "-f", "s16le", "-"}, nullptr);
+  ASSERT_EQ(decoded.ExitCode, 0);
+  EXPECT_EQ(static_cast<int64_t>(decoded.Output.size()) / 4, played);
+  EXPECT_EQ(static_cast<int64_t>(Decode(first).size()) / 4, played);
+}
 
 TEST(HeaderFrameOffTest, WithoutTheSettingNoHeaderFrameIsWritten) {
   test::SettingsGuard guard;
