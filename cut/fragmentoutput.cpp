@@ -21,8 +21,8 @@ TFragmentOutput::TFragmentOutput(const std::string& path, TFragmentOptions optio
   options_.LeadingTag.shrink_to_fit();
 }
 
-void TFragmentOutput::StartHeaderFrame(const TMPGFile& source) {
-  const auto header = HeaderFrameHeader(source.Header);
+void TFragmentOutput::StartHeaderFrame(const std::array<uint8_t, 4>& first) {
+  const auto header = HeaderFrameHeader(first);
   if (!header || !file_.CanSeek())
     return;
   FrameHeader decoded;
@@ -41,28 +41,48 @@ void TFragmentOutput::Count(const uint8_t* data, size_t size, int64_t offset) {
   musicCrc_ = Crc16(musicCrc_, data, size);
 }
 
+void TFragmentOutput::Start(const std::array<uint8_t, 4>& first,
+                            const std::vector<uint8_t>& priming) {
+  if (firstBitrateIndex_ >= 0)
+    return;
+  firstBitrateIndex_ = first[2] >> 4;
+  if (options_.HeaderFrame)
+    StartHeaderFrame(first);
+  if (headerStart_ >= 0 && !priming.empty()) {
+    Count(priming.data(), priming.size(), file_.Size() - headerStart_);
+    file_.Write(priming.data(), priming.size());
+    primed_ = true;
+    ++framesWritten_;
+  }
+}
+
+void TFragmentOutput::CountFrame(const std::array<std::pair<const uint8_t*, size_t>, 2>& parts,
+                                 int32_t bitrateIndex) {
+  if (headerStart_ < 0)
+    return;
+  variableBitrate_ = variableBitrate_ || bitrateIndex != firstBitrateIndex_;
+  int64_t offset = file_.Size() - headerStart_;
+  for (const auto& [data, size] : parts) {
+    Count(data, size, offset);
+    offset = -1;  // one seek table entry per frame
+  }
+}
+
 void TFragmentOutput::WriteFrame(TMPGFile& source, const std::vector<uint8_t>& priming) {
-  if (firstBitrateIndex_ < 0) {
-    firstBitrateIndex_ = source.CurrentHeader().BitrateIndex;
-    if (options_.HeaderFrame)
-      StartHeaderFrame(source);
-    if (headerStart_ >= 0 && !priming.empty()) {
-      Count(priming.data(), priming.size(), file_.Size() - headerStart_);
-      file_.Write(priming.data(), priming.size());
-      primed_ = true;
-      ++framesWritten_;
-    }
-  }
-  if (headerStart_ >= 0) {
-    variableBitrate_ =
-        variableBitrate_ || source.CurrentHeader().BitrateIndex != firstBitrateIndex_;
-    int64_t offset = file_.Size() - headerStart_;
-    for (const auto& [data, size] : source.FrameBytes()) {
-      Count(data, size, offset);
-      offset = -1;  // one seek table entry per frame
-    }
-  }
+  Start(source.Header, priming);
+  CountFrame(source.FrameBytes(), source.CurrentHeader().BitrateIndex);
   source.WriteFrame(file_);
+  ++framesWritten_;
+}
+
+void TFragmentOutput::WriteFrame(const std::vector<uint8_t>& frame,
+                                 const std::vector<uint8_t>& priming) {
+  if (frame.size() < 4)
+    return;
+  const std::array<uint8_t, 4> header{frame[0], frame[1], frame[2], frame[3]};
+  Start(header, priming);
+  CountFrame({{{frame.data(), frame.size()}, {nullptr, 0}}}, frame[2] >> 4);
+  file_.Write(frame.data(), frame.size());
   ++framesWritten_;
 }
 
@@ -85,6 +105,7 @@ void TFragmentOutput::Finish(const TFragmentTrim& trim, const std::vector<uint8_
     fields.Lame.Delay = trim.Delay;
     fields.Lame.Padding = trim.Padding;
     fields.MusicCrc = musicCrc_;
+    fields.Mark = trim.Mark;
     const std::vector<uint8_t> frame = BuildHeaderFrame(fields);
     file_.WriteAt(headerStart_, frame.data(), frame.size());
   }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct TFragmentOptions {
 struct TFragmentTrim {
   int32_t Delay = 0;
   int32_t Padding = 0;
+  std::optional<TFragmentMark> Mark;  // where a fragment of a cut lies in its source
 };
 
 class TFragmentOutput {
@@ -44,6 +46,11 @@ class TFragmentOutput {
   // Appends the source's current frame (read with ReadData). With a header frame, the first
   // frame written is preceded by priming (a priming frame; empty: none).
   void WriteFrame(TMPGFile& source, const std::vector<uint8_t>& priming = {});
+  // The same for a frame of the source kept whole, header included.
+  void WriteFrame(const std::vector<uint8_t>& frame, const std::vector<uint8_t>& priming = {});
+  // True when the file will open with a header frame, once its first Layer III frame comes:
+  // only then can it say how many samples to trim.
+  bool CanTrim() const { return options_.HeaderFrame && file_.CanSeek(); }
   // Writes out what is buffered: a full disk shows here.
   void Flush() { file_.Flush(); }
   // Fills in the header frame, appends the trailing tag (empty: none) and closes; throws
@@ -55,8 +62,13 @@ class TFragmentOutput {
   bool HasHeaderFrame() const { return headerStart_ >= 0; }
 
  private:
-  void StartHeaderFrame(const TMPGFile& source);
+  // Before the first frame (header bytes first): the header frame and the priming frame.
+  void Start(const std::array<uint8_t, 4>& first, const std::vector<uint8_t>& priming);
+  void StartHeaderFrame(const std::array<uint8_t, 4>& first);
   void Count(const uint8_t* data, size_t size, int64_t offset);
+  // Counts a frame's bytes (up to two pieces) for the header frame.
+  void CountFrame(const std::array<std::pair<const uint8_t*, size_t>, 2>& parts,
+                  int32_t bitrateIndex);
 
   TOutputFile file_;
   TFragmentOptions options_;

@@ -27,6 +27,58 @@ namespace {
 constexpr int32_t kStartPrevious = 0;  // the frame that holds the point
 constexpr int32_t kStartNearest = 1;   // the frame whose middle lies at or after the point
 constexpr int32_t kStartNext = 2;      // the first frame starting at or after the point
+constexpr int32_t kStartExact = 3;     // the point's own sample, trimmed with delay and padding
+
+// The decoder's overlap-add needs the granule before the first exact sample: a fragment
+// starts at the frame holding the sample this many samples earlier.
+constexpr int64_t kWarmUpSamples = 576;
+// And it needs to decode this many samples past a stretch's last one to finish it.
+constexpr int64_t kFinishSamples = 1152;
+
+// Where a fragment lies in the source, in frames of the walk and samples of the stream (the
+// encoder delay included).
+struct TFragmentSpan {
+  int64_t FirstFrame = 0;  // its first audio frame (after a priming frame)
+  int64_t StartFrame = 0;  // the frame holding its stretch's first sample
+  int64_t Start = 0;       // its stretch's first sample
+  int64_t End = -1;        // the sample after its last; -1: the source's end
+  int64_t EndFrame = -1;   // the frame holding End
+};
+
+// The fragment before the current one while it takes the frames that finish its stretch,
+// which the current one starts with too.
+struct TClosingFragment {
+  std::unique_ptr<TFragmentOutput> Output;
+  TCutPoint* Point = nullptr;
+  int Row = 0;
+  TFragmentSpan Span;
+  int64_t Until = 0;  // it takes the frames before this one
+};
+
+// The frame before the current one, kept whole with the reservoir as it stood before it:
+// a fragment that starts at the current frame may begin with it.
+struct TKeptFrame {
+  std::vector<uint8_t> Bytes;
+  TReservoirMark Mark;
+  int64_t Index = -1;
+};
+
+// The same for every fragment of one cut of one source (FNV-1a of its name and size): a join
+// leaves shared frames out only between fragments of the same source.
+uint32_t SourceId(const std::string& path, int64_t size) {
+  uint32_t hash = 2166136261u;
+  const auto mix = [&hash](uint8_t byte) { hash = (hash ^ byte) * 16777619u; };
+  for (char c : path)
+    mix(static_cast<uint8_t>(c));
+  for (int shift = 0; shift < 64; shift += 8)
+    mix(static_cast<uint8_t>(static_cast<uint64_t>(size) >> shift));
+  return hash;
+}
+
+// Rounds towards minus infinity: a stretch may start within the first granule.
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
 
 // ID3V1TAG: which fragments end with the source's ID3v1 tag.
 constexpr int32_t kTagInLastFragment = 1;
@@ -51,14 +103,27 @@ class TMpegSplitter {
   // Waits for the second walk's start, or its end; false when the run was aborted.
   bool AwaitSecondHalf(bool toItsEnd);
   bool FrameStartsNextCutPoint() const;
+  // The same for the frame of samples start..end.
+  bool StartsNextCutPoint(int64_t start, int64_t end) const;
   void RecordFrameError(int32_t result);
   void StartFragment();
-  void OpenFragmentOutput();
+  void OpenFragmentOutput(int64_t start);
   std::vector<uint8_t> LeadingTag();
+  void WriteWarmUpFrame(int64_t start);
+  // The current fragment ends where the next one starts: it closes now, or takes the frames
+  // that finish its stretch first.
+  void HandOver(int64_t nextStart);
+  void FinishClosing();
   void FinishFragment(bool last);
   void FinishLastFragment();
   bool TagBelongsToFragment(bool last) const;
-  TFragmentTrim TrimOf(bool last, bool primed) const;
+  TFragmentTrim TrimOf(const TFragmentOutput& output, const TFragmentSpan& span, bool last) const;
+  // Where the fragment's frames lie in the source, for a join of consecutive fragments.
+  TFragmentMark MarkOf(const TFragmentSpan& span, int64_t audioFrames) const;
+  // The stream sample at which the stretch of the point starting at the current frame starts.
+  int64_t StretchStart(const TCutPoint& point) const;
+  int64_t SourceDelay() const;
+  bool SharesFrames() const { return primeFragments_ && source_->RefLayer == kLayerIII; }
   void CopyFrame();
   void ShowProgress(bool forced);
   void SetStatus(const std::string& status) { feedback_.SetRowStatus(row_, status); }
@@ -80,9 +145,13 @@ class TMpegSplitter {
   std::unique_ptr<TDetailListing> detail_;       // refers to source_: declared after it
   std::unique_ptr<TSecondHalfWalk> secondHalf_;  // while a statistics walk is split
   std::unique_ptr<TFragmentOutput> output_;      // the fragment being written
-  int64_t fragmentFirstFrame_ = 0;               // index of its first frame in the walk
+  TFragmentSpan span_;                           // where it lies
+  std::unique_ptr<TClosingFragment> closing_;    // the one before it, still taking frames
   TReservoir reservoir_;                         // for the priming frame of the next fragment
+  TKeptFrame kept_;                              // for its warm-up frame
   bool primeFragments_ = false;
+  bool exact_ = false;  // ADJUSTSTART "exacte" with somewhere to write the trim
+  uint32_t sourceId_ = 0;
   bool firstFrameFound_ = false;  // by the probe: the stream is known
   int next_ = 0;                  // index of the next cut point; Count() when none
   TCutPoint* current_ = nullptr;
@@ -173,6 +242,10 @@ void TMpegSplitter::Prepare() {
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
   primeFragments_ = run_.Cut && Settings().XINGHEADER;
+  exact_ = SharesFrames() && Settings().ADJUSTSTART == kStartExact;
+  sourceId_ = SourceId(run_.SourcePath, source_->FileSize());
+  closing_.reset();
+  kept_.Index = -1;
   next_ = 0;
   row_ = 0;
   lastEnd_ = 0;
@@ -213,7 +286,7 @@ void TMpegSplitter::Walk() {
         return;
       }
     }
-    if (run_.Cut && (output_ || primeFragments_)) {
+    if (run_.Cut && (output_ || closing_ || primeFragments_)) {
       CopyFrame();
     } else {
       source_->SkipData();
@@ -233,6 +306,22 @@ void TMpegSplitter::CopyFrame() {
     } else {
       output_->WriteFrame(*source_);
     }
+  }
+  if (closing_) {
+    closing_->Output->WriteFrame(*source_);
+    if (source_->FrameCount >= closing_->Until)
+      FinishClosing();
+  }
+  // Kept only when the next frame starts a fragment: the frames of a stream all hold as many
+  // samples, and the count goes on over frame errors.
+  const int64_t perFrame = source_->CurrentHeader().SamplesPerFrame;
+  if (layerIII && next_ < list_.Count() &&
+      StartsNextCutPoint(source_->EndSample, source_->EndSample + perFrame)) {
+    kept_.Mark = reservoir_.Mark();
+    kept_.Index = source_->FrameCount - 1;
+    kept_.Bytes.clear();
+    for (const auto& [data, size] : source_->FrameBytes())
+      kept_.Bytes.insert(kept_.Bytes.end(), data, data + size);
   }
   if (layerIII)
     reservoir_.Add(*source_);
@@ -293,10 +382,17 @@ bool TMpegSplitter::JoinSecondHalf() {
 }
 
 bool TMpegSplitter::FrameStartsNextCutPoint() const {
+  return StartsNextCutPoint(source_->StartSample, source_->EndSample);
+}
+
+bool TMpegSplitter::StartsNextCutPoint(int64_t start, int64_t end) const {
   const int64_t target = PositionAt(list_[next_], source_->RefSampleRate);
-  const int64_t start = source_->StartSample;
-  const int64_t end = source_->EndSample;
-  switch (Settings().ADJUSTSTART) {
+  int32_t mode = Settings().ADJUSTSTART;
+  if (mode == kStartExact && !exact_)  // nowhere to write the trim: the nearest frame
+    mode = kStartNearest;
+  switch (mode) {
+    case kStartExact:  // times count from the first sample after the encoder delay
+      return target + SourceDelay() < end;
     case kStartPrevious:
       return target <= end;
     case kStartNearest:
@@ -322,8 +418,23 @@ void TMpegSplitter::RecordFrameError(int32_t result) {
   lastSkipped_ = source_->SkippedBytes;
 }
 
+int64_t TMpegSplitter::SourceDelay() const {
+  const std::optional<TLameTag>& lame =
+      source_->SourceHeader ? source_->SourceHeader->Lame : std::optional<TLameTag>{};
+  return lame ? lame->Delay : kDefaultEncoderDelay;
+}
+
+int64_t TMpegSplitter::StretchStart(const TCutPoint& point) const {
+  if (exact_)
+    return PositionAt(point, source_->RefSampleRate) + SourceDelay();
+  // The encoder delay is no part of any fragment's stretch.
+  return std::max(source_->StartSample, SourceDelay());
+}
+
 void TMpegSplitter::StartFragment() {
-  FinishFragment(false);
+  const int64_t start = StretchStart(list_[next_]);
+  FinishClosing();  // points closer together than the frames fragments share
+  HandOver(start);
   current_ = &list_[next_];
   ++row_;
   ++next_;
@@ -333,16 +444,16 @@ void TMpegSplitter::StartFragment() {
     current_->Report.clear();
     SetStatus("sauter ....");
   } else {
-    OpenFragmentOutput();
+    OpenFragmentOutput(start);
     if (ctx_.State.AbortRequested)
       return;
   }
   current_->Report.push_back(" début demandé:    " + FormatCutPoint(*current_));
-  current_->Report.push_back(" début réel:  " +
-                             PositionText(source_->RefSampleRate, source_->StartSample));
+  const int64_t shown = exact_ ? start - SourceDelay() : source_->StartSample;
+  current_->Report.push_back(" début réel:  " + PositionText(source_->RefSampleRate, shown));
 }
 
-void TMpegSplitter::OpenFragmentOutput() {
+void TMpegSplitter::OpenFragmentOutput(int64_t start) {
   std::string name = outputDir_ + current_->Name + extension_;
   SetStatus("écriture..");
   ConfirmOutputName(ctx_, run_.SourcePath, name);
@@ -353,9 +464,59 @@ void TMpegSplitter::OpenFragmentOutput() {
     options.HeaderFrame = Settings().XINGHEADER && source_->RefLayer == kLayerIII;
     options.Source = source_->SourceHeader.value_or(TSourceHeader{});
     output_ = std::make_unique<TFragmentOutput>(name, std::move(options));
-    fragmentFirstFrame_ = source_->FrameCount - 1;
+    span_ = TFragmentSpan{};
+    span_.FirstFrame = source_->FrameCount - 1;
+    span_.StartFrame = span_.FirstFrame;
+    span_.Start = start;
+    WriteWarmUpFrame(start);
   }
   current_->Report = {" Nom fich: " + name};
+}
+
+// A fragment whose stretch starts less than a granule into its frame begins one frame
+// earlier, with that frame's reservoir bytes in the priming frame: the delay trims both.
+void TMpegSplitter::WriteWarmUpFrame(int64_t start) {
+  if (!SharesFrames() || !output_->CanTrim() || kept_.Index != span_.StartFrame - 1)
+    return;
+  const int64_t perFrame = source_->CurrentHeader().SamplesPerFrame;
+  if (FloorDiv(start - kWarmUpSamples, perFrame) >= span_.StartFrame)
+    return;
+  output_->WriteFrame(kept_.Bytes,
+                      reservoir_.PrimingFrame(kept_.Bytes, source_->RefVersion, kept_.Mark));
+  span_.FirstFrame = kept_.Index;
+}
+
+void TMpegSplitter::HandOver(int64_t nextStart) {
+  if (row_ == 0)
+    return;
+  if (!output_ || !SharesFrames() || !output_->CanTrim()) {
+    FinishFragment(false);
+    return;
+  }
+  const int64_t perFrame = source_->CurrentHeader().SamplesPerFrame;
+  closing_ = std::make_unique<TClosingFragment>();
+  closing_->Output = std::move(output_);
+  closing_->Point = current_;
+  closing_->Row = row_;
+  closing_->Span = span_;
+  closing_->Span.End = nextStart;
+  closing_->Span.EndFrame = source_->FrameCount - 1;
+  closing_->Until = (nextStart + kFinishSamples + perFrame - 1) / perFrame;
+}
+
+void TMpegSplitter::FinishClosing() {
+  if (!closing_)
+    return;
+  // Taken out first: a fragment whose close failed is not closed a second time.
+  const std::unique_ptr<TClosingFragment> closing = std::move(closing_);
+  std::vector<uint8_t> tag;
+  if (TagBelongsToFragment(false))
+    tag.assign(source_->TagData.begin(), source_->TagData.end());
+  closing->Output->Finish(TrimOf(*closing->Output, closing->Span, false), tag);
+  if (Finished()) {
+    closing->Point->Report.emplace_back(" fait");
+    feedback_.SetRowStatus(closing->Row, "fait");
+  }
 }
 
 std::vector<uint8_t> TMpegSplitter::LeadingTag() {
@@ -375,7 +536,7 @@ void TMpegSplitter::FinishFragment(bool last) {
     std::vector<uint8_t> tag;
     if (TagBelongsToFragment(last))
       tag.assign(source_->TagData.begin(), source_->TagData.end());
-    output->Finish(TrimOf(last, output->Primed()), tag);
+    output->Finish(TrimOf(*output, span_, last), tag);
     if (Finished()) {
       current_->Report.emplace_back(" fait");
       SetStatus("fait");
@@ -399,6 +560,7 @@ void TMpegSplitter::FinishFragment(bool last) {
 // closed with what it holds and a further error adds nothing.
 void TMpegSplitter::FinishLastFragment() {
   try {
+    FinishClosing();
     FinishFragment(true);
   } catch (const std::exception& e) {
     if (outcome_ == EndOfData) {
@@ -415,20 +577,42 @@ bool TMpegSplitter::TagBelongsToFragment(bool last) const {
   return rule == kTagInEveryFragment || (rule == kTagInLastFragment && last);
 }
 
-// The source's encoder delay stays with the fragment that starts at its first frame, its
-// padding with the one that ends at its last; a fragment cut short ends where it ends. A
-// priming frame is trimmed with the delay.
-TFragmentTrim TMpegSplitter::TrimOf(bool last, bool primed) const {
+// The delay trims what comes before the stretch (the source's encoder delay, a priming and
+// a warm-up frame), the padding what comes after it: the source's padding, or the frames
+// that finish it. A fragment cut short ends where it ends.
+TFragmentTrim TMpegSplitter::TrimOf(const TFragmentOutput& output, const TFragmentSpan& span,
+                                    bool last) const {
   const std::optional<TLameTag>& lame =
       source_->SourceHeader ? source_->SourceHeader->Lame : std::optional<TLameTag>{};
+  const int64_t perFrame = source_->CurrentHeader().SamplesPerFrame;
+  const int64_t audioFrames = output.FramesWritten() - (output.Primed() ? 1 : 0);
   TFragmentTrim trim;
-  if (fragmentFirstFrame_ == 0)
-    trim.Delay = lame ? lame->Delay : kDefaultEncoderDelay;
-  if (last && outcome_ == EndOfData && lame)
-    trim.Padding = lame->Padding;
-  if (primed)  // the priming frame plays silence
-    trim.Delay += source_->CurrentHeader().SamplesPerFrame;
+  int64_t delay = span.Start - span.FirstFrame * perFrame;
+  if (output.Primed())  // the priming frame plays silence
+    delay += perFrame;
+  int64_t padding = 0;
+  if (span.End >= 0) {
+    padding = std::max<int64_t>(0, (span.FirstFrame + audioFrames) * perFrame - span.End);
+  } else if (last && outcome_ == EndOfData && lame) {
+    padding = lame->Padding;
+  }
+  trim.Delay = static_cast<int32_t>(std::clamp<int64_t>(delay, 0, kMaxDelayOrPadding));
+  trim.Padding = static_cast<int32_t>(std::clamp<int64_t>(padding, 0, kMaxDelayOrPadding));
+  if (SharesFrames())
+    trim.Mark = MarkOf(span, audioFrames);
   return trim;
+}
+
+TFragmentMark TMpegSplitter::MarkOf(const TFragmentSpan& span, int64_t audioFrames) const {
+  TFragmentMark mark;
+  mark.Source = sourceId_;
+  mark.FirstFrame = span.FirstFrame;
+  mark.Leading = static_cast<int32_t>(span.StartFrame - span.FirstFrame);
+  if (span.EndFrame >= 0) {
+    mark.Trailing =
+        static_cast<int32_t>(std::max<int64_t>(0, span.FirstFrame + audioFrames - span.EndFrame));
+  }
+  return mark;
 }
 
 void TMpegSplitter::ShowProgress(bool forced) {

@@ -1,10 +1,12 @@
-// The header frame of a source (the "Xing"/"Info" header and its LAME extension) read from
-// any bytes, and a fresh header frame for any first frame: what is written reads back. The
-// music CRC's fast path must agree with its tables on any bytes.
+// The header frame of a source (the "Xing"/"Info" header, its LAME extension and a fragment's
+// mark) read from any bytes, and a fresh header frame for any first frame: what is written
+// reads back. Any bytes taken as a kept frame give a priming frame that holds what it needs.
+// The music CRC's fast path must agree with its tables on any bytes.
 #include <algorithm>
 #include <cstring>
 
 #include "fuzzinput.h"
+#include "mpeg/reservoir.h"
 #include "mpeg/xingheader.h"
 
 using namespace zembrio;
@@ -22,6 +24,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       fuzz::Check(
           read->Lame->Delay <= kMaxDelayOrPadding && read->Lame->Padding <= kMaxDelayOrPadding,
           "12-bit delay and padding");
+    if (read->Mark)
+      fuzz::Check(read->Mark->FirstFrame >= 0 && read->Mark->Leading >= 0 &&
+                      read->Mark->Trailing >= 0 && read->Mark->Leading <= 0xFFFF &&
+                      read->Mark->Trailing <= 0xFFFF,
+                  "mark fields in range");
+  }
+
+  const std::vector<uint8_t> kept(data + 1, data + size);
+  const int32_t begin = MainDataBegin(kept, versionId);
+  fuzz::Check(begin >= 0 && begin <= (versionId == 3 ? 511 : 255), "main_data_begin's width");
+  const std::vector<uint8_t> priming =
+      TReservoir().PrimingFrame(kept, versionId, TReservoirMark{0, TReservoir::kMaximum});
+  if (!priming.empty()) {
+    FrameHeader decoded;
+    fuzz::Check(Decode(priming[0], priming[1], priming[2], priming[3], nullptr, decoded) == Ok &&
+                    static_cast<size_t>(decoded.FrameLength) == priming.size() &&
+                    priming.size() >= static_cast<size_t>(begin),
+                "a priming frame is a whole frame holding the bytes asked for");
   }
 
   const std::array<uint8_t, 4> first{data[1], data[2], data[3], data[4]};
@@ -36,6 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fields.Lame.Encoder.fill('x');
   fields.Lame.Delay = data[5] * 17;
   fields.Lame.Padding = static_cast<int32_t>((size - 8) * 13 % 8192);
+  if ((data[5] & 2) != 0)
+    fields.Mark = TFragmentMark{uint32_t{data[6]} * 77, fields.Frames, data[7], data[5] >> 2};
   const std::vector<uint8_t> frame = BuildHeaderFrame(fields);
   fuzz::Check(!frame.empty(), "a header frame is built for every header chosen");
   const int32_t mode = (frame[3] >> 6) & 3;
@@ -45,5 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Check(back->Lame->Delay == std::min(fields.Lame.Delay, kMaxDelayOrPadding) &&
                   back->Lame->Padding == std::min(fields.Lame.Padding, kMaxDelayOrPadding),
               "delay and padding read back");
+  fuzz::Check(back->Mark.has_value() == fields.Mark.has_value() &&
+                  (!fields.Mark || (back->Mark->FirstFrame == fields.Mark->FirstFrame &&
+                                    back->Mark->Leading == fields.Mark->Leading &&
+                                    back->Mark->Trailing == fields.Mark->Trailing)),
+              "the mark reads back");
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/fileio.h"
@@ -140,6 +141,10 @@ class TJoinRun {
     const bool skipHeader = Settings().SKIPVBRHEADER || Settings().XINGHEADER;
     passedOver = !input.Open(path, skipHeader) && input.AudioSize > 0;
     TakeTrim(input);
+    const TFragmentMark* mark =
+        input.SourceHeader && input.SourceHeader->Mark ? &*input.SourceHeader->Mark : nullptr;
+    int64_t shared = SharedWithPrevious(mark);
+    int64_t audioFrames = 0;
     TCopyOutcome outcome = TCopyOutcome::Running;
     while (outcome == TCopyOutcome::Running) {
       ShowJoinProgress(ctx_, false, Fraction(input.Position()));
@@ -148,13 +153,21 @@ class TJoinRun {
         break;
       }
       switch (input.ReadHeader()) {
-        case HeaderResult::Ok:
+        case HeaderResult::Ok: {
           input.ReadData();
           // A priming frame of a fragment after the first one only repeats bytes of the
           // frames before it, which the joined file holds.
-          if (output_->FramesWritten() == 0 || !IsPrimingFrame(input))
-            output_->WriteFrame(input);
+          const bool priming = IsPrimingFrame(input);
+          audioFrames += priming ? 0 : 1;
+          if (output_->FramesWritten() > 0 && priming)
+            break;
+          if (!priming && shared > 0) {  // the previous input's last frames
+            --shared;
+            break;
+          }
+          output_->WriteFrame(input);
           break;
+        }
         case HeaderResult::EndOfData:
           outcome = TCopyOutcome::Finished;
           break;
@@ -164,7 +177,23 @@ class TJoinRun {
       }
     }
     done_ += static_cast<uint64_t>(input.FileSize());
+    previous_.reset();
+    if (mark != nullptr && outcome == TCopyOutcome::Finished && !passedOver)
+      previous_ = TPrevious{*mark, mark->FirstFrame + audioFrames};
     return outcome;
+  }
+
+  // How many of the input's first audio frames the previous input ended with: only between
+  // fragments of one cut that follow each other there, the one's stretch ending where the
+  // next one's starts.
+  int64_t SharedWithPrevious(const TFragmentMark* mark) const {
+    if (mark == nullptr || !previous_ || previous_->Mark.Source != mark->Source)
+      return 0;
+    const int64_t boundary = previous_->End - previous_->Mark.Trailing;
+    if (boundary != mark->FirstFrame + mark->Leading)
+      return 0;
+    const int64_t shared = previous_->End - mark->FirstFrame;
+    return shared == previous_->Mark.Trailing + mark->Leading ? shared : 0;
   }
 
   // The joined file starts with the first input's encoder delay and ends with the last
@@ -188,6 +217,12 @@ class TJoinRun {
   std::unique_ptr<TFragmentOutput> output_;
   TFragmentTrim trim_;
   bool first_ = true;
+  // The input before, when it was a fragment of ours copied whole: where it lay in its source.
+  struct TPrevious {
+    TFragmentMark Mark;
+    int64_t End = 0;  // source index after its last audio frame
+  };
+  std::optional<TPrevious> previous_;
 };
 
 }  // namespace

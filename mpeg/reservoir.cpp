@@ -15,6 +15,8 @@ constexpr std::array<uint8_t, 8> kPrimingMark{'Z', 'M', 'B', 'R', 'p', 'r', 'i',
 class TFrameView {
  public:
   explicit TFrameView(const TMPGFile& source) : parts_(source.FrameBytes()) {}
+  explicit TFrameView(const std::vector<uint8_t>& frame)
+      : parts_{{{frame.data(), frame.size()}, {nullptr, 0}}} {}
   size_t Size() const { return parts_[0].second + parts_[1].second; }
   uint8_t operator[](size_t i) const {
     return i < parts_[0].second ? parts_[0].first[i] : parts_[1].first[i - parts_[0].second];
@@ -25,20 +27,35 @@ class TFrameView {
 };
 
 // Where the side information starts: after the header and its CRC when protected.
+size_t SideInfoStart(uint8_t headerByte1) {
+  return (headerByte1 & 1) == 0 ? 6 : 4;
+}
 size_t SideInfoStart(const TMPGFile& source) {
-  return (source.Header[1] & 1) == 0 ? 6 : 4;
+  return SideInfoStart(source.Header[1]);
+}
+
+int32_t ReadMainDataBegin(const TFrameView& frame, int32_t versionId, int32_t channelMode) {
+  if (frame.Size() < 4)
+    return 0;
+  const size_t at = SideInfoStart(frame[1]);
+  if (frame.Size() < at + SideInfoLength(versionId, channelMode))
+    return 0;
+  if (versionId == 3)
+    return frame[at] << 1 | frame[at + 1] >> 7;
+  return frame[at];
 }
 
 }  // namespace
 
 int32_t MainDataBegin(const TMPGFile& source) {
-  const TFrameView frame(source);
-  const size_t at = SideInfoStart(source);
-  if (frame.Size() < at + SideInfoLength(source.RefVersion, source.CurrentHeader().ChannelMode))
+  return ReadMainDataBegin(TFrameView(source), source.RefVersion,
+                           source.CurrentHeader().ChannelMode);
+}
+
+int32_t MainDataBegin(const std::vector<uint8_t>& frame, int32_t versionId) {
+  if (frame.size() < 4)
     return 0;
-  if (source.RefVersion == 3)
-    return frame[at] << 1 | frame[at + 1] >> 7;
-  return frame[at];
+  return ReadMainDataBegin(TFrameView(frame), versionId, frame[3] >> 6);
 }
 
 bool IsPrimingFrame(const TMPGFile& source) {
@@ -89,12 +106,24 @@ void TReservoir::Add(const TMPGFile& source) {
 }
 
 std::vector<uint8_t> TReservoir::PrimingFrame(const TMPGFile& source) const {
-  const auto needed = static_cast<size_t>(MainDataBegin(source));
-  if (needed == 0 || needed > kept_)
+  return BuildPriming(source.Header, source.RefVersion, static_cast<size_t>(MainDataBegin(source)),
+                      Mark());
+}
+
+std::vector<uint8_t> TReservoir::PrimingFrame(const std::vector<uint8_t>& frame, int32_t versionId,
+                                              TReservoirMark mark) const {
+  if (frame.size() < 4)
     return {};
-  const int32_t channelMode = source.CurrentHeader().ChannelMode;
-  const size_t side = SideInfoLength(source.RefVersion, channelMode);
-  std::array<uint8_t, 4> header = source.Header;
+  const std::array<uint8_t, 4> header{frame[0], frame[1], frame[2], frame[3]};
+  return BuildPriming(header, versionId, static_cast<size_t>(MainDataBegin(frame, versionId)),
+                      mark);
+}
+
+std::vector<uint8_t> TReservoir::BuildPriming(std::array<uint8_t, 4> header, int32_t versionId,
+                                              size_t needed, TReservoirMark mark) const {
+  if (needed == 0 || needed > mark.Kept)
+    return {};
+  const size_t side = SideInfoLength(versionId, header[3] >> 6);
   header[1] |= 0x01;  // no CRC
   header[2] &= 0x0C;  // sampling rate kept, no padding
   header[3] &= 0xCF;
@@ -111,7 +140,7 @@ std::vector<uint8_t> TReservoir::PrimingFrame(const TMPGFile& source) const {
     std::copy(candidate.begin(), candidate.end(), frame.begin());
     std::copy(kPrimingMark.begin(), kPrimingMark.end(), frame.begin() + 4 + side);
     for (size_t i = 0; i < needed; ++i)
-      frame[length - needed + i] = ring_[(end_ + kRing - needed + i) % kRing];
+      frame[length - needed + i] = ring_[(mark.End + kRing - needed + i) % kRing];
     return frame;
   }
   return {};

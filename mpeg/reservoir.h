@@ -16,9 +16,18 @@ namespace zembrio {
 // Where the main data of the current frame of source begins, counted back from its header
 // over the main data of earlier frames; 0 for a frame too short to hold its side information.
 int32_t MainDataBegin(const TMPGFile& source);
+// The same for a frame kept whole (header included) of a stream of version versionId.
+int32_t MainDataBegin(const std::vector<uint8_t>& frame, int32_t versionId);
 
 // True when the current frame of source is a priming frame of ours.
 bool IsPrimingFrame(const TMPGFile& source);
+
+// Where the reservoir stood before some frame. A priming frame for that frame can still be
+// built from it while one more frame has gone into the reservoir.
+struct TReservoirMark {
+  size_t End = 0;
+  size_t Kept = 0;
+};
 
 class TReservoir {
  public:
@@ -30,11 +39,18 @@ class TReservoir {
   // The priming frame for the current frame of source, or nothing when the frame takes no
   // bytes from earlier frames or the reservoir does not hold them all.
   std::vector<uint8_t> PrimingFrame(const TMPGFile& source) const;
+  TReservoirMark Mark() const { return {end_, kept_}; }
+  // The priming frame for a frame kept whole, as the reservoir stood at mark (taken just
+  // before that frame went in; at most one frame more may have gone in since).
+  std::vector<uint8_t> PrimingFrame(const std::vector<uint8_t>& frame, int32_t versionId,
+                                    TReservoirMark mark) const;
 
  private:
   // A ring: every frame of a cut passes through it, so a frame's bytes are copied in once
-  // and never moved.
-  static constexpr size_t kRing = 1024;
+  // and never moved. It holds the reservoir of the frame before the last one too.
+  static constexpr size_t kRing = 2048;
+  std::vector<uint8_t> BuildPriming(std::array<uint8_t, 4> header, int32_t versionId, size_t needed,
+                                    TReservoirMark mark) const;
   void Append(const uint8_t* data, size_t size);
   std::array<uint8_t, kRing> ring_{};
   size_t end_ = 0;  // where the next byte goes

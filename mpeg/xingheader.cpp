@@ -15,6 +15,9 @@ constexpr size_t kTocSize = 100;
 // Tag, flags, frames, bytes, seek table, quality.
 constexpr size_t kXingSize = 4 + 4 + 4 + 4 + kTocSize + 4;
 constexpr size_t kLameSize = 36;
+// Tag, source, first frame, leading and trailing frames.
+constexpr size_t kMarkSize = 4 + 4 + 8 + 2 + 2;
+constexpr std::array<uint8_t, 4> kMarkTag{'Z', 'M', 'f', 'r'};
 // The header CRC covers the frame up to the CRC itself when the tag is where MPEG-1
 // stereo puts it.
 constexpr size_t kHeaderCrcSpan = 190;
@@ -28,6 +31,10 @@ void PutBig32(uint8_t* p, uint32_t value) {
   p[1] = static_cast<uint8_t>(value >> 16);
   p[2] = static_cast<uint8_t>(value >> 8);
   p[3] = static_cast<uint8_t>(value);
+}
+
+uint16_t ReadBig16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] << 8 | p[1]);
 }
 
 void PutBig16(uint8_t* p, uint16_t value) {
@@ -73,6 +80,28 @@ void PutLame(uint8_t* p, const TLameTag& lame, uint32_t musicLength, uint16_t mu
   PutBig16(p + 32, musicCrc);
 }
 
+std::optional<TFragmentMark> ReadMark(const uint8_t* p) {
+  if (std::memcmp(p, kMarkTag.data(), kMarkTag.size()) != 0)
+    return std::nullopt;
+  TFragmentMark mark;
+  mark.Source = ReadBig32(p + 4);
+  const uint64_t first = uint64_t{ReadBig32(p + 8)} << 32 | ReadBig32(p + 12);
+  mark.FirstFrame = static_cast<int64_t>(std::min<uint64_t>(first, INT64_MAX));
+  mark.Leading = ReadBig16(p + 16);
+  mark.Trailing = ReadBig16(p + 18);
+  return mark;
+}
+
+void PutMark(uint8_t* p, const TFragmentMark& mark) {
+  std::copy(kMarkTag.begin(), kMarkTag.end(), p);
+  PutBig32(p + 4, mark.Source);
+  const auto first = static_cast<uint64_t>(std::max<int64_t>(mark.FirstFrame, 0));
+  PutBig32(p + 8, static_cast<uint32_t>(first >> 32));
+  PutBig32(p + 12, static_cast<uint32_t>(first));
+  PutBig16(p + 16, static_cast<uint16_t>(std::clamp(mark.Leading, 0, 0xFFFF)));
+  PutBig16(p + 18, static_cast<uint16_t>(std::clamp(mark.Trailing, 0, 0xFFFF)));
+}
+
 }  // namespace
 
 size_t XingOffset(int32_t versionId, int32_t channelMode) {
@@ -99,8 +128,11 @@ std::optional<TSourceHeader> ReadSourceHeader(const uint8_t* data, size_t size, 
     at += 4;
   }
   // An extension cut short or filled with zeros (an encoder that leaves room only) is none.
-  if (size >= at + kLameSize && data[at] != 0)
+  if (size >= at + kLameSize && data[at] != 0) {
     header.Lame = ReadLame(data + at);
+    if (size >= at + kLameSize + kMarkSize)
+      header.Mark = ReadMark(data + at + kLameSize);
+  }
   return header;
 }
 
@@ -109,7 +141,8 @@ std::optional<std::array<uint8_t, 4>> HeaderFrameHeader(const std::array<uint8_t
   if (Decode(first[0], first[1], first[2], first[3], nullptr, decoded) != Ok ||
       decoded.LayerCode != kLayerIII)
     return std::nullopt;
-  const size_t needed = XingOffset(decoded.VersionId, decoded.ChannelMode) + kXingSize + kLameSize;
+  const size_t needed =
+      XingOffset(decoded.VersionId, decoded.ChannelMode) + kXingSize + kLameSize + kMarkSize;
   std::array<uint8_t, 4> header = first;
   header[1] |= 0x01;  // no CRC
   header[2] &= 0x0C;  // sampling rate kept; padding and private bit cleared
@@ -177,7 +210,7 @@ std::vector<uint8_t> BuildHeaderFrame(const THeaderFrameFields& fields) {
     return {};
   std::vector<uint8_t> frame(static_cast<size_t>(decoded.FrameLength), 0);
   const size_t xing = XingOffset(decoded.VersionId, decoded.ChannelMode);
-  if (frame.size() < xing + kXingSize + kLameSize)
+  if (frame.size() < xing + kXingSize + kLameSize + kMarkSize)
     return {};
   std::copy(h.begin(), h.end(), frame.begin());
   uint8_t* p = frame.data() + xing;
@@ -191,6 +224,9 @@ std::vector<uint8_t> BuildHeaderFrame(const THeaderFrameFields& fields) {
   PutLame(lame, fields.Lame, Clamp32(fields.Bytes), fields.MusicCrc);
   const size_t crcSpan = std::min(kHeaderCrcSpan, static_cast<size_t>(lame + 34 - frame.data()));
   PutBig16(lame + 34, Crc16(0, frame.data(), crcSpan));
+  // In the frame's unused bytes after the LAME extension, which decoders pass over.
+  if (fields.Mark)
+    PutMark(lame + kLameSize, *fields.Mark);
   return frame;
 }
 

@@ -37,10 +37,20 @@ struct TLameTag {
   int32_t Padding = 0;
 };
 
+// Where a fragment of a cut lies in its source, kept after the LAME extension of its header
+// frame: a join of consecutive fragments of one cut leaves out the frames they share.
+struct TFragmentMark {
+  uint32_t Source = 0;     // the same for every fragment of one cut of one source
+  int64_t FirstFrame = 0;  // source index of the first audio frame after a priming frame
+  int32_t Leading = 0;     // frames before the stretch, the previous fragment's last ones
+  int32_t Trailing = 0;    // frames after the stretch, the next fragment's first ones
+};
+
 // What a source's first frame says about the whole stream.
 struct TSourceHeader {
-  int32_t Quality = -1;          // the Xing quality field, -1 when absent
-  std::optional<TLameTag> Lame;  // the LAME extension, when there is one
+  int32_t Quality = -1;               // the Xing quality field, -1 when absent
+  std::optional<TLameTag> Lame;       // the LAME extension, when there is one
+  std::optional<TFragmentMark> Mark;  // when the file is a fragment of ours
 };
 
 // Reads the "Xing"/"Info" header in the data of a frame (the bytes after its 4-byte
@@ -85,6 +95,7 @@ struct THeaderFrameFields {
   int32_t Quality = 0;
   TLameTag Lame;
   uint16_t MusicCrc = 0;  // of the audio frames
+  std::optional<TFragmentMark> Mark;
 };
 
 // The whole header frame; empty when Header does not decode.

@@ -54,8 +54,9 @@ TEST_F(SplitterTest, AdjustStartChoosesTheStartingFrame) {
     int ms;
     int expectedFirstFrame;
   };
-  const Case cases[] = {{0, 0, 38},   {1, 0, 38},   {2, 0, 39},
-                        {0, 280, 48}, {1, 280, 49}, {2, 280, 49}};
+  // Without a header frame to carry the trim, "exacte" (3) cuts as the nearest frame does.
+  const Case cases[] = {{0, 0, 38},   {1, 0, 38},   {2, 0, 39},   {3, 0, 38},
+                        {0, 280, 48}, {1, 280, 49}, {2, 280, 49}, {3, 280, 49}};
   WriteFile(source, Frames(kSpec, 100));
   for (const Case& c : cases) {
     SCOPED_TRACE("ADJUSTSTART " + std::to_string(c.adjust) + ", ms " + std::to_string(c.ms));

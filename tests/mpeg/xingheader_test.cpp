@@ -79,6 +79,30 @@ TEST(XingHeaderTest, AFreshHeaderFrameReadsBackAndPicksAFrameLargeEnough) {
   EXPECT_EQ(Crc16(0, frame.data(), 190), frame[190] << 8 | frame[191]);
 }
 
+// A fragment's place in its source rides after the LAME extension; the header CRC and the
+// fields before it stay as they are without it.
+TEST(XingHeaderTest, AFragmentMarkReadsBackAndChangesNothingElse) {
+  const std::array<uint8_t, 4> first{0xFF, 0xFB, 0x90, 0x44};
+  THeaderFrameFields fields;
+  fields.Header = *HeaderFrameHeader(first);
+  std::memcpy(fields.Lame.Encoder.data(), "LAME3.100", 9);
+  fields.Lame.Delay = 2880;
+  const std::vector<uint8_t> plain = BuildHeaderFrame(fields);
+  fields.Mark = TFragmentMark{0xDEADBEEF, int64_t{1} << 33, 1, 2};
+  const std::vector<uint8_t> marked = BuildHeaderFrame(fields);
+  ASSERT_EQ(plain.size(), marked.size());
+  EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 36 + 156, marked.begin()));
+  const auto read = ReadSourceHeader(marked.data() + 4, marked.size() - 4, 3, 1);
+  ASSERT_TRUE(read && read->Mark);
+  EXPECT_EQ(read->Mark->Source, 0xDEADBEEF);
+  EXPECT_EQ(read->Mark->FirstFrame, int64_t{1} << 33);
+  EXPECT_EQ(read->Mark->Leading, 1);
+  EXPECT_EQ(read->Mark->Trailing, 2);
+  const auto none = ReadSourceHeader(plain.data() + 4, plain.size() - 4, 3, 1);
+  ASSERT_TRUE(none);
+  EXPECT_FALSE(none->Mark);
+}
+
 TEST(XingHeaderTest, DataWithoutAHeaderOrCutShortReadsAsNone) {
   std::vector<uint8_t> data(200, 0);
   EXPECT_FALSE(ReadSourceHeader(data.data(), data.size(), 3, 1));

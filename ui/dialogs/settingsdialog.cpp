@@ -246,7 +246,7 @@ QWidget* TfrmSettings::BuildSpecificPage() {
       NewCheck(mpeg, "TAG ID3v2 dans chaque fragment (titre, artiste, album, piste)", "cbId3v2Tag");
   auto* adjust = NewRadioGroup(mpeg, " Ajuster le point de coupe à la frame mpeg ",
                                {QString::fromUtf8("précédente"), QStringLiteral("la plus proche"),
-                                QStringLiteral("suivante")},
+                                QStringLiteral("suivante"), QStringLiteral("exacte")},
                                "rgAdjustStart", rgAdjustStart_);
   auto* mpegLayout = new QVBoxLayout(mpeg);
   mpegLayout->addWidget(cbSkipVbrHeader_);
