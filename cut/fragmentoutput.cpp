@@ -38,7 +38,7 @@ void TFragmentOutput::StartHeaderFrame(const std::array<uint8_t, 4>& first) {
 void TFragmentOutput::Count(const uint8_t* data, size_t size, int64_t offset) {
   if (offset >= 0)
     toc_.AddFrame(offset);
-  musicCrc_ = Crc16(musicCrc_, data, size);
+  musicCrc_.Add(data, size);
 }
 
 void TFragmentOutput::Start(const std::array<uint8_t, 4>& first,
@@ -104,7 +104,7 @@ void TFragmentOutput::Finish(const TFragmentTrim& trim, const std::vector<uint8_
     }
     fields.Lame.Delay = trim.Delay;
     fields.Lame.Padding = trim.Padding;
-    fields.MusicCrc = musicCrc_;
+    fields.MusicCrc = musicCrc_.Value();
     fields.Mark = trim.Mark;
     const std::vector<uint8_t> frame = BuildHeaderFrame(fields);
     file_.WriteAt(headerStart_, frame.data(), frame.size());

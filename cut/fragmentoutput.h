@@ -77,7 +77,7 @@ class TFragmentOutput {
   int64_t headerLength_ = 0;
   int32_t firstBitrateIndex_ = -1;
   bool variableBitrate_ = false;
-  uint16_t musicCrc_ = 0;
+  TCrc16Stream musicCrc_;
   int64_t framesWritten_ = 0;
   bool primed_ = false;
   TTocBuilder toc_;

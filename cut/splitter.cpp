@@ -105,6 +105,9 @@ class TMpegSplitter {
   bool FrameStartsNextCutPoint() const;
   // The same for the frame of samples start..end.
   bool StartsNextCutPoint(int64_t start, int64_t end) const;
+  // The sample of the next cut point.
+  int64_t NextTarget() const;
+  bool ReservoirWanted(int64_t perFrame) const;
   void RecordFrameError(int32_t result);
   void StartFragment();
   void OpenFragmentOutput(int64_t start);
@@ -154,6 +157,8 @@ class TMpegSplitter {
   uint32_t sourceId_ = 0;
   bool firstFrameFound_ = false;  // by the probe: the stream is known
   int next_ = 0;                  // index of the next cut point; Count() when none
+  mutable int targetOf_ = -1;     // the cut point whose sample target_ holds
+  mutable int64_t target_ = 0;
   TCutPoint* current_ = nullptr;
   int row_ = 0;
   int64_t lastEnd_ = 0;
@@ -247,6 +252,7 @@ void TMpegSplitter::Prepare() {
   closing_.reset();
   kept_.Index = -1;
   next_ = 0;
+  targetOf_ = -1;
   row_ = 0;
   lastEnd_ = 0;
   lastSkipped_ = 0;
@@ -295,8 +301,8 @@ void TMpegSplitter::Walk() {
   }
 }
 
-// With header frames, every frame passes through the reservoir: the frames before a
-// fragment hold the bytes that its first frame needs.
+// With header frames, the frames shortly before a cut point pass through the reservoir:
+// they hold the bytes that the first frame of the fragment needs.
 void TMpegSplitter::CopyFrame() {
   source_->ReadData();
   const bool layerIII = primeFragments_ && source_->RefLayer == kLayerIII;
@@ -323,8 +329,19 @@ void TMpegSplitter::CopyFrame() {
     for (const auto& [data, size] : source_->FrameBytes())
       kept_.Bytes.insert(kept_.Bytes.end(), data, data + size);
   }
-  if (layerIII)
+  if (layerIII && ReservoirWanted(perFrame)) {
     reservoir_.Add(*source_);
+  } else {
+    reservoir_.Clear();
+  }
+}
+
+// A fragment's first frames take at most 511 bytes from the frames before them, which even
+// the smallest frames hold within a dozen: far from the next cut point the reservoir rests.
+bool TMpegSplitter::ReservoirWanted(int64_t perFrame) const {
+  constexpr int64_t kLeadFrames = 64;
+  return next_ < list_.Count() &&
+         NextTarget() + SourceDelay() - source_->EndSample < kLeadFrames * perFrame;
 }
 
 // A statistics walk without a listing counts frames and stretches only, which two walks can
@@ -385,8 +402,17 @@ bool TMpegSplitter::FrameStartsNextCutPoint() const {
   return StartsNextCutPoint(source_->StartSample, source_->EndSample);
 }
 
+// Asked for at every frame, twice: the sample is worked out once per cut point.
+int64_t TMpegSplitter::NextTarget() const {
+  if (targetOf_ != next_) {
+    target_ = PositionAt(list_[next_], source_->RefSampleRate);
+    targetOf_ = next_;
+  }
+  return target_;
+}
+
 bool TMpegSplitter::StartsNextCutPoint(int64_t start, int64_t end) const {
-  const int64_t target = PositionAt(list_[next_], source_->RefSampleRate);
+  const int64_t target = NextTarget();
   int32_t mode = Settings().ADJUSTSTART;
   if (mode == kStartExact && !exact_)  // nowhere to write the trim: the nearest frame
     mode = kStartNearest;

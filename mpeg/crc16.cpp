@@ -1,5 +1,6 @@
 #include "mpeg/crc16.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -80,33 +81,69 @@ __attribute__((target("sse2"))) inline __m128i Load(const uint8_t* data) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
 }
 
+struct TFoldConstants {
+  __m128i By128 = FoldConstants(128);
+  __m128i By256 = FoldConstants(256);
+  __m128i By384 = FoldConstants(384);
+  __m128i By512 = FoldConstants(512);
+};
+
+const TFoldConstants& Constants() {
+  static const TFoldConstants constants;
+  return constants;
+}
+
 // Four blocks at a time in four independent chains, so that the multiplier never waits
-// for its own result; the chains are folded into one at the end, and what is left of the
-// message goes through the tables.
-__attribute__((target("pclmul,sse2"))) uint16_t Crc16Folded(uint16_t crc, const uint8_t* data,
-                                                            size_t size) {
-  static const __m128i by128 = FoldConstants(128);
-  static const __m128i by256 = FoldConstants(256);
-  static const __m128i by384 = FoldConstants(384);
-  static const __m128i by512 = FoldConstants(512);
-  __m128i x0 = _mm_xor_si128(Load(data), _mm_cvtsi32_si128(crc));
-  __m128i x1 = Load(data + 16);
-  __m128i x2 = Load(data + 32);
-  __m128i x3 = Load(data + 48);
-  data += 64;
-  size -= 64;
-  for (; size >= 64; data += 64, size -= 64) {
+// for its own result. lanes holds the chains between calls: the first 64 bytes of the
+// message at first, then the message so far folded into them.
+__attribute__((target("pclmul,sse2"))) void FoldBlocks(uint8_t* lanes, const uint8_t* data,
+                                                       size_t blocks) {
+  const __m128i by512 = Constants().By512;
+  __m128i x0 = Load(lanes);
+  __m128i x1 = Load(lanes + 16);
+  __m128i x2 = Load(lanes + 32);
+  __m128i x3 = Load(lanes + 48);
+  for (; blocks > 0; --blocks, data += 64) {
     x0 = Fold(x0, by512, Load(data));
     x1 = Fold(x1, by512, Load(data + 16));
     x2 = Fold(x2, by512, Load(data + 32));
     x3 = Fold(x3, by512, Load(data + 48));
   }
-  __m128i one = Fold(x0, by384, Fold(x1, by256, Fold(x2, by128, x3)));
-  for (; size >= 16; data += 16, size -= 16)
-    one = Fold(one, by128, Load(data));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), x0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 16), x1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 32), x2);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 48), x3);
+}
+
+// The CRC of the message folded into lanes followed by size more bytes (fewer than 64):
+// the chains are folded into one, and what is left goes through the tables.
+__attribute__((target("pclmul,sse2"))) uint16_t FinishLanes(const uint8_t* lanes,
+                                                            const uint8_t* rest, size_t size) {
+  const TFoldConstants& by = Constants();
+  __m128i one =
+      Fold(Load(lanes), by.By384,
+           Fold(Load(lanes + 16), by.By256, Fold(Load(lanes + 32), by.By128, Load(lanes + 48))));
+  for (; size >= 16; rest += 16, size -= 16)
+    one = Fold(one, by.By128, Load(rest));
   std::array<uint8_t, 16> folded;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(folded.data()), one);
-  return Crc16Tables(Crc16Tables(0, folded.data(), folded.size()), data, size);
+  return Crc16Tables(Crc16Tables(0, folded.data(), folded.size()), rest, size);
+}
+
+// A CRC register's start value is the same as that value added to the first two bytes.
+void StartLanes(uint8_t* lanes, uint16_t crc, const uint8_t* first) {
+  std::memcpy(lanes, first, TCrc16Stream::kBlock);
+  lanes[0] = static_cast<uint8_t>(lanes[0] ^ (crc & 0xFF));
+  lanes[1] = static_cast<uint8_t>(lanes[1] ^ (crc >> 8));
+}
+
+uint16_t Crc16Folded(uint16_t crc, const uint8_t* data, size_t size) {
+  std::array<uint8_t, TCrc16Stream::kBlock> lanes;
+  StartLanes(lanes.data(), crc, data);
+  const size_t blocks = size / TCrc16Stream::kBlock - 1;
+  FoldBlocks(lanes.data(), data + TCrc16Stream::kBlock, blocks);
+  const size_t done = (blocks + 1) * TCrc16Stream::kBlock;
+  return FinishLanes(lanes.data(), data + done, size - done);
 }
 
 bool HasCarrylessMultiply() {
@@ -146,5 +183,62 @@ uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size) {
 #endif
   return Crc16Tables(crc, data, size);
 }
+
+void TCrc16Stream::Add(const uint8_t* data, size_t size) {
+#ifdef ZEMBRIO_CRC_CLMUL
+  if (HasCarrylessMultiply()) {
+    AddFolding(data, size);
+    return;
+  }
+#endif
+  crc_ = Crc16Tables(crc_, data, size);
+}
+
+uint16_t TCrc16Stream::Value() const {
+#ifdef ZEMBRIO_CRC_CLMUL
+  if (HasCarrylessMultiply()) {
+    if (!started_)
+      return Crc16Tables(0, pending_.data(), pendingSize_);
+    return FinishLanes(lanes_.data(), pending_.data(), pendingSize_);
+  }
+#endif
+  return crc_;
+}
+
+#ifdef ZEMBRIO_CRC_CLMUL
+// Whole 64-byte blocks are folded straight from the caller's bytes; only the pieces of a
+// block that straddles two calls are gathered first.
+void TCrc16Stream::AddFolding(const uint8_t* data, size_t size) {
+  if (pendingSize_ > 0 || size < TCrc16Stream::kBlock) {
+    const size_t take = std::min(size, TCrc16Stream::kBlock - pendingSize_);
+    std::memcpy(pending_.data() + pendingSize_, data, take);
+    pendingSize_ += take;
+    data += take;
+    size -= take;
+    if (pendingSize_ < TCrc16Stream::kBlock)
+      return;
+    AddBlocks(pending_.data(), 1);
+    pendingSize_ = 0;
+  }
+  const size_t blocks = size / TCrc16Stream::kBlock;
+  AddBlocks(data, blocks);
+  data += blocks * TCrc16Stream::kBlock;
+  size -= blocks * TCrc16Stream::kBlock;
+  std::memcpy(pending_.data(), data, size);
+  pendingSize_ = size;
+}
+
+void TCrc16Stream::AddBlocks(const uint8_t* data, size_t blocks) {
+  if (blocks == 0)
+    return;
+  if (!started_) {
+    StartLanes(lanes_.data(), 0, data);
+    started_ = true;
+    data += TCrc16Stream::kBlock;
+    --blocks;
+  }
+  FoldBlocks(lanes_.data(), data, blocks);
+}
+#endif
 
 }  // namespace zembrio

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -35,6 +36,26 @@ TEST(XingHeaderTest, Crc16OfLongRunsMatchesTheTables) {
   }
   EXPECT_EQ(Crc16(Crc16(0, bytes.data(), 700), bytes.data() + 700, 800),
             Crc16Tables(0, bytes.data(), bytes.size()));
+}
+
+// Pieces of any size, across the stream's gathering buffer however often it fills.
+TEST(XingHeaderTest, Crc16StreamGivesTheCrcOfAllItsPieces) {
+  std::vector<uint8_t> bytes(20000);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 5));
+  TCrc16Stream stream;
+  EXPECT_EQ(stream.Value(), 0);
+  TCrc16Stream shortStream;  // never a whole block
+  shortStream.Add(bytes.data(), 10);
+  shortStream.Add(bytes.data() + 10, 40);
+  EXPECT_EQ(shortStream.Value(), Crc16Tables(0, bytes.data(), 50));
+  size_t at = 0;
+  for (size_t piece = 1; at < bytes.size(); piece = piece * 3 % 5000 + 1) {
+    const size_t size = std::min(piece, bytes.size() - at);
+    stream.Add(bytes.data() + at, size);
+    at += size;
+  }
+  EXPECT_EQ(stream.Value(), Crc16Tables(0, bytes.data(), bytes.size()));
 }
 
 // A stream of equal frames: entry i lies at i % of the bytes, however many frames there are
