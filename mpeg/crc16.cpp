@@ -185,6 +185,8 @@ uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size) {
 }
 
 void TCrc16Stream::Add(const uint8_t* data, size_t size) {
+  if (size == 0)  // a frame's second piece may be none at all, without an address
+    return;
 #ifdef ZEMBRIO_CRC_CLMUL
   if (HasCarrylessMultiply()) {
     AddFolding(data, size);
@@ -209,21 +211,21 @@ uint16_t TCrc16Stream::Value() const {
 // Whole 64-byte blocks are folded straight from the caller's bytes; only the pieces of a
 // block that straddles two calls are gathered first.
 void TCrc16Stream::AddFolding(const uint8_t* data, size_t size) {
-  if (pendingSize_ > 0 || size < TCrc16Stream::kBlock) {
-    const size_t take = std::min(size, TCrc16Stream::kBlock - pendingSize_);
+  if (pendingSize_ > 0 || size < kBlock) {
+    const size_t take = std::min(size, kBlock - pendingSize_);
     std::memcpy(pending_.data() + pendingSize_, data, take);
     pendingSize_ += take;
     data += take;
     size -= take;
-    if (pendingSize_ < TCrc16Stream::kBlock)
+    if (pendingSize_ < kBlock)
       return;
     AddBlocks(pending_.data(), 1);
     pendingSize_ = 0;
   }
-  const size_t blocks = size / TCrc16Stream::kBlock;
+  const size_t blocks = size / kBlock;
   AddBlocks(data, blocks);
-  data += blocks * TCrc16Stream::kBlock;
-  size -= blocks * TCrc16Stream::kBlock;
+  data += blocks * kBlock;
+  size -= blocks * kBlock;
   std::memcpy(pending_.data(), data, size);
   pendingSize_ = size;
 }
@@ -234,7 +236,7 @@ void TCrc16Stream::AddBlocks(const uint8_t* data, size_t blocks) {
   if (!started_) {
     StartLanes(lanes_.data(), 0, data);
     started_ = true;
-    data += TCrc16Stream::kBlock;
+    data += kBlock;
     --blocks;
   }
   FoldBlocks(lanes_.data(), data, blocks);

@@ -47,6 +47,7 @@ TEST(XingHeaderTest, Crc16StreamGivesTheCrcOfAllItsPieces) {
   EXPECT_EQ(stream.Value(), 0);
   TCrc16Stream shortStream;  // never a whole block
   shortStream.Add(bytes.data(), 10);
+  shortStream.Add(nullptr, 0);  // a frame's absent second piece
   shortStream.Add(bytes.data() + 10, 40);
   EXPECT_EQ(shortStream.Value(), Crc16Tables(0, bytes.data(), 50));
   size_t at = 0;
