@@ -166,15 +166,16 @@ std::optional<std::array<uint8_t, 4>> HeaderFrameHeader(const std::array<uint8_t
   return std::nullopt;
 }
 
+// The step is a power of two: a mask, not a division, on every frame.
 void TTocBuilder::AddFrame(int64_t offset) {
-  if (frames_ % step_ == 0) {
+  if ((frames_ & (step_ - 1)) == 0) {
     if (kept_ == kCapacity) {
       for (size_t i = 0; i < kCapacity / 2; ++i)
         offsets_[i] = offsets_[2 * i];
       kept_ = kCapacity / 2;
       step_ *= 2;
     }
-    if (frames_ % step_ == 0)
+    if ((frames_ & (step_ - 1)) == 0)
       offsets_[kept_++] = offset;
   }
   ++frames_;
