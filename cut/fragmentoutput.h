@@ -59,7 +59,6 @@ class TFragmentOutput {
   int64_t FramesWritten() const { return framesWritten_; }
   // A priming frame went in front of the first frame: one frame more to trim at the start.
   bool Primed() const { return primed_; }
-  bool HasHeaderFrame() const { return headerStart_ >= 0; }
 
  private:
   // Before the first frame (header bytes first): the header frame and the priming frame.

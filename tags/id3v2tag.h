@@ -18,7 +18,6 @@ class TId3v2Source {
   // their fields alone.
   explicit TId3v2Source(const std::string& sourcePath);
 
-  bool SourceHasTag() const { return !sourceTag_.empty(); }
   // A whole ID3v2.4 tag, text in UTF-8, for one fragment.
   std::vector<uint8_t> Render(const TFragmentTags& tags) const;
 
