@@ -15,6 +15,8 @@ DEFAULT_PACKAGES=(
   dpkg-dev file desktop-file-utils appstream lintian
   libmpg123-dev libvorbis-dev sox
   qt6-multimedia-dev pulseaudio pulseaudio-utils
+  libflac-dev flac libssl-dev shntool
+  libogg-dev libopus-dev libopusfile-dev opus-tools
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 
