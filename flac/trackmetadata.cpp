@@ -71,7 +71,9 @@ TFlacTrackMetadata BuildTrackMetadata(const TFlacSourceMetadata&, const TFragmen
   return meta;
 }
 
-uint32_t SeekPointCount(uint64_t, uint32_t) { return 0; }
+uint32_t SeekPointCount(uint64_t, uint32_t) {
+  return 0;
+}
 
 std::vector<uint8_t> SerializeSeekPoints(const std::vector<TFlacSeekPoint>&, uint32_t) {
   return {};

@@ -14,7 +14,7 @@ namespace {
 // An MPEG source is entered at the frame that holds fromMs, so hearing a cut late in a
 // long recording decodes only a few frames; an Ogg source is read from its start.
 std::unique_ptr<TSoundDecoder> OpenAt(const std::string& path, int64_t fromMs) {
-  if (IsOggName(path))
+  if (!IsMpegSource(path))
     return OpenSoundDecoder(path);
   auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
   const int64_t frames = map->FrameCount;
