@@ -49,8 +49,7 @@ FLAC__StreamDecoderReadStatus ReadFrameSource(const FLAC__StreamDecoder*, FLAC__
 
 FLAC__StreamDecoderWriteStatus WriteFrameSamples(const FLAC__StreamDecoder*,
                                                  const FLAC__Frame* frame,
-                                                 const FLAC__int32* const planes[],
-                                                 void* client) {
+                                                 const FLAC__int32* const planes[], void* client) {
   auto& source = *static_cast<TFrameSource*>(client);
   const uint32_t count = frame->header.blocksize;
   TPcmSamples& out = *source.Out;
@@ -105,8 +104,7 @@ bool DecodeFlacFrame(const TFlacStreamInfo& info, const uint8_t* frame, size_t s
     return false;
   const size_t before = out.size();
   if (!FLAC__stream_decoder_process_until_end_of_metadata(decoder.get()) ||
-      !FLAC__stream_decoder_process_single(decoder.get()) || source.Failed ||
-      source.Decoded == 0) {
+      !FLAC__stream_decoder_process_single(decoder.get()) || source.Failed || source.Decoded == 0) {
     out.resize(before);
     return false;
   }
@@ -130,8 +128,8 @@ std::vector<std::vector<uint8_t>> EncodeFlacFrames(const TFlacStreamInfo& info,
                   FLAC__stream_encoder_set_blocksize(e, std::max<uint32_t>(blockSize, 16)) &&
                   FLAC__stream_encoder_set_total_samples_estimate(e, count);
   TEncoded encoded;
-  if (!ok || FLAC__stream_encoder_init_stream(e, KeepFrames, nullptr, nullptr, nullptr,
-                                              &encoded) != FLAC__STREAM_ENCODER_INIT_STATUS_OK)
+  if (!ok || FLAC__stream_encoder_init_stream(e, KeepFrames, nullptr, nullptr, nullptr, &encoded) !=
+                 FLAC__STREAM_ENCODER_INIT_STATUS_OK)
     return {};
   const bool written = FLAC__stream_encoder_process_interleaved(e, samples, count);
   if (!FLAC__stream_encoder_finish(e) || !written)
@@ -206,8 +204,7 @@ struct TSourceRun {
 
 FLAC__StreamDecoderWriteStatus WriteSourceBlock(const FLAC__StreamDecoder*,
                                                 const FLAC__Frame* frame,
-                                                const FLAC__int32* const planes[],
-                                                void* client) {
+                                                const FLAC__int32* const planes[], void* client) {
   auto& run = *static_cast<TSourceRun*>(client);
   const uint32_t count = frame->header.blocksize;
   if (run.Stop->load(std::memory_order_relaxed) || !(*run.Sink)(run.Position, planes, count)) {

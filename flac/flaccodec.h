@@ -58,8 +58,8 @@ class TPcmMd5 {
 class TFlacSourceDecoder {
  public:
   // first: the block's first sample counted from the stream's start. false stops the decode.
-  using TBlockSink = std::function<bool(uint64_t first, const int32_t* const planes[],
-                                        uint32_t count)>;
+  using TBlockSink =
+      std::function<bool(uint64_t first, const int32_t* const planes[], uint32_t count)>;
   enum class TOutcome { Decoded, Failed, Stopped };
 
   // Decodes path to its end; Md5Matches() tells whether the samples matched the stored MD5.

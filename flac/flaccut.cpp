@@ -179,8 +179,8 @@ void TFlacCutter::PlanTracks() {
   tracks_.resize(static_cast<size_t>(list_.Count()));
   uint64_t start = 0;
   for (int i = 0; i < list_.Count(); ++i) {
-    start = std::max<uint64_t>(start, static_cast<uint64_t>(
-                                          std::max<int64_t>(0, PositionAt(list_[i], rate))));
+    start = std::max<uint64_t>(
+        start, static_cast<uint64_t>(std::max<int64_t>(0, PositionAt(list_[i], rate))));
     tracks_[static_cast<size_t>(i)].Index = i;
     tracks_[static_cast<size_t>(i)].Start = start;
   }
@@ -271,8 +271,7 @@ void TFlacCutter::OpenOutput(TTrack& track, const TFlacFrame& frame) {
   std::optional<TFragmentTags> tags;
   if (Settings().ID3V2TAG != 0)
     tags = FragmentTagsOf(list_, track.Index, ++fragmentsWritten_, fragmentTotal_);
-  const uint64_t length =
-      track.End == TSampleRange::kOpenEnd ? 0 : track.End - track.Start;
+  const uint64_t length = track.End == TSampleRange::kOpenEnd ? 0 : track.End - track.Start;
   const TFlacTrackMetadata metadata =
       BuildTrackMetadata(metadata_, tags ? &*tags : nullptr, length);
   // A fixed-blocksize stream numbers frames by their index: only a track that starts on a
@@ -320,7 +319,8 @@ void TFlacCutter::FinishTrack(TTrack& track) {
     }
     return;
   }
-  const auto md5 = feed_->Await(static_cast<size_t>(track.Md5Slot), [this] { return KeepWaiting(); });
+  const auto md5 =
+      feed_->Await(static_cast<size_t>(track.Md5Slot), [this] { return KeepWaiting(); });
   if (!md5) {
     if (ctx_.State.AbortRequested) {
       outcome_ = RunAborted;
@@ -398,11 +398,11 @@ void TFlacCutter::ShowProgress(bool forced) {
 
 std::vector<std::string> TFlacCutter::MakeReport() const {
   const TFlacStreamInfo& info = layout_.Info;
-  std::vector<std::string> lines = {"Durée proc. : " + FormatElapsed(elapsed_), "", "Info fich:",
-                                    kRule, "Nom fich:  " + run_.SourcePath};
+  std::vector<std::string> lines = {"Durée proc. : " + FormatElapsed(elapsed_), "",
+                                    "Info fich:", kRule, "Nom fich:  " + run_.SourcePath};
   lines.push_back("FLAC: " + std::to_string(info.SampleRate) + " Hz, " +
-                  std::to_string(info.Channels) + " canaux, " +
-                  std::to_string(info.BitsPerSample) + " bits");
+                  std::to_string(info.Channels) + " canaux, " + std::to_string(info.BitsPerSample) +
+                  " bits");
   if (sourceMd5_ == TSourceMd5::Verified)
     lines.emplace_back(kSourceMd5Verified);
   else if (sourceMd5_ == TSourceMd5::Different)

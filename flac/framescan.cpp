@@ -83,8 +83,7 @@ bool TFlacFrameScanner::FitsStream(const TFlacFrameHeader& header) const {
     return true;
   if (header.VariableBlocksize != *variable_)
     return false;
-  const uint64_t expected =
-      *variable_ ? first_.Number + samples_ : first_.Number + frames_;
+  const uint64_t expected = *variable_ ? first_.Number + samples_ : first_.Number + frames_;
   return header.Number == expected;
 }
 
@@ -96,8 +95,7 @@ size_t TFlacFrameScanner::FrameSizeBound(const TFlacFrameHeader& header) const {
 }
 
 size_t TFlacFrameScanner::FindFrameEnd(const uint8_t* bytes, size_t available, bool toEnd,
-                                       const TFlacFrameHeader& header,
-                                       uint16_t& bodyCrc) const {
+                                       const TFlacFrameHeader& header, uint16_t& bodyCrc) const {
   const uint16_t headerCrc = FlacCrc16(0, bytes, header.Length);
   const auto closes = [&](size_t end) {
     if (end < header.Length + 2)

@@ -34,8 +34,9 @@ void TFlacMd5Feed::Run(const std::string& path, bool checkMd5) {
     // end, or past an end that came sooner than STREAMINFO said.
     for (; next_ < ranges_.size(); ++next_)
       digests_[next_] = hashes_[next_]->Finish();
-    source_ = !checkMd5 ? TSourceMd5::NotStored
-                        : decoder.Md5Matches() ? TSourceMd5::Verified : TSourceMd5::Different;
+    source_ = !checkMd5              ? TSourceMd5::NotStored
+              : decoder.Md5Matches() ? TSourceMd5::Verified
+                                     : TSourceMd5::Different;
   } else {
     failed_ = true;
     error_ = decoder.Error();

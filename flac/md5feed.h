@@ -40,7 +40,8 @@ class TFlacMd5Feed {
 
   // Waits for the MD5 of range index; keepWaiting is called every few milliseconds meanwhile
   // and ends the wait when it returns false. nullopt: the decode failed or was stopped.
-  std::optional<std::array<uint8_t, 16>> Await(size_t index, const std::function<bool()>& keepWaiting);
+  std::optional<std::array<uint8_t, 16>> Await(size_t index,
+                                               const std::function<bool()>& keepWaiting);
   // Waits for the end of the decode (as Await); then says whether the source verified.
   TSourceMd5 AwaitSource(const std::function<bool()>& keepWaiting);
   // Samples decoded so far.
