@@ -23,7 +23,7 @@ struct TFlacStreamInfo {
   uint32_t SampleRate = 0;
   uint32_t Channels = 0;
   uint32_t BitsPerSample = 0;
-  uint64_t TotalSamples = 0;       // 0: unknown
+  uint64_t TotalSamples = 0;      // 0: unknown
   std::array<uint8_t, 16> Md5{};  // all zero: not set
 
   bool HasMd5() const;
