@@ -246,6 +246,9 @@ TFlacSourceMetadata ReadFlacSourceMetadata(const std::string& path) {
       case FLAC__METADATA_TYPE_CUESHEET:
         meta.HasCueSheetBlock = true;
         break;
+      case FLAC__METADATA_TYPE_SEEKTABLE:
+        meta.HasSeekTable = true;
+        break;
       default:
         break;
     }
