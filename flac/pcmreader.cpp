@@ -175,8 +175,7 @@ bool TFlacPcmReader::Seek(uint64_t sample) {
     FLAC__stream_decoder_flush(DecoderOf(decoder_));
     return false;
   }
-  decodedEnd_ = sample;
-  return true;
+  return true;  // the frame holding sample went to the sink, DecodedEnd is its end
 }
 
 TMd5Check TFlacPcmReader::Finish() {

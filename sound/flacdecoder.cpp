@@ -23,10 +23,14 @@ void TFlacDecoder::Select(int64_t first, int64_t last) {
   first_ = first;
   last_ = last < 0 ? std::numeric_limits<int64_t>::max() : last;
   ended_ = false;
+  if (handedOut_)
+    out_.clear();
+  handedOut_ = false;
   // The decoder goes on from where it stands when the stretch begins there: the frame
   // it gave last ended exactly at first.
   if (first == position_ && reader_->DecodedEnd() == static_cast<uint64_t>(first))
     return;
+  out_.clear();
   position_ = first;
   if (total_ > 0 && first >= total_) {
     ended_ = true;  // nothing there to seek to
@@ -37,7 +41,11 @@ void TFlacDecoder::Select(int64_t first, int64_t last) {
 }
 
 bool TFlacDecoder::Next(TPcmBlock& block) {
-  out_.clear();
+  // What is pending was decoded by a seek: the stretch's first samples.
+  if (handedOut_) {
+    out_.clear();
+    handedOut_ = false;
+  }
   while (out_.empty() && !ended_ && position_ < last_) {
     if (!reader_->DecodeNext())
       ended_ = true;
@@ -48,6 +56,7 @@ bool TFlacDecoder::Next(TPcmBlock& block) {
   block.StartSample = position_;
   block.Frames = static_cast<int32_t>(frames);
   block.Data = out_.data();
+  handedOut_ = true;
   position_ += frames;
   total_ = std::max(total_, position_);
   return true;

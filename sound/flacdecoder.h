@@ -43,7 +43,10 @@ class TFlacDecoder : public TSoundDecoder {
   int64_t last_ = 0;
   int64_t position_ = 0;  // the sample that the next block begins with
   bool ended_ = false;
+  // out_ holds the block handed out last (dropped by the next call), or samples that a
+  // seek decoded and that the next block begins with.
   std::vector<float> out_;
+  bool handedOut_ = false;
 };
 
 // The decoder of a whole FLAC source, for OpenSoundDecoder.
