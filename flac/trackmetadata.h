@@ -42,6 +42,7 @@ struct TFlacSourceMetadata {
   std::vector<std::vector<uint8_t>> Pictures;  // PICTURE block bodies, as stored
   // The CUESHEET block, when there is one (see the embedded track lists).
   bool HasCueSheetBlock = false;
+  bool HasSeekTable = false;
 };
 
 // Reads the metadata of path. Throws std::system_error when the file cannot be read and
