@@ -163,9 +163,11 @@ void TFlacCutter::ReadSource() {
   layout_ = *layout;
   try {
     metadata_ = ReadFlacSourceMetadata(run_.SourcePath);
-  } catch (const TRunError&) {
-    // Tags that cannot be read cost the tracks their comments, not their audio.
+  } catch (const TRunError& error) {
+    // Tags that cannot be read cost the tracks their comments, not their audio; the user
+    // learns it before looking for them.
     metadata_ = TFlacSourceMetadata{};
+    feedback_.ShowMessage(std::string(error.what()) + kFlacTagsLost);
   }
   metadata_.StreamInfo = layout_.Info;
   metadata_.AudioOffset = static_cast<uint64_t>(layout_.AudioOffset);

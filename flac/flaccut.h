@@ -20,6 +20,8 @@ struct TFlacCutRun {
 // Report lines of the source's MD5 check.
 constexpr const char* kSourceMd5Verified = "MD5 source: vérifié";
 constexpr const char* kSourceMd5Different = "MD5 source: différent";
+// After the reader's own message, when the source's metadata cannot be read.
+constexpr const char* kFlacTagsLost = " Les pistes sont écrites sans étiquettes ni images.";
 
 // Cuts the source at the points of list; statuses, messages and the report as the MPEG cut
 // shows them. Returns RunEndOfData when finished, RunFailed or RunAborted.

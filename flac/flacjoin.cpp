@@ -98,19 +98,45 @@ uint64_t TFlacJoinWriter::Samples() const {
 }
 
 void TFlacJoinWriter::CheckFits(const std::string& path, const TFlacStreamInfo& info) const {
+  const std::string refusal = FlacJoinMismatch(path, info, stream_);
+  if (!refusal.empty())
+    throw TRunError(refusal);
+}
+
+std::string FlacJoinMismatch(const std::string& path, const TFlacStreamInfo& info,
+                             const TFlacStreamInfo& output) {
   const std::string lead = path + " : ";
-  if (info.SampleRate != stream_.SampleRate) {
-    throw TRunError(lead + std::to_string(info.SampleRate) + " Hz, la sortie est à " +
-                    std::to_string(stream_.SampleRate) + " Hz.");
+  if (info.SampleRate != output.SampleRate) {
+    return lead + std::to_string(info.SampleRate) + " Hz, la sortie est à " +
+           std::to_string(output.SampleRate) + " Hz.";
   }
-  if (info.Channels != stream_.Channels) {
-    throw TRunError(lead + std::to_string(info.Channels) + " canaux, la sortie en a " +
-                    std::to_string(stream_.Channels) + ".");
+  if (info.Channels != output.Channels) {
+    return lead + std::to_string(info.Channels) + " canaux, la sortie en a " +
+           std::to_string(output.Channels) + ".";
   }
-  if (info.BitsPerSample != stream_.BitsPerSample) {
-    throw TRunError(lead + std::to_string(info.BitsPerSample) + " bits, la sortie est en " +
-                    std::to_string(stream_.BitsPerSample) + " bits.");
+  if (info.BitsPerSample != output.BitsPerSample) {
+    return lead + std::to_string(info.BitsPerSample) + " bits, la sortie est en " +
+           std::to_string(output.BitsPerSample) + " bits.";
   }
+  return {};
+}
+
+std::string CheckFlacJoinInputs(const std::vector<std::string>& paths) {
+  std::optional<TFlacStreamInfo> output;
+  for (const std::string& path : paths) {
+    TInputFile input(path, TInputFile::kReadAheadMinimum);
+    const auto layout = ReadFlacStreamLayout(input);
+    if (!layout)
+      return path + " : pas un fichier FLAC.";
+    if (!output) {
+      output = layout->Info;
+      continue;
+    }
+    std::string refusal = FlacJoinMismatch(path, layout->Info, *output);
+    if (!refusal.empty())
+      return refusal;
+  }
+  return {};
 }
 
 void TFlacJoinWriter::Open(const std::string& path, const TFlacStreamLayout& layout) {

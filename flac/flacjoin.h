@@ -6,11 +6,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "flac/framescan.h"
 #include "flac/trackmetadata.h"
 
 namespace zembrio {
+
+// Why an input of stream info cannot join an output of stream output: a French text naming
+// path and what differs, or "" when it fits.
+std::string FlacJoinMismatch(const std::string& path, const TFlacStreamInfo& info,
+                             const TFlacStreamInfo& output);
+// Every input read up to its STREAMINFO before anything is written: the first refusal, or "".
+std::string CheckFlacJoinInputs(const std::vector<std::string>& paths);
 
 class TFlacTrackWriter;
 class TJoinMd5;

@@ -56,5 +56,9 @@ bool IsMpegSource(const std::string& path);
 std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, TSourceKind kind);
 // The same for the kind the content of path shows.
 std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path);
+// A decoder whose first block holds the sample at fromMs, or starts before it (playback
+// drops what lies before): MPEG from the frame that holds it, FLAC from the frame that
+// holds it, other sources from their start.
+std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int64_t fromMs);
 
 }  // namespace zembrio
