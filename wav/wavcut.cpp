@@ -20,11 +20,6 @@ namespace zembrio {
 
 namespace {
 
-// Samples go from the source's read window to the output in steps this large: a step
-// never leaves more in the window than the reader carries over to the next one, so the
-// blocks read ahead are always taken.
-constexpr size_t kCopyStep = TInputFile::kCarryLimit;
-
 class TWavCutter {
  public:
   TWavCutter(TRunContext& ctx, TCPList& list, const TWavCutRun& run)
@@ -233,21 +228,12 @@ TWavOutputOptions TWavCutter::OutputOptions(int index, int64_t start, int64_t en
 void TWavCutter::CopySamples(TWavWriter& writer, int64_t start, int64_t end) {
   const TWavLayout& layout = source_->Layout();
   const int64_t blockAlign = layout.Format.BlockAlign;
-  input_->Seek(layout.DataOffset + start * blockAlign);
-  int64_t left = (end - start) * blockAlign;
-  while (left > 0) {
-    const size_t step = static_cast<size_t>(std::min<int64_t>(left, kCopyStep));
-    const unsigned char* bytes = input_->Peek(step);
-    if (bytes == nullptr)  // the file became shorter since it was opened
-      throw TRunError("Source WAV tronquée : " + run_.SourcePath);
-    writer.WriteSamples(*input_, bytes, step);
-    input_->Skip(static_cast<int64_t>(step));
-    left -= static_cast<int64_t>(step);
-    position_ = end - left / blockAlign;
-    ShowProgress(false);
-    if (ctx_.State.AbortRequested)
-      return;
-  }
+  CopyWavData(*input_, layout.DataOffset + start * blockAlign, (end - start) * blockAlign, writer,
+              [&](int64_t done) {
+                position_ = start + done / blockAlign;
+                ShowProgress(false);
+                return !ctx_.State.AbortRequested;
+              });
 }
 
 void TWavCutter::EndRow(const char* reportLine, const char* status) {

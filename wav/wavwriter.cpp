@@ -1,6 +1,9 @@
 #include "wav/wavwriter.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "cut/runfeedback.h"
 
 namespace zembrio {
 
@@ -22,6 +25,33 @@ bool TWavWriter::NeedsRf64(int64_t dataSize) const {
 std::vector<uint8_t> TWavWriter::Header(int64_t dataSize) {
   rf64_ = NeedsRf64(dataSize);
   return BuildWavHeader(options_.Header, dataSize, dataSize / blockAlign_, rf64_);
+}
+
+namespace {
+
+// Samples go from the source's read window to the output in steps this large: a step
+// never leaves more in the window than the reader carries over to the next one, so the
+// blocks read ahead are always taken.
+constexpr size_t kCopyStep = TInputFile::kCarryLimit;
+
+}  // namespace
+
+bool CopyWavData(TInputFile& source, int64_t offset, int64_t count, TWavWriter& writer,
+                 const std::function<bool(int64_t)>& keepGoing) {
+  source.Seek(offset);
+  int64_t done = 0;
+  while (done < count) {
+    const size_t step = static_cast<size_t>(std::min<int64_t>(count - done, kCopyStep));
+    const unsigned char* bytes = source.Peek(step);
+    if (bytes == nullptr)
+      throw TRunError("Source WAV tronquée : " + source.Path());
+    writer.WriteSamples(source, bytes, step);
+    source.Skip(static_cast<int64_t>(step));
+    done += static_cast<int64_t>(step);
+    if (!keepGoing(done))
+      return false;
+  }
+  return true;
 }
 
 void TWavWriter::Finish() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/fileio.h"
@@ -51,5 +52,12 @@ class TWavWriter {
   int64_t headerSize_ = 0;
   bool rf64_ = false;
 };
+
+// Copies count bytes of source from offset into writer's samples, from the reader's window
+// without copying them again. Between steps keepGoing hears how many bytes are done;
+// false from it stops the copy (false returned). Throws TRunError when the source ends
+// early (it became shorter since it was opened) and std::system_error on a failure.
+bool CopyWavData(TInputFile& source, int64_t offset, int64_t count, TWavWriter& writer,
+                 const std::function<bool(int64_t)>& keepGoing);
 
 }  // namespace zembrio
