@@ -165,6 +165,11 @@ void TWavCutter::CutPoint(int index, int64_t start, int64_t end) {
   const std::string requested = " début demandé:    " + FormatCutPoint(*current_);
   const std::string actual =
       " début réel:  " + PositionText(static_cast<int32_t>(source_->Format().SampleRate), start);
+  if (ctx_.State.AbortRequested) {  // heard while the progress was shown
+    current_->Report = {requested, actual};
+    EndRow(" **   abandon  **", "**    abandon **");
+    return;
+  }
   if (current_->IsSkipped()) {
     SetStatus("sauter ....");
     current_->Report = {requested, actual};
