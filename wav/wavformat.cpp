@@ -246,7 +246,7 @@ const TWavChunk* TWavLayout::Find(const char* id, const char* listType) const {
 }
 
 size_t TMemoryWavBytes::ReadAt(int64_t position, void* dest, size_t count) {
-  if (position < 0 || static_cast<uint64_t>(position) >= size_)
+  if (count == 0 || position < 0 || static_cast<uint64_t>(position) >= size_)
     return 0;
   const size_t take = std::min(count, size_ - static_cast<size_t>(position));
   std::memcpy(dest, data_ + position, take);
