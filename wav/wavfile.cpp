@@ -28,7 +28,8 @@ class TFileWavBytes : public IWavBytes {
 }  // namespace
 
 bool LooksLikeWav(const uint8_t* bytes, size_t count) {
-  return count >= 12 && (std::memcmp(bytes, "RIFF", 4) == 0 || std::memcmp(bytes, "RF64", 4) == 0) &&
+  return count >= 12 &&
+         (std::memcmp(bytes, "RIFF", 4) == 0 || std::memcmp(bytes, "RF64", 4) == 0) &&
          std::memcmp(bytes + 8, "WAVE", 4) == 0;
 }
 

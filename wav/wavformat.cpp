@@ -292,13 +292,12 @@ std::string WavFormatName(const TWavFormat& format) {
 }
 
 std::vector<uint8_t> WavChunkBytes(const char* id, const std::vector<uint8_t>& body) {
-  std::vector<uint8_t> out;
-  out.reserve(body.size() + 9);
-  PutId(out, id);
-  Put32(out, Size32(static_cast<int64_t>(body.size())));
-  out.insert(out.end(), body.begin(), body.end());
-  if (body.size() & 1)
-    out.push_back(0);
+  std::vector<uint8_t> out(8 + body.size() + (body.size() & 1), 0);
+  std::memcpy(out.data(), id, 4);
+  const uint32_t size = Size32(static_cast<int64_t>(body.size()));
+  for (int i = 0; i < 4; ++i)
+    out[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+  std::copy(body.begin(), body.end(), out.begin() + 8);
   return out;
 }
 

@@ -47,9 +47,9 @@ struct TWavFormat {
 // A chunk of the source other than `fmt `, `data` and `ds64`.
 struct TWavChunk {
   TChunkId Id{};
-  TChunkId ListType{};  // a LIST chunk's type ("INFO", "adtl"); zeros otherwise
-  int64_t Offset = 0;   // of the chunk's body
-  int64_t Size = 0;     // of the body, pad byte not included
+  TChunkId ListType{};        // a LIST chunk's type ("INFO", "adtl"); zeros otherwise
+  int64_t Offset = 0;         // of the chunk's body
+  int64_t Size = 0;           // of the body, pad byte not included
   std::vector<uint8_t> Body;  // kept for `fact`, `bext`, LIST/INFO and `id3 ` only
 };
 
@@ -62,7 +62,7 @@ struct TWavLayout {
   // Bytes of whole sample frames: a size of 0 or 0xFFFFFFFF (a stream written to a pipe)
   // and a size past the end of the file mean "up to the end of the file".
   int64_t DataSize = 0;
-  bool DataTruncated = false;       // the declared size passed the end of the file
+  bool DataTruncated = false;  // the declared size passed the end of the file
   std::optional<uint32_t> FactSamples;
   std::vector<TWavChunk> Chunks;  // in file order, before and after `data`
 

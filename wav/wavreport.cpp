@@ -1,8 +1,8 @@
 #include "wav/wavreport.h"
 
-#include <taglib/infotag.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tpropertymap.h>
@@ -20,7 +20,8 @@ constexpr const char* kRule = "---------------------";
 
 std::string IdText(const TChunkId& id) {
   std::string text(id.begin(), id.end());
-  std::replace_if(text.begin(), text.end(), [](char c) { return c < 0x20 || c > 0x7E; }, '?');
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c < 0x20 || c > 0x7E; }, '?');
   return text;
 }
 

@@ -21,7 +21,8 @@ uint64_t Le64At(const Bytes& bytes, size_t at) {
   return value;
 }
 std::string IdAt(const Bytes& bytes, size_t at) {
-  return std::string(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at) + 4);
+  return std::string(bytes.begin() + static_cast<long>(at),
+                     bytes.begin() + static_cast<long>(at) + 4);
 }
 void Put32(Bytes& out, uint32_t value) {
   for (int i = 0; i < 4; ++i)

@@ -46,7 +46,8 @@ TEST(WavJoin, DescribesHowFormatsDiffer) {
   wide[14] = 24;
   EXPECT_EQ(WavFormatDifference(wide, stereo), "24 bits, la sortie est en 16 bits");
   EXPECT_EQ(WavFormatDifference(stereo, stereo), "");
-  EXPECT_EQ(WavFormatDifference(Bytes{1, 2}, stereo), "en-tête fmt différent de celui de la sortie");
+  EXPECT_EQ(WavFormatDifference(Bytes{1, 2}, stereo),
+            "en-tête fmt différent de celui de la sortie");
 }
 
 TEST(WavStats, ReportsContainerFormatAndChunks) {

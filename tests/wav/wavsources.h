@@ -33,7 +33,8 @@ inline Bytes ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline TWavLayout LayoutOf(const Bytes& bytes) {
@@ -56,13 +57,13 @@ inline Bytes SampleBytes(const Bytes& file, int64_t first = 0, int64_t last = -1
 
 struct WavSources {
   TempDir Dir;
-  std::string Stereo16 = Dir.File("stereo16.wav");    // 44.1 kHz, 3 s
-  std::string Ext24 = Dir.File("ext24.wav");          // 96 kHz, EXTENSIBLE with `fact`
-  std::string Mono8 = Dir.File("mono8.wav");          // 8 kHz, 1 s
-  std::string Six16 = Dir.File("six16.wav");          // 48 kHz, 6 channels
-  std::string Float32 = Dir.File("float32.wav");      // 44.1 kHz, IEEE float
-  std::string Stereo48 = Dir.File("stereo48.wav");    // 48 kHz, for a refused join
-  std::string Rf64 = Dir.File("rf64.wav");            // Stereo16 written as RF64 by ffmpeg
+  std::string Stereo16 = Dir.File("stereo16.wav");  // 44.1 kHz, 3 s
+  std::string Ext24 = Dir.File("ext24.wav");        // 96 kHz, EXTENSIBLE with `fact`
+  std::string Mono8 = Dir.File("mono8.wav");        // 8 kHz, 1 s
+  std::string Six16 = Dir.File("six16.wav");        // 48 kHz, 6 channels
+  std::string Float32 = Dir.File("float32.wav");    // 44.1 kHz, IEEE float
+  std::string Stereo48 = Dir.File("stereo48.wav");  // 48 kHz, for a refused join
+  std::string Rf64 = Dir.File("rf64.wav");          // Stereo16 written as RF64 by ffmpeg
 
   WavSources() {
     const std::string noise = " synth 3 whitenoise gain -3";
@@ -84,9 +85,9 @@ struct WavSources {
   }
 };
 
-#define WAV_SOURCES_OR_SKIP(name)            \
+#define WAV_SOURCES_OR_SKIP(name)             \
   const WavSources* name = WavSources::Get(); \
   if (name == nullptr)                        \
-    GTEST_SKIP() << "sox is not installed"
+  GTEST_SKIP() << "sox is not installed"
 
 }  // namespace zembrio::test
