@@ -13,6 +13,7 @@
 #include "flac/flacjoin.h"
 #include "mpeg/mpgfile.h"
 #include "mpeg/reservoir.h"
+#include "wav/wavjoin.h"
 
 namespace zembrio {
 
@@ -39,6 +40,8 @@ class TJoinRun {
     }
     if (mode_ == TJoinMode::jmFlac)
       return JoinFlac();
+    if (mode_ == TJoinMode::jmWav)
+      return JoinWav();
     if (mode_ == TJoinMode::jmRaw)
       block_.resize(kJoinBlockSize);
     CreateOutput();
@@ -107,6 +110,44 @@ class TJoinRun {
         aborted = !writer.Append(paths[static_cast<size_t>(row)]);
         SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
         done_ += static_cast<uint64_t>(TInputFile(paths[static_cast<size_t>(row)], 1).Size());
+      }
+      writer.Finish();
+      ShowJoinProgress(ctx_, true, 1);
+      return aborted ? TJoinOutcome::Aborted : TJoinOutcome::Finished;
+    } catch (...) {
+      if (row < static_cast<int>(list_.size()))
+        SetRow(row, kJoinPassedOver, true);
+      DeleteFile(outputName_);
+      throw;
+    }
+  }
+
+  // WAV inputs of one format: their samples one after another, checked before writing.
+  TJoinOutcome JoinWav() {
+    std::vector<std::string> paths;
+    for (const TJoinItem& item : list_)
+      paths.push_back(JoinItemPath(item));
+    const std::string refusal = CheckWavJoinInputs(paths, outputName_);
+    if (!refusal.empty()) {
+      ctx_.Feedback.ShowMessage(refusal);
+      return TJoinOutcome::Refused;
+    }
+    MakeOutputFolder();
+    TWavJoinWriter writer(outputName_, [this](int64_t done, int64_t) {
+      ShowJoinProgress(ctx_, false, Fraction(done));
+      return !ctx_.State.AbortRequested;
+    });
+    int row = 0;
+    try {
+      bool aborted = false;
+      for (; row < static_cast<int>(list_.size()) && !aborted; ++row) {
+        SetRow(row, kJoinReading, true);
+        const TWavAppend appended = writer.Append(paths[static_cast<size_t>(row)]);
+        if (appended == TWavAppend::Refused)
+          throw TRunError(writer.Refusal());
+        aborted = appended == TWavAppend::Aborted;
+        SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
+        done_ = static_cast<uint64_t>(writer.DataSize());
       }
       writer.Finish();
       ShowJoinProgress(ctx_, true, 1);

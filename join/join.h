@@ -11,8 +11,8 @@
 namespace zembrio {
 
 // jmFrames: MPEG frames through TMPGFile; jmRaw: byte for byte; jmFlac: one FLAC stream, frames
-// renumbered and its MD5 made anew.
-enum class TJoinMode { jmFrames, jmRaw, jmFlac };
+// renumbered and its MD5 made anew; jmWav: the samples of WAV files of one format.
+enum class TJoinMode { jmFrames, jmRaw, jmFlac, jmWav };
 
 // One row of the join list.
 struct TJoinItem {
