@@ -1,6 +1,10 @@
 #include "sound/decoder.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include "core/platform.h"
 #include "core/textutil.h"
@@ -33,6 +37,9 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, T
     default:
       break;
   }
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0)
+    throw std::system_error(errno, std::generic_category(), path);
   const std::string refusal = SourceRefusal(path);
   throw TSoundError(refusal.empty() ? ExtractFileName(path) + " : " + SourceKindName(kind) +
                                           " ne se décode pas ici."
