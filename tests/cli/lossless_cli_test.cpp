@@ -82,6 +82,15 @@ class LosslessCliTest : public ::testing::Test {
     return at == std::string::npos ? Bytes{}
                                    : Bytes(wav.begin() + static_cast<long>(at) + 8, wav.end());
   }
+  // What mutagen, the tag library of many players and taggers, reads: expression of the
+  // file sys.argv[1], printed (Debian's python3-mutagen, which the test command installs).
+  std::string Mutagen(const std::string& expression, const std::string& name) {
+    const auto run =
+        Tool("/usr/bin/python3",
+             {"-c", "import sys, mutagen.flac, mutagen.wave\nprint(" + expression + ")", name});
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    return run.Out;
+  }
   std::string Tag(const std::string& name, const std::string& field) {
     return Tool("metaflac", {"--show-tag=" + field, name}).Out;
   }
@@ -112,6 +121,7 @@ TEST_F(LosslessCliTest, AFlacImageWithItsSheetGivesExactVerifiedTaggedTracks) {
   }
   EXPECT_TRUE(joined == Decoded("image.flac"));
   EXPECT_EQ(Tag(names[1], "TITLE"), "TITLE=Two/Three\n");  // whole in the tag
+  EXPECT_EQ(Mutagen("mutagen.flac.FLAC(sys.argv[1])['tracktotal'][0]", names[2]), "3\n");
 
   // The tracks joined again: one stream whose decode is the image's.
   const auto join = Cli({"join", "--output", "whole.flac", names[0], names[1], names[2]});
@@ -173,6 +183,13 @@ TEST_F(LosslessCliTest, AWavImageIsSlicedJoinedAndMeasured) {
       Cli({"join", "--output", "whole.wav", "tracks/a.wav", "tracks/b.wav", "tracks/c.wav"});
   ASSERT_EQ(join.Exit, 0) << join.Err;
   EXPECT_TRUE(DataOf(ReadFile(Path("whole.wav"))) == source);
+
+  // With tags on (the default), a track's title and number are in its id3 chunk.
+  ASSERT_EQ(Cli({"cut", "image.wav", "--point", "0=a", "--point", "3s=b", "--dest", "tagged"}).Exit,
+            0);
+  const std::string title = Mutagen("mutagen.wave.WAVE(sys.argv[1]).tags['TIT2']", "tagged/b.wav");
+  EXPECT_EQ(title, "b\n");
+  EXPECT_TRUE(DataOf(ReadFile(Path("tagged/a.wav"))).size() == 3 * kRate * 4);
 
   const auto levels = Cli({"levels", "image.wav", "--step", "1s"});
   EXPECT_EQ(levels.Exit, 0) << levels.Err;
