@@ -8,6 +8,7 @@ namespace zembrio {
 
 const TSourceFormat& MpegFormat();
 const TSourceFormat& OggVorbisFormat();
+const TSourceFormat& OggOpusFormat();
 // nullptr while a build has no engine for the format.
 const TSourceFormat* FlacFormat();
 const TSourceFormat* WavFormat();
