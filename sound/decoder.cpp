@@ -6,6 +6,7 @@
 #include "sound/framemap.h"
 #include "sound/mpegdecoder.h"
 #include "sound/oggdecoder.h"
+#include "sound/opusdecoder.h"
 
 namespace zembrio {
 
@@ -22,6 +23,8 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, T
     }
     case TSourceKind::OggVorbis:
       return std::make_unique<TOggDecoder>(path);
+    case TSourceKind::OggOpus:
+      return std::make_unique<TOpusDecoder>(path);
     default:
       break;
   }
