@@ -152,8 +152,8 @@ std::string SourceKindName(TSourceKind kind) {
 }
 
 bool IsListedSourceName(std::string_view fileName) {
-  static constexpr std::array<std::string_view, 8> kExtensions = {
-      ".mpe", ".mp1", ".mp2", ".mp3", ".ogg", ".opus", ".flac", ".wav"};
+  static constexpr std::array<std::string_view, 8> kExtensions = {".mpe", ".mp1",  ".mp2",  ".mp3",
+                                                                  ".ogg", ".opus", ".flac", ".wav"};
   const std::string extension = ExtractFileExt(std::string(fileName));
   return std::any_of(kExtensions.begin(), kExtensions.end(),
                      [&](std::string_view known) { return SameTextAsciiCase(extension, known); });

@@ -38,12 +38,18 @@ struct TTrack {
   std::unique_ptr<TOpusFragmentWriter> Writer;
 };
 
-std::string PositionOf(int64_t sample) { return PositionText(kOpusRate, sample); }
+std::string PositionOf(int64_t sample) {
+  return PositionText(kOpusRate, sample);
+}
 
 class TOpusCutter {
  public:
   TOpusCutter(TRunContext& ctx, TCPList& list, const TOpusCutRun& run)
-      : ctx_(ctx), feedback_(ctx.Feedback), list_(list), run_(run), serials_(std::random_device{}()) {}
+      : ctx_(ctx),
+        feedback_(ctx.Feedback),
+        list_(list),
+        run_(run),
+        serials_(std::random_device{}()) {}
 
   TRunOutcome Run();
 
@@ -59,6 +65,8 @@ class TOpusCutter {
   void FinishTrack(TTrack& track);
   // The stream's length is known with its last packet: no stretch goes past it.
   void ClampToEnd(int64_t total);
+  // True once the stream's end is known and the track starts at or past it.
+  bool PastTheEnd(const TTrack& track) const { return total_ >= 0 && track.Start >= total_; }
   void DropUnfinished();
   uint32_t NewSerial();
   void ShowProgress(bool forced);
@@ -89,6 +97,7 @@ class TOpusCutter {
   int64_t packetsRead_ = 0;
   int64_t packetsCopied_ = 0;
   int64_t played_ = 0;  // samples of the source played up to the packet read last
+  int64_t total_ = -1;  // the source's played samples, once its last packet was read
   int fragmentTotal_ = 0;
 };
 
@@ -194,6 +203,7 @@ void TOpusCutter::Walk() {
 }
 
 void TOpusCutter::ClampToEnd(int64_t total) {
+  total_ = total;
   for (TTrack& track : tracks_)
     track.End = std::min(track.End, total);
 }
@@ -232,8 +242,8 @@ void TOpusCutter::StartTrack(TTrack& track, const TOpusPacket& packet) {
     return;
   // The pre-roll and the part of the packet before the point are dropped by the decoder.
   const int64_t preSkip = Decoded(track.Start) - packet.Offset;
-  const std::vector<uint8_t> head =
-      OpusHeadWithPreSkip(walk_->Head(), static_cast<uint16_t>(std::clamp<int64_t>(preSkip, 0, kOpusMaxPreSkip)));
+  const std::vector<uint8_t> head = OpusHeadWithPreSkip(
+      walk_->Head(), static_cast<uint16_t>(std::clamp<int64_t>(preSkip, 0, kOpusMaxPreSkip)));
   std::optional<TFragmentTags> tags;
   if (Settings().ID3V2TAG != 0)
     tags = FragmentTagsOf(list_, track.Index, FragmentNumber(list_, track.Index), fragmentTotal_);
@@ -294,7 +304,7 @@ void TOpusCutter::FinishTrack(TTrack& track) {
     // reached without a sample to play.
     if (writer && writer->IsOpen())
       DeleteFile(writer->Path());
-    if (track.Start < walk_->PlayedSamples()) {
+    if (!PastTheEnd(track)) {
       point.Report = {kEmptyFragmentLine};
       SetStatus(track, kOggEmpty);
     } else {

@@ -12,7 +12,9 @@ namespace {
 constexpr size_t kHeadMinimum = 19;  // without a channel mapping table
 constexpr int32_t kMaxPacketSamples = kOpusRate * 120 / 1000;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t Le32(const uint8_t* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);

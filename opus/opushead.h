@@ -19,9 +19,9 @@ constexpr int64_t kOpusMaxPreSkip = 65535;
 struct TOpusHead {
   uint8_t Version = 0;
   uint8_t Channels = 0;
-  uint16_t PreSkip = 0;      // samples the decoder drops at the start
-  uint32_t InputRate = 0;    // what the encoder was given; informative only
-  int16_t OutputGain = 0;    // Q7.8 dB
+  uint16_t PreSkip = 0;    // samples the decoder drops at the start
+  uint32_t InputRate = 0;  // what the encoder was given; informative only
+  int16_t OutputGain = 0;  // Q7.8 dB
   uint8_t MappingFamily = 0;
   std::vector<uint8_t> Packet;  // the header as it came, mapping table included
 };

@@ -85,9 +85,9 @@ class TOpusWalk {
   std::vector<uint8_t> current_;
   int64_t aheadGranule_ = -1;  // the granule of the page the packet read ahead ends
   bool aheadEos_ = false;
-  int64_t offset_ = 0;          // decoded samples of the packets handed out
-  int64_t startGranule_ = -1;   // the stream's first sample, from its first granule
-  int64_t endGranule_ = -1;     // the latest granule of a page whose packets were handed out
+  int64_t offset_ = 0;         // decoded samples of the packets handed out
+  int64_t startGranule_ = -1;  // the stream's first sample, from its first granule
+  int64_t endGranule_ = -1;    // the latest granule of a page whose packets were handed out
   bool ended_ = false;
   int64_t damagedAt_ = -1;
 };

@@ -9,7 +9,9 @@ TOpusFragmentWriter::TOpusFragmentWriter(uint32_t serial, const std::vector<uint
   AddHeader(tags);
 }
 
-TOpusFragmentWriter::~TOpusFragmentWriter() { ogg_stream_clear(&stream_); }
+TOpusFragmentWriter::~TOpusFragmentWriter() {
+  ogg_stream_clear(&stream_);
+}
 
 // Readers expect OpusHead alone on the first page and the audio to begin on a fresh page.
 void TOpusFragmentWriter::AddHeader(const std::vector<uint8_t>& packet) {

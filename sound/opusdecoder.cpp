@@ -28,7 +28,9 @@ int SeekCallback(void* source, opus_int64 offset, int whence) {
   return 0;
 }
 
-opus_int64 TellCallback(void* source) { return static_cast<TInputFile*>(source)->Position(); }
+opus_int64 TellCallback(void* source) {
+  return static_cast<TInputFile*>(source)->Position();
+}
 
 // 120 ms at 48 kHz, the longest packet: what op_read_float may hand out at once.
 constexpr int kBlockFrames = 5760;
@@ -66,7 +68,9 @@ std::string OpusFileErrorText(int code) {
   }
 }
 
-void TOpusDecoder::TCloser::operator()(OggOpusFile* file) const { op_free(file); }
+void TOpusDecoder::TCloser::operator()(OggOpusFile* file) const {
+  op_free(file);
+}
 
 TOpusDecoder::TOpusDecoder(const std::string& path, int64_t first, int64_t last)
     : input_(std::make_unique<TInputFile>(path)) {

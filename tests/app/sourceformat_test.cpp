@@ -104,7 +104,7 @@ TEST_F(SourceFormatTest, TheJoinModeFollowsTheFilesJoined) {
   const Case cases[] = {
       {{mp3a, mp3b}, "", false, false, TJoinMode::jmFrames},
       {{mp3a, mp3b}, mp3a, true, false, TJoinMode::jmRaw},
-      {{mp3a, mp3b}, vorbis, false, false, TJoinMode::jmRaw},  // an Ogg file highlighted
+      {{mp3a, mp3b}, vorbis, false, false, TJoinMode::jmRaw},    // an Ogg file highlighted
       {{vorbis, vorbis}, mp3a, false, false, TJoinMode::jmRaw},  // Ogg is always a byte copy
       {{opus, opus}, "", false, false, TJoinMode::jmRaw},
       {{vorbis, opus}, "", false, true, TJoinMode::jmFrames},  // no player takes the chain

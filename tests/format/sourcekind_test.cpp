@@ -99,7 +99,8 @@ TEST(SourceKindTest, WhatIsNotARegularFileOrNotAudioIsRefusedWithItsReason) {
 }
 
 TEST(SourceKindTest, TheFileListShowsEveryHandledExtensionInAnyCase) {
-  for (const char* name : {"a.mp3", "B.MP2", "c.Mp1", "d.mpe", "e.ogg", "f.FLAC", "g.wav", "h.Opus"})
+  for (const char* name :
+       {"a.mp3", "B.MP2", "c.Mp1", "d.mpe", "e.ogg", "f.FLAC", "g.wav", "h.Opus"})
     EXPECT_TRUE(IsListedSourceName(name)) << name;
   for (const char* name : {"a.txt", "flac", "b.mp4", "c.cue", "wav"})
     EXPECT_FALSE(IsListedSourceName(name)) << name;
