@@ -1,5 +1,7 @@
 #include "opus/opuswalk.h"
 
+#include <ogg/ogg.h>
+
 #include <algorithm>
 #include <cstring>
 

@@ -5,8 +5,6 @@
 // packet comes marked as such and the stream's length is known by then.
 #pragma once
 
-#include <ogg/ogg.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
