@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Opus cut benchmark: a 60-minute stereo Opus file at 128 kbit/s (sox noise + opusenc, about
-# 58 MB) cut into 20 fragments by a CUE sheet, points a little off the packet grid. Prints
+# 40 MB) cut into 20 fragments by a CUE sheet, points a little off the packet grid. Prints
 # the medians of the cut against cp of the same file and the ratio; goal: cut <= 1.5 x cp.
 #
 #   bench/opus/run.sh [BUILD_DIR] [RUNS]
@@ -56,6 +56,6 @@ for _ in $(seq 1 "$RUNS"); do
 done
 rm -f "$WORK/copy.opus"
 
-bench_report cp "cp" cut "cut"
+bench_report cp cp "cp" cut "cut (20 fragments)"
 PEAK_KB=$(/usr/bin/time -f %M "${CUT[@]}" 2>&1 >/dev/null | tail -1)
 echo "cut peak memory: $((PEAK_KB / 1024)) MiB; fragments: $(find "$WORK/out" -name '*.opus' | wc -l)"
