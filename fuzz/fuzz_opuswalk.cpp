@@ -18,8 +18,8 @@ namespace {
 void WritePaged(const uint8_t* data, size_t size, const std::string& path) {
   if (size < 4)
     return;
-  const std::vector<uint8_t> head = {'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, data[0],
-                                     data[1], data[2], 0x80, 0xBB, 0, 0, 0, 0, 0};
+  const std::vector<uint8_t> head = {'O',     'p',     'u',  's',  'H', 'e', 'a', 'd', 1, data[0],
+                                     data[1], data[2], 0x80, 0xBB, 0,   0,   0,   0,   0};
   std::vector<uint8_t> tags = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
   size_t at = 3;
   const size_t tagLength = std::min<size_t>(data[at++], size - at);

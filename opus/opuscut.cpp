@@ -276,8 +276,6 @@ void TOpusCutter::FeedTrack(TTrack& track, const TOpusPacket& packet) {
     const int64_t granule = std::min(packet.End() - track.FirstOffset, end);
     const bool last = packet.End() >= Decoded(track.End) || packet.Last;
     track.Writer->AddPacket(packet.Data, packet.Size, granule, last);
-    if (track.Writer->IsOpen())
-      ++packetsCopied_;
   }
   if (packet.End() >= Decoded(track.End) || packet.Last)
     FinishTrack(track);
@@ -321,6 +319,7 @@ void TOpusCutter::FinishTrack(TTrack& track) {
   if (!writer || !writer->IsOpen())
     return;
   writer->Finish();
+  packetsCopied_ += writer->PacketsWritten();
   point.Report.emplace_back(" fait");
   SetStatus(track, "fait");
 }
@@ -377,6 +376,7 @@ std::vector<std::string> TOpusCutter::MakeReport() const {
   lines.push_back("Opus: " + std::to_string(kOpusRate) + " Hz, " + std::to_string(head.Channels) +
                   " canaux, pré-skip " + std::to_string(head.PreSkip) + ", durée " +
                   PositionOf(walk_->PlayedSamples()));
+  // Packets of a pre-roll are copied into two fragments: more may be copied than read.
   lines.push_back("Paquets lus: " + std::to_string(packetsRead_) +
                   ", copiés: " + std::to_string(packetsCopied_));
   if (walk_->ChainFollows())

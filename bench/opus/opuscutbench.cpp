@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "core/settings.h"
-#include "opus/opuscut.h"
 #include "import/cuesheet.h"
+#include "opus/opuscut.h"
 
 using namespace zembrio;
 
