@@ -8,6 +8,7 @@ namespace zembrio {
 
 const TSourceFormat& MpegFormat();
 const TSourceFormat& OggVorbisFormat();
+const TSourceFormat& OggOpusFormat();
 const TSourceFormat* FlacFormat();
 const TSourceFormat* WavFormat();
 

@@ -46,11 +46,12 @@ const TSourceFormat* SourceFormatOf(TSourceKind kind) {
       return &MpegFormat();
     case TSourceKind::OggVorbis:
       return &OggVorbisFormat();
+    case TSourceKind::OggOpus:
+      return &OggOpusFormat();
     case TSourceKind::Flac:
       return FlacFormat();
     case TSourceKind::Wav:
       return WavFormat();
-    case TSourceKind::OggOpus:
     case TSourceKind::Unknown:
       break;
   }
@@ -101,7 +102,8 @@ TJoinChoice ChooseJoinMode(const std::vector<std::string>& inputs,
       choice.Refusal = RefusalOf(input);
       return choice;
     }
-    if (kind != firstKind && !(IsOgg(kind) && IsOgg(firstKind))) {
+    // A chain of Vorbis and Opus links is a file no player takes whole.
+    if (kind != firstKind) {
       choice.Refused = true;
       choice.Refusal = MixedJoinRefusal(inputs.front(), firstKind, input, kind);
       return choice;

@@ -65,8 +65,8 @@ TRunOutcome CutSource(TRunContext& ctx, TCPList& list, const std::string& source
 // "Statistiques...": refuses sources no format takes, then asks the source's format.
 TRunOutcome SourceStatistics(TRunContext& ctx, TCPList& list, const TStatsJob& job);
 
-// The join of inputs: the mode their kind gives when they are all of one kind (Ogg Vorbis and
-// Opus are both Ogg: copied byte for byte, a chain players play); a raw copy when asked for
+// The join of inputs: the mode their kind gives when they are all of one kind (Ogg Vorbis or
+// Ogg Opus files are copied byte for byte, a chain players play); a raw copy when asked for
 // or when the highlighted file is an Ogg one and the inputs are MPEG. Mixed kinds, or an input
 // no format takes, are refused with a message naming the first file that differs.
 struct TJoinChoice {

@@ -272,7 +272,8 @@ std::string UsageText() {
 Commandes:
   stats   statistiques d'un fichier MPEG (--detail: liste par frame dans FICHIER,
           par défaut SOURCE.txt)
-  cut     coupe SOURCE aux points donnés (MPEG: copie de frames entières; .ogg: vcut)
+  cut     coupe SOURCE aux points donnés (MPEG: copie de frames entières; Ogg Vorbis:
+          vcut; Ogg Opus: copie de paquets)
             --point TEMPS[=NOM]  début d'un fragment, lu comme dans la grille
                                  (sans nom: le passage est sauté)
             --dest DOSSIER       dossier des fragments (défaut: CUTDIR relatif au
@@ -283,7 +284,7 @@ Commandes:
                                  date, genre ou artist (remplace la liste de pistes)
             --dry-run            montre la liste des coupes et les étiquettes sans
                                  rien écrire
-            --batch SCRIPT       .ogg: écrit les commandes dans un script shell
+            --batch SCRIPT       Ogg Vorbis: écrit les commandes dans un script shell
             --silence            coupe au milieu des pauses (voir silence)
             --every TEMPS        coupe toutes les TEMPS
             --parts N            coupe en N parties égales

@@ -129,7 +129,8 @@ std::string SourceRefusal(const std::string& path) {
   if (!S_ISREG(info.st_mode))
     return ExtractFileName(path) + " n'est pas un fichier ordinaire : rien n'est lu.";
   if (DetectSourceKind(path) == TSourceKind::Unknown)
-    return ExtractFileName(path) + " : format non reconnu (MPEG, Ogg Vorbis, FLAC ou WAV attendu).";
+    return ExtractFileName(path) +
+           " : format non reconnu (MPEG, Ogg Vorbis, Ogg Opus, FLAC ou WAV attendu).";
   return {};
 }
 
@@ -152,8 +153,8 @@ std::string SourceKindName(TSourceKind kind) {
 }
 
 bool IsListedSourceName(std::string_view fileName) {
-  static constexpr std::array<std::string_view, 7> kExtensions = {".mpe", ".mp1",  ".mp2", ".mp3",
-                                                                  ".ogg", ".flac", ".wav"};
+  static constexpr std::array<std::string_view, 8> kExtensions = {".mpe", ".mp1",  ".mp2",  ".mp3",
+                                                                  ".ogg", ".opus", ".flac", ".wav"};
   const std::string extension = ExtractFileExt(std::string(fileName));
   return std::any_of(kExtensions.begin(), kExtensions.end(),
                      [&](std::string_view known) { return SameTextAsciiCase(extension, known); });

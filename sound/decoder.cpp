@@ -13,6 +13,7 @@
 #include "sound/framemap.h"
 #include "sound/mpegdecoder.h"
 #include "sound/oggdecoder.h"
+#include "sound/opusdecoder.h"
 #include "sound/wavdecoder.h"
 
 namespace zembrio {
@@ -34,6 +35,8 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, T
       return std::make_unique<TFlacDecoder>(path);
     case TSourceKind::Wav:
       return std::make_unique<TWavDecoder>(path);
+    case TSourceKind::OggOpus:
+      return std::make_unique<TOpusDecoder>(path);
     default:
       break;
   }

@@ -1,8 +1,9 @@
-// Decoding a source into blocks of PCM samples: MPEG audio through libmpg123 and Ogg
-// Vorbis through libvorbisfile. MPEG frames are found by the program's own frame walk and
-// handed to the library one by one, so a sample position here is the position the cut uses:
-// frame index times samples per frame, counted from the first walked frame. A damaged
-// stretch never stops decoding: a frame the library refuses reads as silence.
+// Decoding a source into blocks of PCM samples: MPEG audio through libmpg123, Ogg Vorbis
+// through libvorbisfile and Ogg Opus through libopusfile. MPEG frames are found by the
+// program's own frame walk and handed to the library one by one, so a sample position here
+// is the position the cut uses: frame index times samples per frame, counted from the first
+// walked frame. A damaged stretch never stops decoding: a frame the library refuses reads
+// as silence.
 #pragma once
 
 #include <cstdint>

@@ -59,14 +59,20 @@ TEST_F(SourceFormatTest, SourcesNoFormatTakesAreRefusedBeforeAnythingIsWritten) 
   AddPoint(1, 0, "b");
   const std::string text = dir.File("notes.ogg");
   WriteFile(text, Garbage(5000));
+  EXPECT_EQ(CutSource(rc.Context, list, text, outDir, false), RunFailed);
+  EXPECT_EQ(
+      Messages(),
+      (std::vector<std::string>{
+          "notes.ogg : format non reconnu (MPEG, Ogg Vorbis, Ogg Opus, FLAC ou WAV attendu)."}));
+  EXPECT_FALSE(fs::exists(outDir));
+
+  // An Opus stream goes to the Opus cut, which refuses a broken one before making the folder.
+  rc.Feedback.Messages.clear();
   const std::string opus = dir.File("talk.ogg");
   WriteFile(opus, OggStart("OpusHead"));
-  EXPECT_EQ(CutSource(rc.Context, list, text, outDir, false), RunFailed);
   EXPECT_EQ(CutSource(rc.Context, list, opus, outDir, false), RunFailed);
-  EXPECT_EQ(Messages(),
-            (std::vector<std::string>{
-                "notes.ogg : format non reconnu (MPEG, Ogg Vorbis, FLAC ou WAV attendu).",
-                "talk.ogg : Ogg Opus n'est pas pris en charge."}));
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Source invalide : aucun flux Ogg Opus lisible.",
+                                                  "Opération avortée."}));
   EXPECT_FALSE(fs::exists(outDir));
 
   TStatsJob job;
@@ -99,8 +105,10 @@ TEST_F(SourceFormatTest, TheJoinModeFollowsTheFilesJoined) {
   const Case cases[] = {
       {{mp3a, mp3b}, "", false, false, TJoinMode::jmFrames},
       {{mp3a, mp3b}, mp3a, true, false, TJoinMode::jmRaw},
-      {{mp3a, mp3b}, vorbis, false, false, TJoinMode::jmRaw},  // an Ogg file highlighted
-      {{vorbis, opus}, mp3a, false, false, TJoinMode::jmRaw},  // Ogg is always a byte copy
+      {{mp3a, mp3b}, vorbis, false, false, TJoinMode::jmRaw},    // an Ogg file highlighted
+      {{vorbis, vorbis}, mp3a, false, false, TJoinMode::jmRaw},  // Ogg is always a byte copy
+      {{opus, opus}, "", false, false, TJoinMode::jmRaw},
+      {{vorbis, opus}, "", false, true, TJoinMode::jmFrames},  // no player takes the chain
       {{mp3a, vorbis}, "", false, true, TJoinMode::jmFrames},
       {{vorbis, mp3a}, "", false, true, TJoinMode::jmFrames},
   };

@@ -94,12 +94,13 @@ TEST(SourceKindTest, WhatIsNotARegularFileOrNotAudioIsRefusedWithItsReason) {
   const std::string text = dir.File("notes.txt");
   WriteFile(text, Garbage(500));
   EXPECT_EQ(SourceRefusal(text),
-            "notes.txt : format non reconnu (MPEG, Ogg Vorbis, FLAC ou WAV attendu).");
+            "notes.txt : format non reconnu (MPEG, Ogg Vorbis, Ogg Opus, FLAC ou WAV attendu).");
   EXPECT_NE(SourceRefusal(dir.File("missing.mp3")).find("No such file"), std::string::npos);
 }
 
 TEST(SourceKindTest, TheFileListShowsEveryHandledExtensionInAnyCase) {
-  for (const char* name : {"a.mp3", "B.MP2", "c.Mp1", "d.mpe", "e.ogg", "f.FLAC", "g.wav"})
+  for (const char* name :
+       {"a.mp3", "B.MP2", "c.Mp1", "d.mpe", "e.ogg", "f.FLAC", "g.wav", "h.Opus"})
     EXPECT_TRUE(IsListedSourceName(name)) << name;
   for (const char* name : {"a.txt", "flac", "b.mp4", "c.cue", "wav"})
     EXPECT_FALSE(IsListedSourceName(name)) << name;

@@ -1,0 +1,87 @@
+// The Opus page and packet walk over any bytes: either the input as a file, or the input
+// read as packets and granules put into well-formed pages (so that the walk's own checks,
+// not the page CRC, meet the odd values), with one byte of the result changed.
+#include <cstdint>
+#include <vector>
+
+#include "fuzzinput.h"
+#include "opus/opustags.h"
+#include "opus/opuswalk.h"
+#include "opus/opuswriter.h"
+
+using namespace zembrio;
+
+namespace {
+
+// A stream of the packets the input describes: a length byte, then the bytes, each packet
+// ending at a granule taken from the next two bytes.
+void WritePaged(const uint8_t* data, size_t size, const std::string& path) {
+  if (size < 4)
+    return;
+  const std::vector<uint8_t> head = {'O',     'p',     'u',  's',  'H', 'e', 'a', 'd', 1, data[0],
+                                     data[1], data[2], 0x80, 0xBB, 0,   0,   0,   0,   0};
+  std::vector<uint8_t> tags = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
+  size_t at = 3;
+  const size_t tagLength = std::min<size_t>(data[at++], size - at);
+  tags.insert(tags.end(), data + at, data + at + tagLength);
+  at += tagLength;
+  TOpusFragmentWriter writer(1, head, tags);
+  writer.Open(path);
+  int64_t granule = 0;
+  while (at + 3 <= size) {
+    const size_t length = std::min<size_t>(data[at], size - at - 3);
+    granule += data[at + 1] | (data[at + 2] << 8);
+    at += 3;
+    const bool last = at + length >= size;
+    writer.AddPacket(data + at, length, granule, last);
+    at += length;
+  }
+  writer.Finish();
+}
+
+void Walk(const std::string& path) {
+  TInputFile input(path);
+  TOpusWalk walk(input);
+  if (!walk.ReadHeaders())
+    return;
+  FragmentOpusTags(walk.TagsPacket(), nullptr);
+  TOpusPacket packet;
+  int64_t end = 0;
+  bool last = false;
+  while (walk.Next(packet) == TOpusWalkResult::Packet) {
+    fuzz::Check(!last, "nothing follows the last packet");
+    fuzz::Check(packet.Offset == end, "packets follow each other");
+    fuzz::Check(packet.Samples > 0 && packet.Samples <= 5760, "a packet lasts up to 120 ms");
+    end = packet.End();
+    last = packet.Last;
+  }
+  fuzz::Check(walk.PlayedSamples() >= 0 && walk.PlayedSamples() <= end,
+              "the stream plays no more than its packets hold");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0)
+    return 0;
+  const std::string path = fuzz::Scratch().File("walk.opus");
+  if ((data[0] & 1) == 0) {
+    fuzz::WriteBytes(path, data + 1, size - 1);
+  } else {
+    WritePaged(data + 1, size - 1, path);
+    if (size > 8) {
+      std::vector<uint8_t> bytes;
+      {
+        TInputFile input(path);
+        bytes.resize(static_cast<size_t>(input.Size()));
+        bytes.resize(input.Read(bytes.data(), bytes.size()));
+      }
+      if (!bytes.empty()) {
+        bytes[(data[size - 1] * 131u + data[size - 2]) % bytes.size()] ^= data[size - 3];
+        fuzz::WriteBytes(path, bytes.data(), bytes.size());
+      }
+    }
+  }
+  Walk(path);
+  return 0;
+}
