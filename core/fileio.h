@@ -208,7 +208,7 @@ class TOutputFile {
   TInputFile* lender_ = nullptr;
   const unsigned char* lent_ = nullptr;
   size_t lentCount_ = 0;
-  int keptError_ = 0;  // of lent bytes written out when their lender closed
+  int keptError_ = 0;     // of lent bytes written out when their lender closed
   std::string tempPath_;  // empty: written under its own name
   int failure_ = 0;       // the first write error; the file is then never given its name
 };

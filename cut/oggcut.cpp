@@ -89,7 +89,7 @@ class TOggChain {
  private:
   void Prepare() {
     ctx_.State.AbortRequested = false;
-    ctx_.State.OverwriteAll = false;
+    StartOutputRun(ctx_.State);
     start_ = TClock::now();
     for (int i = 0; i < list_.Count(); ++i)
       list_[i].Report = {kNotReached};
@@ -192,7 +192,8 @@ class TOggChain {
   }
 
   std::string OutputFor(const TCutPoint& point) {
-    return dest_ + (point.IsSkipped() ? NextDummyName(dummyCounter_) : point.Name + ".ogg");
+    return dest_ +
+           (point.IsSkipped() ? NextDummyName(dummyCounter_) : OutputFileName(point.Name) + ".ogg");
   }
 
   void MakeRowCurrent(int row) {

@@ -209,7 +209,7 @@ TRunOutcome TMpegSplitter::Run() {
 
 void TMpegSplitter::Begin() {
   ctx_.State.AbortRequested = false;
-  ctx_.State.OverwriteAll = false;
+  StartOutputRun(ctx_.State);
   startTime_ = TClock::now();
   for (int i = 0; i < list_.Count(); ++i)
     list_[i].Report = {"  non atteint"};
@@ -480,7 +480,7 @@ void TMpegSplitter::StartFragment() {
 }
 
 void TMpegSplitter::OpenFragmentOutput(int64_t start) {
-  std::string name = outputDir_ + current_->Name + extension_;
+  std::string name = outputDir_ + OutputFileName(current_->Name) + extension_;
   SetStatus("écriture..");
   ConfirmOutputName(ctx_, run_.SourcePath, name);
   if (!ctx_.State.AbortRequested) {
