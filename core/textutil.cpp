@@ -106,6 +106,10 @@ std::string ApplyReplacementsWith(const TPairList& list, const std::string& name
   return result;
 }
 
+std::string ReplaceControlCharacters(const std::string& text) {
+  return ReplaceControlChars(text, ControlCharReplacement(ReplacementList()));
+}
+
 std::string OutputFileName(const std::string& name) {
   TPairList fileNameRules;
   for (const std::string& entry : ReplacementList()) {
