@@ -242,6 +242,8 @@ void TMpegSplitter::Prepare() {
     OpenDetailFile();
   if (run_.Cut && Settings().ID3V2TAG == 1) {
     id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
+    if (id3v2_->TooLarge())
+      feedback_.ShowMessage(kSourceTagTooLarge);
     fragmentTotal_ = WrittenFragmentCount(list_);
   }
   extension_ = ExtractFileExt(run_.SourcePath);
