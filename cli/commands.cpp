@@ -139,19 +139,23 @@ TExitCode RunStats(const TCliOptions& options, TTerminal& terminal, TRunContext&
   return ExitFor(SourceStatistics(ctx, list, job), terminal);
 }
 
-void FillCutList(const TCliOptions& options, const std::string& source, TCPList& list,
+// False when the track list stopped on an error: nobody sees the list here, so the tracks
+// read before it are not cut (the last of them would run on over the rest).
+bool FillCutList(const TCliOptions& options, const std::string& source, TCPList& list,
                  IRunFeedback& feedback) {
+  bool complete = true;
   if (options.Beside) {
-    LoadTrackListBesideSource(list, feedback, source);
+    complete = LoadTrackListBesideSource(list, feedback, source);
   } else if (options.TrackListType != 0) {
-    ImportTrackList(list, feedback, ExpandFileName(options.TrackList), options.TrackListType,
-                    source);
+    complete = ImportTrackList(list, feedback, ExpandFileName(options.TrackList),
+                               options.TrackListType, source);
   } else {
     AddTypedPoints(list, options.Points);
   }
   ApplyTagOptions(list, options);
   list.SortByTime();
   EnsureZeroPoint(list);
+  return complete;
 }
 
 TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& ctx,
@@ -161,7 +165,8 @@ TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& c
     return TExitCode::Failed;
   TCPList list;
   if (!WantsProposedPoints(options)) {
-    FillCutList(options, source, list, terminal);
+    if (!FillCutList(options, source, list, terminal))
+      return TExitCode::Failed;
   } else if (!ProposeCutList(options, source, list, ctx)) {
     return TExitCode::Aborted;
   }

@@ -400,9 +400,46 @@ int64_t TInputFile::SkipInBufferUntil(unsigned char value, int64_t limit) {
 // ---------------------------------------------------------------------------------------------
 // TOutputFile
 
+namespace {
+
+// The permissions a file created by open() with 0666 gets: umask is read once, at start,
+// before any thread could create a file.
+const mode_t kCreateMode = [] {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}();
+
+// Opens a uniquely named hidden file in path's folder, with the permissions the output
+// would get (those of the file it replaces, if any); -1 when none can be made there. Its
+// name does not grow with the output's, which may be as long as a name can be.
+int OpenTemporaryBeside(const std::string& path, std::string& tempPath) {
+  const size_t slash = path.rfind('/');
+  std::string pattern =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".zembrio-XXXXXX";
+  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0)
+    return -1;
+  struct stat info {};
+  const bool replaces = ::stat(path.c_str(), &info) == 0;
+  ::fchmod(fd, replaces ? (info.st_mode & 07777) : kCreateMode);
+  tempPath = pattern;
+  return fd;
+}
+
+bool IsRegularOrMissing(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
 TOutputFile::TOutputFile(const std::string& path, size_t bufferSize)
     : path_(path), buffer_(std::max<size_t>(bufferSize, 16)) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (!path.empty() && IsRegularOrMissing(path))
+    fd_ = OpenTemporaryBeside(path, tempPath_);
+  if (fd_ < 0)
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd_ < 0) {
     ThrowErrno(path);
   }
@@ -430,7 +467,7 @@ void TOutputFile::Write(const void* data, size_t count) {
     FlushBuffer();
   }
   if (count >= buffer_.size()) {
-    WriteFully(fd_, path_, in, count);
+    Put(in, count);
   } else {
     std::memcpy(buffer_.data() + bufferFill_, in, count);
     bufferFill_ += count;
@@ -455,11 +492,25 @@ void TOutputFile::WriteLent(TInputFile& source, const void* data, size_t count) 
   written_ += static_cast<int64_t>(count);
 }
 
+void TOutputFile::Put(const unsigned char* data, size_t count) {
+  try {
+    WriteFully(fd_, path_, data, count);
+  } catch (const std::system_error& failure) {
+    Fail(failure.code().value());
+  }
+}
+
+void TOutputFile::Fail(int error) {
+  if (failure_ == 0)
+    failure_ = error;
+  ThrowErrno(path_, error);
+}
+
 void TOutputFile::WriteLentOut() {
   if (keptError_ != 0) {
     const int error = keptError_;
     keptError_ = 0;
-    ThrowErrno(path_, error);
+    Fail(error);
   }
   if (lender_ == nullptr) {
     return;
@@ -468,7 +519,7 @@ void TOutputFile::WriteLentOut() {
   lender_ = nullptr;
   const size_t count = lentCount_;
   lentCount_ = 0;
-  WriteFully(fd_, path_, lent_, count);
+  Put(lent_, count);
 }
 
 void TOutputFile::WriteLentOutKeepingFailure() noexcept {
@@ -501,7 +552,7 @@ void TOutputFile::WriteAt(int64_t position, const void* data, size_t count) {
     if (done < 0 && errno == EINTR)
       continue;
     if (done <= 0)
-      ThrowErrno(path_, done < 0 ? errno : ENOSPC);
+      Fail(done < 0 ? errno : ENOSPC);
     bytes += done;
     count -= static_cast<size_t>(done);
     position += done;
@@ -516,7 +567,7 @@ void TOutputFile::FlushBuffer() {
   // try to write the same bytes again.
   const size_t fill = bufferFill_;
   bufferFill_ = 0;
-  WriteFully(fd_, path_, buffer_.data(), fill);
+  Put(buffer_.data(), fill);
 }
 
 void TOutputFile::Close() {
@@ -526,16 +577,37 @@ void TOutputFile::Close() {
   try {
     Flush();
   } catch (...) {
-    EndLoan();
-    ::close(fd_);
-    fd_ = -1;
+    Discard();
     throw;
   }
   const int result = ::close(fd_);
+  const int error = errno;
   fd_ = -1;
-  if (result != 0 && errno != EINTR) {
-    ThrowErrno(path_);
+  if (failure_ != 0 || (result != 0 && error != EINTR)) {
+    RemoveTemporary();
+    ThrowErrno(path_, failure_ != 0 ? failure_ : error);
   }
+  if (!tempPath_.empty() && ::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    const int renameError = errno;
+    RemoveTemporary();
+    ThrowErrno(path_, renameError);
+  }
+  tempPath_.clear();
+}
+
+void TOutputFile::Discard() noexcept {
+  if (fd_ >= 0) {
+    EndLoan();
+    ::close(fd_);
+    fd_ = -1;
+  }
+  RemoveTemporary();
+}
+
+void TOutputFile::RemoveTemporary() noexcept {
+  if (!tempPath_.empty())
+    ::unlink(tempPath_.c_str());
+  tempPath_.clear();
 }
 
 void TOutputFile::EndLoan() noexcept {

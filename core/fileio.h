@@ -141,13 +141,20 @@ class TInputFile {
   friend class TOutputFile;
 };
 
+// An output is written under a temporary name in its destination folder and takes its own
+// name only when Close() finds it whole: a full disk or a crash never leaves a partial file
+// under a name that a player or a second run would take for finished. A name that is not a
+// regular file (a pipe, a device) is written to directly, and so is a folder where no
+// temporary file can be made (the platform's error then names the output itself).
 class TOutputFile {
  public:
   static constexpr size_t kDefaultBufferSize = 1 << 20;
 
-  // Creates the file, or truncates it when it exists.
+  // Creates the file (under a temporary name); an existing file of that name is replaced
+  // when the output is closed whole.
   explicit TOutputFile(const std::string& path, size_t bufferSize = kDefaultBufferSize);
-  // Closes without reporting; call Close() to learn about a failure.
+  // Closes without reporting; call Close() to learn about a failure. A file whose writing
+  // failed is removed, one that was written whole takes its name.
   ~TOutputFile();
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
@@ -168,15 +175,24 @@ class TOutputFile {
   // Writes out everything, then overwrites count bytes at position, which lies within what
   // was written; the end of the file stays where it was.
   void WriteAt(int64_t position, const void* data, size_t count);
-  // Flushes and closes; throws when either fails. Safe to call twice.
+  // Flushes, closes and gives the file its name; throws when a write, the close or the
+  // rename fails, and then removes the temporary file. Safe to call twice.
   void Close();
+  // Closes and removes what was written (nothing under the output's name changes).
+  void Discard() noexcept;
   bool IsOpen() const { return fd_ >= 0; }
+  // Where the bytes go until Close(): the temporary file, or Path() when written directly.
+  const std::string& WritingPath() const { return tempPath_.empty() ? path_ : tempPath_; }
 
  private:
   friend class TInputFile;
 
   void CheckOpen() const;
   void FlushBuffer();
+  // Writes bytes out; a failure is remembered, so that the file never takes its name.
+  void Put(const unsigned char* data, size_t count);
+  [[noreturn]] void Fail(int error);
+  void RemoveTemporary() noexcept;
   // Writes the lent bytes out and ends the loan; the lender calls it before its window
   // changes. When the lender closes, a failure is kept for the next call here.
   void WriteLentOut();
@@ -192,7 +208,9 @@ class TOutputFile {
   TInputFile* lender_ = nullptr;
   const unsigned char* lent_ = nullptr;
   size_t lentCount_ = 0;
-  int keptError_ = 0;  // of lent bytes written out when their lender closed
+  int keptError_ = 0;     // of lent bytes written out when their lender closed
+  std::string tempPath_;  // empty: written under its own name
+  int failure_ = 0;       // the first write error; the file is then never given its name
 };
 
 bool FileExists(const std::string& path);

@@ -106,6 +106,28 @@ std::string ApplyReplacementsWith(const TPairList& list, const std::string& name
   return result;
 }
 
+std::string ReplaceControlCharacters(const std::string& text) {
+  return ReplaceControlChars(text, ControlCharReplacement(ReplacementList()));
+}
+
+std::string OutputFileName(const std::string& name) {
+  TPairList fileNameRules;
+  for (const std::string& entry : ReplacementList()) {
+    const TPair pair = DecodePair(entry);
+    if (pair.Source.empty() ||
+        (pair.Source.size() == 1 &&
+         kForbiddenFileNameChars.find(pair.Source[0]) != std::string_view::npos)) {
+      fileNameRules.push_back(entry);
+    }
+  }
+  std::string result = ApplyReplacementsWith(fileNameRules, name);
+  for (char& c : result) {
+    if (c == '/' || c == '\0')
+      c = '-';
+  }
+  return result;
+}
+
 std::string HexEncode(std::string_view text) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string hex;

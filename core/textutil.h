@@ -22,6 +22,15 @@ bool CleanFileName(std::string& text);
 std::string ApplyReplacements(const std::string& name);
 // The same with an explicit list.
 std::string ApplyReplacementsWith(const TPairList& list, const std::string& name);
+// Text with every character below code 32 (NUL, tab, line breaks) replaced as the
+// replacement list's control-character rule says (removed without one): for the tags of a
+// fragment, which a shell script or a tag reader must get as one line of text.
+std::string ReplaceControlCharacters(const std::string& text);
+// The file name made from a fragment's name, typed or imported: the replacement list's rules
+// for control characters and for the nine characters file names may not hold, then any "/"
+// or NUL still left becomes "-". The name never leaves its folder; the text shown in the
+// grid and written into the tags keeps every character.
+std::string OutputFileName(const std::string& name);
 
 std::string HexEncode(std::string_view text);
 std::string HexDecode(std::string_view text);

@@ -89,7 +89,7 @@ class TOggChain {
  private:
   void Prepare() {
     ctx_.State.AbortRequested = false;
-    ctx_.State.OverwriteAll = false;
+    StartOutputRun(ctx_.State);
     start_ = TClock::now();
     for (int i = 0; i < list_.Count(); ++i)
       list_[i].Report = {kNotReached};
@@ -99,6 +99,9 @@ class TOggChain {
     if (!dest_.empty() && dest_.back() != '/')
       dest_ += '/';
     rate_ = ReadOggSampleRate(run_.SourcePath);
+    // An empty file or a header that says 0 Hz would put every cut at the start.
+    if (rate_ <= 0)
+      throw TRunError(kOggInvalidSource);
     if (!dest_.empty())
       ForceDirectories(dest_);
   }
@@ -141,6 +144,8 @@ class TOggChain {
     stepEnd_ = EndOfStep(first, second, offset, !p.IsSkipped(), !last || !q.IsSkipped());
     stepFailed_ = stepEnd_ == TStepEnd::Failed;
     anyFailed_ = anyFailed_ || stepFailed_;
+    if (stepFailed_)
+      ctx_.Feedback.ShowMessage(StepFailure(k, first, second));
     FinishRow(k + 1, p, first, kFirstOpenMarker, kFirstCloseMarker);
     if (last && stepEnd_ == TStepEnd::PastEnd)
       ctx_.Feedback.SetRowStatus(k + 2, "");  // never reached: its report says so
@@ -191,8 +196,19 @@ class TOggChain {
     }
   }
 
+  // Said outside the log as well, which a terminal run with --quiet does not show.
+  std::string StepFailure(int k, const std::string& first, const std::string& second) const {
+    if (exitCode_ != 0) {
+      return "vcut a échoué (code " + std::to_string(exitCode_) + ") au fragment " +
+             std::to_string(k + 1) + " : " + first;
+    }
+    return "vcut n'a pas écrit " + (FileExists(first) ? second : first) + " (fragment " +
+           std::to_string(k + 1) + ").";
+  }
+
   std::string OutputFor(const TCutPoint& point) {
-    return dest_ + (point.IsSkipped() ? NextDummyName(dummyCounter_) : point.Name + ".ogg");
+    return dest_ +
+           (point.IsSkipped() ? NextDummyName(dummyCounter_) : OutputFileName(point.Name) + ".ogg");
   }
 
   void MakeRowCurrent(int row) {
@@ -329,7 +345,8 @@ class TOggChain {
       return;
     if (IsSourcePath(run_.SourcePath, *chosen))
       throw TRunError(kSourceNotOverwritable);
-    std::string script = "#!/bin/sh\n";
+    // A failing line stops the script: the lines after it would cut the wrong remainder.
+    std::string script = "#!/bin/sh\nset -e\n";
     for (const std::string& line : batchLines_)
       script += line + "\n";
     WriteFileAtomically(*chosen, script);

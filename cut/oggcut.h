@@ -40,6 +40,8 @@ constexpr const char* kNotReached = "  non atteint";
 constexpr const char* kCutterMissing =
     "vcut.exe non trouvé, indiquez le chemin dans les réglages. ";
 constexpr const char* kBatchFileName = "do_cut.sh";
+constexpr const char* kOggInvalidSource =
+    "Source invalide : fichier ogg vide ou sans fréquence d'échantillonnage.";
 
 // Cuts the source at the points of list (at least two, after new rows are purged) into
 // fragments named after the points; shows statuses, the log and any error through ctx.

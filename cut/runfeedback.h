@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct TRunState {
   bool AbortRequested = false;
   TClock::time_point LastProgressUpdate{};
   bool OverwriteAll = false;
+  // The outputs the current run has settled on (ConfirmOutputName): none of them is ever
+  // replaced by a later output of the same run. Cleared with OverwriteAll at a run's start.
+  std::set<std::string> RunOutputs;
 };
 
 class IRunFeedback {

@@ -209,7 +209,7 @@ TRunOutcome TMpegSplitter::Run() {
 
 void TMpegSplitter::Begin() {
   ctx_.State.AbortRequested = false;
-  ctx_.State.OverwriteAll = false;
+  StartOutputRun(ctx_.State);
   startTime_ = TClock::now();
   for (int i = 0; i < list_.Count(); ++i)
     list_[i].Report = {"  non atteint"};
@@ -242,6 +242,8 @@ void TMpegSplitter::Prepare() {
     OpenDetailFile();
   if (run_.Cut && Settings().ID3V2TAG == 1) {
     id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
+    if (id3v2_->TooLarge())
+      feedback_.ShowMessage(kSourceTagTooLarge);
     fragmentTotal_ = WrittenFragmentCount(list_);
   }
   extension_ = ExtractFileExt(run_.SourcePath);
@@ -480,7 +482,7 @@ void TMpegSplitter::StartFragment() {
 }
 
 void TMpegSplitter::OpenFragmentOutput(int64_t start) {
-  std::string name = outputDir_ + current_->Name + extension_;
+  std::string name = outputDir_ + OutputFileName(current_->Name) + extension_;
   SetStatus("écriture..");
   ConfirmOutputName(ctx_, run_.SourcePath, name);
   if (!ctx_.State.AbortRequested) {

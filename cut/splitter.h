@@ -9,6 +9,12 @@
 
 namespace zembrio {
 
+// Said once when the source's ID3v2 tag holds more than kSourceTagLimit bytes: the
+// fragments get their own fields only.
+constexpr const char* kSourceTagTooLarge =
+    "Étiquette ID3v2 de la source trop grande (plus de 6 Mo) : elle n'est pas reprise dans "
+    "les fragments.";
+
 enum TRunOutcome : int32_t { RunOk = 0, RunEndOfData = 1, RunFailed = 4, RunAborted = 5 };
 
 struct TMpegRun {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framebuilder.h"
+#include "mpeg/xingheader.h"
 
 using namespace zembrio::test;
 
@@ -78,6 +79,27 @@ std::vector<std::pair<std::string, Bytes>> Streams() {
 
 }  // namespace
 
+// Fragments of ours as a crafted file would imitate them: header frames whose mark after the
+// LAME extension claims a first frame near 2^63 or more shared frames than the file holds.
+std::vector<std::pair<std::string, Bytes>> CraftedMarks() {
+  const Bytes frames = Frames(FrameSpec{}, 4);
+  zembrio::THeaderFrameFields fields;
+  fields.Header = *zembrio::HeaderFrameHeader({frames[0], frames[1], frames[2], frames[3]});
+  fields.Frames = 4;
+  std::vector<std::pair<std::string, Bytes>> seeds;
+  const zembrio::TFragmentMark marks[] = {
+      {7, INT64_MAX, 0, 3}, {7, INT64_MAX - 2, 5, 0}, {9, 0, 0, 65535}, {9, 4, 65535, 0}};
+  int n = 0;
+  for (const zembrio::TFragmentMark& mark : marks) {
+    fields.Mark = mark;
+    const std::vector<uint8_t> frame = zembrio::BuildHeaderFrame(fields);
+    Bytes bytes(frame.begin(), frame.end());
+    Append(bytes, frames);
+    seeds.emplace_back("crafted-mark-" + std::to_string(n++), bytes);
+  }
+  return seeds;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2)
     return 2;
@@ -94,6 +116,14 @@ int main(int argc, char** argv) {
     Append(headers, Bytes(bytes.begin() + second, bytes.begin() + second + 4));
     Seed("fuzz_frameheader", name, headers);
   }
+
+  for (const auto& [name, bytes] : CraftedMarks()) {
+    Seed("fuzz_mpgwalk", name, bytes);
+    Seed("fuzz_xingheader", name, Bytes(bytes.begin() + 4, bytes.end()));
+  }
+  Seed("fuzz_cuesheet", "widths",
+       "TRACK 1 AUDIO\nINDEX 1 00:00:00\nTRACK 100 AUDIO\nINDEX 01 01:00:00\n"
+       "TRACK  AUDIO\nINDEX 00:00:00\n");
 
   Seed("fuzz_settings", "full.ini",
        "[STATE]\nLASTDIR=/home/user/Musique\nIMPIDX=2\nWNDLEFT=10\nWNDMAXIMIZED=1\n"

@@ -15,19 +15,27 @@ namespace zembrio {
 
 namespace {
 
-std::string AsciiUpperCase(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return upper;
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
 }
 
-// Characters 7 and 8 of a TRACK or INDEX line: its two-digit number.
-int32_t NumberField(std::string_view line) {
-  return ReadDecimal(line.size() > 6 ? line.substr(6, 2) : std::string_view());
+// The number of a TRACK or INDEX line: the digits after the keyword and its blanks, as many
+// as there are ("TRACK 1", "TRACK 01", "TRACK 120"). end is set after them. A line without
+// one throws TConversionError saying what is missing.
+int32_t NumberField(std::string_view line, std::string_view keyword, size_t& end) {
+  size_t pos = keyword.size();
+  while (pos < line.size() && IsBlank(line[pos]))
+    ++pos;
+  end = pos;
+  while (end < line.size() && line[end] >= '0' && line[end] <= '9')
+    ++end;
+  // Digits followed by ":" begin a time ("INDEX 00:00:00"): the number is missing.
+  if (end == pos || (end < line.size() && line[end] == ':')) {
+    throw TConversionError("« " + std::string(line) +
+                           " » : " + (keyword == "TRACK" ? "numéro de piste" : "numéro d'index") +
+                           " manquant");
+  }
+  return ReadDecimal(line.substr(pos, end - pos));
 }
 
 // The file name of a FILE line: quoted, or the words before the file type.
@@ -64,9 +72,29 @@ class TCueReader {
   TCueReader(TCPList& list, std::string sourceStem, bool severalFiles)
       : list_(list), sourceStem_(std::move(sourceStem)), severalFiles_(severalFiles) {}
 
+  // A number that cannot be read stops the sheet with a message naming the line.
   void ReadLine(const std::string& rawLine) {
-    const std::string line = Trim(rawLine);
-    const std::string head = AsciiUpperCase(TextBeforeQuote(line));
+    ++lineNumber_;
+    try {
+      ReadTrimmedLine(Trim(rawLine));
+    } catch (const TConversionError& error) {
+      throw TConversionError("ligne " + std::to_string(lineNumber_) + " : " + error.what());
+    }
+  }
+
+  // Tracks named by their number because the mask left their name empty.
+  int NumberedTracks() const { return numberedTracks_; }
+
+  // False when the sheet names several files and none of them is the source.
+  bool Finish() {
+    if (track_ != -1) {
+      FinishTrack();
+    }
+    return !severalFiles_ || matched_;
+  }
+
+ private:
+  void ReadTrimmedLine(const std::string& line) {
     if (StartsWithText(line, "FILE")) {
       inSource_ = !severalFiles_ || CueFileStem(FileNameOf(line)) == sourceStem_;
       matched_ = matched_ || inSource_;
@@ -76,7 +104,8 @@ class TCueReader {
       if (track_ != -1) {
         FinishTrack();
       }
-      track_ = NumberField(line);
+      size_t end = 0;
+      track_ = NumberField(line, "TRACK", end);
       openedInSource_ = inSource_;
     }
     if (track_ == -1) {
@@ -92,28 +121,21 @@ class TCueReader {
     } else if (StartsWithText(line, "PERFORMER")) {
       fields_.Performer = FieldValue(line, "PERFORMER");
     } else if (StartsWithText(line, "INDEX") && !indexTaken_) {
-      ReadIndex(line, head);
+      ReadIndex(line);
     }
   }
 
-  // False when the sheet names several files and none of them is the source.
-  bool Finish() {
-    if (track_ != -1) {
-      FinishTrack();
-    }
-    return !severalFiles_ || matched_;
-  }
-
- private:
   // Track 1 may start at its pregap (INDEX 00) so the hidden opening is not lost; every
   // other track starts at INDEX 01. The first qualifying INDEX line of a track wins.
-  void ReadIndex(const std::string& line, const std::string& head) {
-    const int32_t index = NumberField(line);
+  void ReadIndex(const std::string& line) {
+    size_t end = 0;
+    const int32_t index = NumberField(line, "INDEX", end);
     if (index == 1 || (index == 0 && track_ == 1 && Settings().ZEROINDEX)) {
       indexTaken_ = true;
-      const size_t keyword = head.find("INDEX");
-      if (inSource_ && keyword != std::string::npos && keyword + 9 < head.size()) {
-        timeText_ = head.substr(keyword + 9, 8);  // the mm:ss:ff field
+      while (end < line.size() && IsBlank(line[end]))
+        ++end;
+      if (inSource_ && end < line.size()) {
+        timeText_ = line.substr(end, 8);  // the mm:ss:ff field
       }
       startsInSource_ = inSource_;
     }
@@ -148,11 +170,13 @@ class TCueReader {
 
   void AddImportedTrack() {
     fields_.Number = TrackNumberText(track_);
-    const std::string name = ExpandNameMask(Settings().MASK, TMaskOrder::Cue, fields_);
+    bool numbered = false;
+    const std::string name = ImportedTrackName(TMaskOrder::Cue, fields_, numbered);
+    numberedTracks_ += numbered ? 1 : 0;
     const TParsedTime time = ParseTime(timeText_, true, false);
     auto point = std::make_unique<TCutPoint>();
     SetFrames(*point, time.Seconds, time.Frames);  // no frame number: stays at 0 s
-    point->Name = ImportedName(name);
+    point->Name = name;
     point->Title = fields_.Title;
     point->Artist = fields_.Performer;
     list_.Add(std::move(point));
@@ -167,6 +191,8 @@ class TCueReader {
   bool startsInSource_ = true;
   bool indexTaken_ = false;
   int32_t track_ = -1;
+  int lineNumber_ = 0;
+  int numberedTracks_ = 0;
   TTrackFields fields_;
   std::string timeText_;
 };
@@ -219,16 +245,25 @@ std::string FieldValue(std::string_view line, std::string_view keyword) {
 }
 
 bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
-                  const std::string& sourcePath) {
+                  const std::string& sourcePath, TImportNotes* notes) {
   TCueReader reader(list, CueFileStem(ExtractFileName(sourcePath)), NamesSeveralFiles(lines));
   for (const std::string& line : lines) {
     reader.ReadLine(line);
   }
-  return reader.Finish();
+  const bool found = reader.Finish();
+  if (notes != nullptr)
+    notes->NumberedTracks += reader.NumberedTracks();
+  return found;
 }
 
-bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath) {
-  return ReadCueSheet(list, ReadTrackListLines(path), sourcePath);
+bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath,
+                    TImportNotes* notes) {
+  const std::vector<std::string> lines = ReadTrackListLines(path);
+  try {
+    return ReadCueSheet(list, lines, sourcePath, notes);
+  } catch (const TConversionError& error) {
+    throw TConversionError(path + ", " + error.what());
+  }
 }
 
 }  // namespace zembrio

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cutlist/cutpoint.h"
+#include "import/namemask.h"
 
 namespace zembrio {
 
@@ -26,13 +27,17 @@ std::string FieldValue(std::string_view line, std::string_view keyword);
 // and the source are compared.
 std::string CueFileStem(std::string_view fileName);
 
-// Appends the tracks of the sheet's lines to list. A TRACK or INDEX number that is not a
-// number throws TConversionError; the tracks appended before it stay. When the sheet names
-// several files, only the tracks that start in the one named like sourcePath are taken;
-// false, with nothing appended, when none is.
+// Appends the tracks of the sheet's lines to list. A TRACK or INDEX number is read whole,
+// however many digits it has; a TRACK or INDEX line without one, or with one too large,
+// throws TConversionError naming the line ("ligne 7 : « TRACK  AUDIO » : numéro de piste
+// manquant"); the tracks appended before it stay. When the sheet names several files, only
+// the tracks that start in the one named like sourcePath are taken; false, with nothing
+// appended, when none is. notes (when given) counts the tracks named by their number.
 bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
-                  const std::string& sourcePath = {});
-// ReadCueSheet of a file; an unreadable file throws std::system_error.
-bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath = {});
+                  const std::string& sourcePath = {}, TImportNotes* notes = nullptr);
+// ReadCueSheet of a file, its errors beginning with the file's path; an unreadable file
+// throws std::system_error.
+bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath = {},
+                    TImportNotes* notes = nullptr);
 
 }  // namespace zembrio

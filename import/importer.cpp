@@ -12,11 +12,15 @@ namespace zembrio {
 
 namespace {
 
-void RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
-               const std::string& sourcePath) {
+constexpr const char* kNumberedTracks =
+    " piste(s) sans nom après le masque : nommée(s) par leur numéro.";
+
+// False when the reader stopped on an error that it reported.
+bool RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
+               const std::string& sourcePath, TImportNotes& notes) {
   switch (type) {
     case tlCue:
-      if (!ImportCueSheet(list, path, sourcePath)) {
+      if (!ImportCueSheet(list, path, sourcePath, &notes)) {
         const std::string source = ExtractFileName(sourcePath);
         feedback.ShowInfoText(path + " décrit plusieurs fichiers" +
                               (source.empty() ? "" : ", aucun n'est " + source) +
@@ -24,45 +28,48 @@ void RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, i
       }
       break;
     case tlXmcd:
-      ImportXmcd(list, feedback, path);  // shows its own message on failure
-      break;
+      return ImportXmcd(list, feedback, path, &notes);  // shows its own message on failure
     case tlPlainText:
       ImportPlainText(list, path);
       break;
     default:
       break;
   }
+  return true;
 }
 
 }  // namespace
 
-void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
+bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
                      const std::string& sourcePath) {
   list.Clear();
+  TImportNotes notes;
+  bool complete = true;
   try {
     if (FileExists(path)) {
       feedback.ShowInfoText(path + " chargé.");
-      RunReader(list, feedback, path, type, sourcePath);
+      complete = RunReader(list, feedback, path, type, sourcePath, notes);
     }
   } catch (...) {
     // The grid must not go on showing the rows of the list that was just cleared.
     feedback.RefreshGrid();
     throw;
   }
+  if (notes.NumberedTracks > 0)
+    feedback.ShowMessage(std::to_string(notes.NumberedTracks) + kNumberedTracks);
   feedback.RefreshGrid();
+  return complete;
 }
 
-void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
+bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
                                const std::string& sourcePath) {
   const std::string cuePath = ChangeFileExt(sourcePath, ".cue");
   if (FileExists(cuePath)) {
-    ImportTrackList(list, feedback, cuePath, tlCue, sourcePath);
-    return;
+    return ImportTrackList(list, feedback, cuePath, tlCue, sourcePath);
   }
   const std::string xmcdPath = ChangeFileExt(sourcePath, ".xmcd");
   if (FileExists(xmcdPath)) {
-    ImportTrackList(list, feedback, xmcdPath, tlXmcd);
-    return;
+    return ImportTrackList(list, feedback, xmcdPath, tlXmcd);
   }
   list.Clear();
   try {
@@ -74,6 +81,7 @@ void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
     throw;
   }
   feedback.RefreshGrid();
+  return true;
 }
 
 }  // namespace zembrio

@@ -108,6 +108,12 @@ std::string ImportedName(const std::string& name) {
   return result;
 }
 
+std::string ImportedTrackName(TMaskOrder order, const TTrackFields& fields, bool& numbered) {
+  const std::string name = ImportedName(ExpandNameMask(Settings().MASK, order, fields));
+  numbered = TrimView(name).empty();
+  return numbered ? ImportedName(fields.Number) : name;
+}
+
 int32_t ReadDecimal(std::string_view field) {
   const auto invalid = [&] {
     return TConversionError("« " + std::string(field) + " » n'est pas un nombre entier valide");

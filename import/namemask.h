@@ -47,6 +47,16 @@ std::string TrackNumberText(int number);
 // destination folder, whatever the replacement list holds.
 std::string ImportedName(const std::string& name);
 
+// What an import leaves to say once it is over.
+struct TImportNotes {
+  int NumberedTracks = 0;  // names the mask left empty, made of the track's number
+};
+
+// The name of an imported track: ExpandNameMask of the MASK setting, then ImportedName. A
+// name that comes out empty or blank (a mask of "%T" over a list without titles) would skip
+// the track: it becomes the track's number instead, and numbered is set.
+std::string ImportedTrackName(TMaskOrder order, const TTrackFields& fields, bool& numbered);
+
 // A whole field read as a decimal number (leading blanks allowed); anything else, or a value
 // beyond 32 bits, throws TConversionError.
 int32_t ReadDecimal(std::string_view field);

@@ -32,8 +32,16 @@ void SetTimeFromOffset(TCutPoint& point, int32_t offset) {
 
 }  // namespace
 
-std::vector<std::string> ReadXmcdOffsets(const std::vector<std::string>& lines) {
-  std::vector<std::string> offsets;
+namespace {
+
+// An offset as written, with the number of its line (from 1) for messages.
+struct TOffsetLine {
+  std::string Text;
+  size_t Line = 0;
+};
+
+std::vector<TOffsetLine> ReadOffsetLines(const std::vector<std::string>& lines) {
+  std::vector<TOffsetLine> offsets;
   size_t i = 0;
   while (i < lines.size() && !IsOffsetListHeader(lines[i])) {
     ++i;
@@ -47,8 +55,17 @@ std::vector<std::string> ReadXmcdOffsets(const std::vector<std::string>& lines) 
     if (offset.empty()) {
       break;
     }
-    offsets.push_back(std::move(offset));
+    offsets.push_back({std::move(offset), i + 1});
   }
+  return offsets;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadXmcdOffsets(const std::vector<std::string>& lines) {
+  std::vector<std::string> offsets;
+  for (TOffsetLine& offset : ReadOffsetLines(lines))
+    offsets.push_back(std::move(offset.Text));
   return offsets;
 }
 
@@ -73,12 +90,12 @@ std::unordered_map<std::string, std::string> ReadXmcdValues(const std::vector<st
   return values;
 }
 
-void ReadXmcd(TCPList& list, const std::vector<std::string>& lines) {
+void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes* notes) {
   if (lines.empty() || !IsXmcdSignature(lines[0])) {
     return;
   }
   const TSettings& settings = Settings();
-  const std::vector<std::string> offsets = ReadXmcdOffsets(lines);
+  const std::vector<TOffsetLine> offsets = ReadOffsetLines(lines);
   const auto values = ReadXmcdValues(lines);
   const auto value = [&values](const std::string& key) {
     const auto found = values.find(key);
@@ -95,21 +112,29 @@ void ReadXmcd(TCPList& list, const std::vector<std::string>& lines) {
     fields.Performer = track.First.empty() ? fields.DiscArtist : track.First;
     fields.Title = track.Second;
     auto point = std::make_unique<TCutPoint>();
-    SetTimeFromOffset(*point, ReadDecimal(offsets[n]));
+    try {
+      SetTimeFromOffset(*point, ReadDecimal(offsets[n].Text));
+    } catch (const TConversionError& error) {
+      throw TConversionError("ligne " + std::to_string(offsets[n].Line) + " : " + error.what());
+    }
     fields.Number = TrackNumberText(static_cast<int>(n + 1));
-    point->Name = ImportedName(ExpandNameMask(settings.MASK, TMaskOrder::Xmcd, fields));
+    bool numbered = false;
+    point->Name = ImportedTrackName(TMaskOrder::Xmcd, fields, numbered);
+    if (numbered && notes != nullptr)
+      ++notes->NumberedTracks;
     point->Title = fields.Title;
     point->Artist = fields.Performer;
     list.Add(std::move(point));
   }
 }
 
-bool ImportXmcd(TCPList& list, IRunFeedback& feedback, const std::string& path) {
+bool ImportXmcd(TCPList& list, IRunFeedback& feedback, const std::string& path,
+                TImportNotes* notes) {
   try {
-    ReadXmcd(list, ReadTrackListLines(path));
+    ReadXmcd(list, ReadTrackListLines(path), notes);
     return true;
-  } catch (const std::exception&) {
-    feedback.ShowMessage("Erreur survenue à l'analyse du fich xmcd: " + path);
+  } catch (const std::exception& error) {
+    feedback.ShowMessage("Erreur survenue à l'analyse du fich xmcd: " + path + ", " + error.what());
     return false;
   }
 }

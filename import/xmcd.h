@@ -9,6 +9,7 @@
 
 #include "cut/runfeedback.h"
 #include "cutlist/cutpoint.h"
+#include "import/namemask.h"
 
 namespace zembrio {
 
@@ -23,11 +24,14 @@ std::string ReadXmcdValue(const std::vector<std::string>& lines, const std::stri
 std::unordered_map<std::string, std::string> ReadXmcdValues(const std::vector<std::string>& lines);
 
 // Appends the tracks of the file's lines to list; a file whose first line does not begin
-// with "# xmcd" gives nothing. A malformed offset throws TConversionError, the tracks
-// appended before it staying.
-void ReadXmcd(TCPList& list, const std::vector<std::string>& lines);
+// with "# xmcd" gives nothing. A malformed offset throws TConversionError naming its line,
+// the tracks appended before it staying. notes (when given) counts the tracks named by their
+// number.
+void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes* notes = nullptr);
 // ReadXmcd of a file. Any failure is shown through feedback as "Erreur survenue à l'analyse
-// du fich xmcd: <path>" and gives false; the tracks appended before it stay.
-bool ImportXmcd(TCPList& list, IRunFeedback& feedback, const std::string& path);
+// du fich xmcd: <path>", followed by what was wrong and where, and gives false; the tracks
+// appended before it stay.
+bool ImportXmcd(TCPList& list, IRunFeedback& feedback, const std::string& path,
+                TImportNotes* notes = nullptr);
 
 }  // namespace zembrio

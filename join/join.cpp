@@ -21,6 +21,21 @@ namespace {
 
 enum class TCopyOutcome { Running, Finished, Aborted };
 
+// Far beyond any source (2^40 frames play for nine centuries), far below where the sums of
+// frame numbers could overflow.
+constexpr int64_t kMarkFrameLimit = int64_t{1} << 40;
+
+// A file's mark is only believed when its numbers can describe a fragment of a source; a
+// crafted or damaged one makes the file join as a plain MPEG file.
+const TFragmentMark* BelievableMark(const TMPGFile& input) {
+  if (!input.SourceHeader || !input.SourceHeader->Mark)
+    return nullptr;
+  const TFragmentMark& mark = *input.SourceHeader->Mark;
+  const bool fits = mark.FirstFrame >= 0 && mark.FirstFrame <= kMarkFrameLimit &&
+                    mark.Leading >= 0 && mark.Trailing >= 0;
+  return fits ? &mark : nullptr;
+}
+
 // One join from the busy state on: checks, question, copy. Errors propagate to RunJoin.
 class TJoinRun {
  public:
@@ -226,8 +241,7 @@ class TJoinRun {
     const bool skipHeader = Settings().SKIPVBRHEADER || Settings().XINGHEADER;
     passedOver = !input.Open(path, skipHeader) && input.AudioSize > 0;
     TakeTrim(input);
-    const TFragmentMark* mark =
-        input.SourceHeader && input.SourceHeader->Mark ? &*input.SourceHeader->Mark : nullptr;
+    const TFragmentMark* mark = BelievableMark(input);
     int64_t shared = SharedWithPrevious(mark);
     int64_t audioFrames = 0;
     TCopyOutcome outcome = TCopyOutcome::Running;
@@ -263,7 +277,9 @@ class TJoinRun {
     }
     done_ += static_cast<uint64_t>(input.FileSize());
     previous_.reset();
-    if (mark != nullptr && outcome == TCopyOutcome::Finished && !passedOver)
+    // The frames the mark says this file shares with its neighbours must be among its own.
+    if (mark != nullptr && outcome == TCopyOutcome::Finished && !passedOver &&
+        int64_t{mark->Leading} + mark->Trailing <= audioFrames)
       previous_ = TPrevious{*mark, mark->FirstFrame + audioFrames};
     return outcome;
   }

@@ -1,5 +1,7 @@
 #include "tags/fragmenttags.h"
 
+#include "core/textutil.h"
+
 namespace zembrio {
 
 int WrittenFragmentCount(const TCPList& list) {
@@ -23,12 +25,14 @@ int FragmentNumber(const TCPList& list, int index) {
 TFragmentTags FragmentTagsOf(const TCPList& list, int index, int track, int total) {
   const TCutPoint& point = list[index];
   TFragmentTags tags;
-  tags.Title = point.Title.empty() ? point.Name : point.Title;
-  tags.Artist = point.Artist.empty() ? list.Album.AlbumArtist : point.Artist;
-  tags.Album = list.Album.Album;
-  tags.AlbumArtist = list.Album.AlbumArtist;
-  tags.Date = list.Album.Date;
-  tags.Genre = list.Album.Genre;
+  // A track list may carry any byte; a tag holds one line of text.
+  const auto clean = [](const std::string& text) { return ReplaceControlCharacters(text); };
+  tags.Title = clean(point.Title.empty() ? point.Name : point.Title);
+  tags.Artist = clean(point.Artist.empty() ? list.Album.AlbumArtist : point.Artist);
+  tags.Album = clean(list.Album.Album);
+  tags.AlbumArtist = clean(list.Album.AlbumArtist);
+  tags.Date = clean(list.Album.Date);
+  tags.Genre = clean(list.Album.Genre);
   tags.Track = track;
   tags.TrackTotal = total;
   return tags;

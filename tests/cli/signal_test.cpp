@@ -257,23 +257,23 @@ TEST_F(CliSignalTest, TrackListNamesStayInsideTheDestination) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_.File("deep/dest")), {}), 2);
 }
 
-TEST_F(CliSignalTest, TypedNamesStayAsTypedAndAMissingFolderIsNamed) {
+// A typed name keeps its text for the tag, but the file made from it stays in the
+// destination: its path separators and control characters are replaced as an imported
+// name's are.
+TEST_F(CliSignalTest, TypedNamesNeverLeaveTheDestination) {
   Make("song.mp3", Frames(spec_, 100));
   fs::create_directories(dir_.File("out/sub"));
-  const ProcessResult typed = RunCli({"--ini", dir_.File("zembrio.ini"), "cut", "song.mp3",
-                                      "--point", "0=sub/a", "--point", "1s=b", "--dest", "out"},
-                                     dir_.Path());
-  ASSERT_EQ(typed.Exit, 0) << typed.Err;
-  EXPECT_TRUE(fs::exists(dir_.File("out/sub/a.mp3")));
-
-  const ProcessResult missing =
-      RunCli({"--ini", dir_.File("zembrio.ini"), "cut", "song.mp3", "--point", "0=nowhere/a",
-              "--point", "1s=b", "--dest", "out"},
+  const ProcessResult typed =
+      RunCli({"--ini", dir_.File("zembrio.ini"), "cut", "song.mp3", "--point", "0=sub/a", "--point",
+              "1s=../../escaped", "--point", "2s=AC/DC\tlive", "--dest", "out"},
              dir_.Path());
-  EXPECT_EQ(missing.Exit, 1);
-  EXPECT_NE(missing.Err.find("out/nowhere/a.mp3"), std::string::npos) << missing.Err;
-  EXPECT_NE(missing.Err.find("No such file or directory"), std::string::npos) << missing.Err;
-  EXPECT_FALSE(fs::exists(dir_.File("out/nowhere")));
+  ASSERT_EQ(typed.Exit, 0) << typed.Err;
+  EXPECT_TRUE(fs::exists(dir_.File("out/sub-a.mp3")));
+  EXPECT_TRUE(fs::exists(dir_.File("out/..-..-escaped.mp3")));
+  EXPECT_TRUE(fs::exists(dir_.File("out/AC-DC-live.mp3")));
+  EXPECT_FALSE(fs::exists(dir_.File("out/sub/a.mp3")));
+  EXPECT_FALSE(fs::exists(dir_.File("out/../../escaped.mp3")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.File("out")), {}), 4);
 }
 
 }  // namespace

@@ -12,39 +12,18 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "framebuilder.h"
+#include "tests/support/filesizelimit.h"
 #include "tests/support/settingsguard.h"
 
 namespace zembrio {
 namespace {
 
+using test::FileSizeLimit;
 using test::TempDir;
 
 bool DevFullIsThere() {
   return std::filesystem::is_character_file("/dev/full");
 }
-
-// Files of this process may grow no larger than limit bytes while it lives: a write past
-// that fails as on a full disk (EFBIG instead of the SIGXFSZ that would end the process).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t limit) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit lowered = previous_;
-    lowered.rlim_cur = limit;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  void (*previousHandler_)(int) = nullptr;
-};
 
 class SettingsFaultTest : public ::testing::Test {
  protected:
@@ -119,6 +98,83 @@ TEST(FileFaultTest, WholeFileReadsStopAtTheirLimit) {
   }
   std::filesystem::resize_file(big, static_cast<uintmax_t>(kWholeFileLimit));
   EXPECT_EQ(ReadWholeFile(big).size(), static_cast<size_t>(kWholeFileLimit));
+}
+
+size_t EntriesIn(const std::string& folder) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+// An output takes its name only once it is whole; whatever fails on the way leaves no file
+// behind, and a file it replaces stays as it was.
+TEST(OutputFileFaultTest, AnOutputTakesItsNameOnlyWhenWhole) {
+  TempDir dir;
+  const std::string name = dir.File("out.mp3");
+  {
+    TOutputFile output(name);
+    output.Write(std::string(100, 'a'));
+    output.Flush();
+    EXPECT_FALSE(FileExists(name));  // bytes go to the temporary file meanwhile
+    EXPECT_TRUE(FileExists(output.WritingPath()));
+    output.Close();
+  }
+  EXPECT_EQ(ReadWholeFile(name), std::string(100, 'a'));
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+
+  // A full disk halfway: the error is reported, the earlier file is untouched.
+  std::filesystem::permissions(
+      name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  {
+    const FileSizeLimit full(4096);
+    TOutputFile output(name, 1024);
+    EXPECT_THROW(
+        {
+          output.Write(std::string(8192, 'b'));
+          output.Close();
+        },
+        std::system_error);
+  }
+  EXPECT_EQ(ReadWholeFile(name), std::string(100, 'a'));
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+
+  // A failed write stays failed even when the owner closes afterwards (an aborted cut
+  // closes what it has), and the destructor alone removes it too.
+  for (const bool closeAfterwards : {true, false}) {
+    {
+      const FileSizeLimit full(4096);
+      TOutputFile output(dir.File("second.mp3"), 1024);
+      EXPECT_THROW(output.Write(std::string(8192, 'c')), std::system_error);
+      if (closeAfterwards) {
+        EXPECT_THROW(output.Close(), std::system_error);
+      }
+    }
+    EXPECT_FALSE(FileExists(dir.File("second.mp3")));
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+  }
+
+  // Replacing keeps the permissions of the file replaced; Discard leaves it alone.
+  {
+    TOutputFile output(name);
+    output.Write(std::string("new"));
+    output.Close();
+  }
+  EXPECT_EQ(ReadWholeFile(name), "new");
+  EXPECT_EQ(std::filesystem::status(name).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  {
+    TOutputFile output(name);
+    output.Write(std::string("discarded"));
+    output.Discard();
+  }
+  EXPECT_EQ(ReadWholeFile(name), "new");
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
+TEST(OutputFileFaultTest, ADeviceIsWrittenDirectly) {
+  TOutputFile output("/dev/null");
+  EXPECT_EQ(output.WritingPath(), "/dev/null");
+  output.Write(std::string("x"));
+  output.Close();
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "mpegrunfixture.h"
+#include "tests/support/filesizelimit.h"
 
 namespace zembrio::test {
 namespace {
@@ -130,6 +131,62 @@ TEST_F(CutFaultTest, AFullDiskLeavesTheSourceAndTheDeviceAsTheyWere) {
   EXPECT_EQ(Output("a").size(), 38u * 417);  // closed whole before "b" began
   EXPECT_TRUE(fs::is_symlink(OutputPath("b")));
   EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+size_t EntriesIn(const std::string& folder) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
+
+// The disk fills up inside "b": the error is reported, "b" is nowhere (neither under its
+// name nor as a temporary file), and "a", finished before, stays whole.
+TEST_F(CutFaultTest, AFullDiskLeavesNoPartialFragment) {
+  WriteFile(source, Frames(kSpec, 200));
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+  {
+    const FileSizeLimit full(60 * 417);
+    EXPECT_EQ(Cut(), RunFailed);
+  }
+  EXPECT_TRUE(Holds(Messages(), "File too large")) << ::testing::PrintToString(Messages());
+  EXPECT_EQ(Output("a").size(), 38u * 417);
+  EXPECT_FALSE(fs::exists(OutputPath("b")));
+  EXPECT_EQ(EntriesIn(outDir), 1u);
+}
+
+// Two rows of one name, "Ecraser tout" or not: every row is a file at the end, the later
+// one under " (2)", and the report names the file written.
+TEST_F(CutFaultTest, TwoRowsOfOneNameGiveTwoFiles) {
+  WriteFile(source, Frames(kSpec, 200));
+  for (const bool overwriteAll : {false, true}) {
+    SCOPED_TRACE(overwriteAll);
+    fs::remove_all(outDir);
+    list.Clear();
+    AddPoint(0, 0, "Intro");
+    AddPoint(1, 0, "Intro");
+    AddPoint(2, 0, "Intro");
+    rc.Questions.OverwriteAnswers = {{TOverwriteChoice::OverwriteAll, ""}};
+    if (overwriteAll) {
+      fs::create_directories(outDir);
+      WriteFile(OutputPath("Intro"), Garbage(3));  // from an earlier run: replaced
+    }
+    EXPECT_EQ(Cut(), RunEndOfData);
+    EXPECT_EQ(Output("Intro").size(), 38u * 417);
+    EXPECT_EQ(Output("Intro (2)").size(), 39u * 417);
+    EXPECT_EQ(Output("Intro (3)").size(), 123u * 417);
+    EXPECT_EQ(list[1].Report.at(0), " Nom fich: " + OutputPath("Intro (2)"));
+  }
+}
+
+// A typed name longer than a file name may be: shortened, extension kept, the report
+// showing the name written.
+TEST_F(CutFaultTest, ANameTooLongForTheFileSystemIsShortened) {
+  WriteFile(source, Frames(kSpec, 100));
+  AddPoint(0, 0, std::string(300, 'x'));
+  AddPoint(1, 0, "b");
+  EXPECT_EQ(Cut(), RunEndOfData);
+  const std::string written = OutputPath(std::string(251, 'x'));
+  EXPECT_EQ(ReadFile(written).size(), 38u * 417);
+  EXPECT_EQ(list[0].Report.at(0), " Nom fich: " + written);
 }
 
 }  // namespace

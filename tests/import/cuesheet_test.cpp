@@ -140,15 +140,103 @@ TEST_F(ImportTest, SheetOfSeveralFilesGivesTheTracksOfTheSourcesFile) {
   EXPECT_EQ(list.Count(), 2);
 }
 
+std::vector<std::string> SheetLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+// A TRACK or INDEX line without a number stops the sheet with a message that names the
+// file, the line and what is missing; the tracks before it stay.
 TEST_F(ImportTest, MalformedTrackNumberStopsAndKeepsEarlierTracks) {
   const std::string path = dir.File("broken.cue");
-  test::WriteText(path,
-                  "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
-                  "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 01:00:00\n"
-                  "TRACK 1 AUDIO\nTITLE \"Lost\"\nINDEX 01 02:00:00\n");
-  EXPECT_THROW(ImportCueSheet(list, path), TConversionError);
-  ASSERT_EQ(list.Count(), 2);
-  EXPECT_EQ(Point(1), "60s0f 02 Two");
+  const struct {
+    std::string Lines;
+    std::string Said;
+    int Line;
+  } cases[] = {
+      {"TRACK  AUDIO", "« TRACK  AUDIO » : numéro de piste manquant", 7},
+      {"TRACK AUDIO 3", "« TRACK AUDIO 3 » : numéro de piste manquant", 7},
+      {"TRACK 99999999999 AUDIO", "n'est pas un nombre entier valide", 7},
+      {"TRACK 03 AUDIO\nINDEX 00:00:00", "« INDEX 00:00:00 » : numéro d'index manquant", 8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Lines);
+    test::WriteText(path,
+                    "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                    "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 01:00:00\n" +
+                        c.Lines + "\nINDEX 01 02:00:00\n");
+    list.Clear();
+    try {
+      ImportCueSheet(list, path);
+      ADD_FAILURE() << "no error";
+    } catch (const TConversionError& error) {
+      const std::string text = error.what();
+      EXPECT_TRUE(text.starts_with(path + ", ligne " + std::to_string(c.Line) + " : ")) << text;
+      EXPECT_NE(text.find(c.Said), std::string::npos) << text;
+    }
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(Point(1), "60s0f 02 Two");
+  }
+}
+
+// Numbers are read as wide as they are written: one digit as hand-written sheets have them,
+// two as rippers write them, three in long mixes. Ordinary sheets read as before.
+TEST_F(ImportTest, TrackAndIndexNumbersOfAnyWidth) {
+  Settings().MASK = "%N";
+  const struct {
+    std::string Sheet;
+    std::vector<std::string> Points;
+  } cases[] = {
+      {"TRACK 1 AUDIO\nINDEX 1 00:00:00\nTRACK 2 AUDIO\nINDEX 0 01:00:00\nINDEX 1 01:02:03\n",
+       {"0s0f 01", "62s3f 02"}},
+      {"TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 01:02:03\n",
+       {"0s0f 01", "62s3f 02"}},
+      {"  track\t07 audio\n  index\t01\t00:10:00\n", {"10s0f 07"}},
+      {"TRACK 099 AUDIO\nINDEX 01 01:00:00\nTRACK 100 AUDIO\nINDEX 01 02:00:00\n"
+       "TRACK 101 AUDIO\nINDEX 001 03:00:00\n",
+       {"60s0f 99", "120s0f 100", "180s0f 101"}},
+      {"TRACK 01 AUDIO\nINDEX 01 123:45:67\n", {"7425s6f 01"}},  // mm:ss:ff cut to 8
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Sheet);
+    list.Clear();
+    ReadCueSheet(list, SheetLines(c.Sheet));
+    std::vector<std::string> points;
+    for (int i = 0; i < list.Count(); ++i)
+      points.push_back(Point(i));
+    EXPECT_EQ(points, c.Points);
+  }
+
+  // A mix of 120 tracks gives 120 names, none twice.
+  std::string sheet;
+  for (int n = 1; n <= 120; ++n)
+    sheet += "TRACK " + std::to_string(n) + " AUDIO\nINDEX 01 " + std::to_string(n) + ":00:00\n";
+  list.Clear();
+  ReadCueSheet(list, SheetLines(sheet));
+  ASSERT_EQ(list.Count(), 120);
+  std::set<std::string> names;
+  for (int i = 0; i < list.Count(); ++i)
+    names.insert(list[i].Name);
+  EXPECT_EQ(names.size(), 120u);
+  EXPECT_EQ(list[99].Name, "100");
+}
+
+// A mask that leaves a track's name empty names it by its number: "%T" over a sheet
+// without titles still cuts every track.
+TEST_F(ImportTest, AnEmptyMaskResultFallsBackToTheTrackNumber) {
+  Settings().MASK = "%T";
+  TImportNotes notes;
+  ReadCueSheet(list,
+               SheetLines("TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Two\"\n"
+                          "INDEX 01 01:00:00\nTRACK 03 AUDIO\nTITLE \"  \"\nINDEX 01 02:00:00\n"),
+               {}, &notes);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list[0].Name, "01");
+  EXPECT_EQ(list[1].Name, "Two");
+  EXPECT_EQ(list[2].Name, "03");
+  EXPECT_EQ(notes.NumberedTracks, 2);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ TEST_F(ImportTest, TheChosenTypeDecidesAndAMissingFileGivesNothing) {
 
 TEST_F(ImportTest, FailingSheetKeepsItsEarlierTracksAndTheText) {
   const std::string path = dir.File("broken.cue");
-  test::WriteText(path, "TRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK 1 AUDIO\n");
+  test::WriteText(path, "TRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK AUDIO\n");
   EXPECT_THROW(ImportTrackList(list, feedback, path, tlCue), TConversionError);
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(feedback.InfoTexts.size(), 1u);

@@ -55,7 +55,8 @@ TEST_F(ImportTest, BadOffsetShowsItsMessageAndKeepsEarlierTracks) {
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(Point(1), "18s0f 02 B");
   ASSERT_EQ(feedback.Messages.size(), 1u);
-  EXPECT_EQ(feedback.Messages[0], "Erreur survenue à l'analyse du fich xmcd: " + path);
+  EXPECT_EQ(feedback.Messages[0], "Erreur survenue à l'analyse du fich xmcd: " + path +
+                                      ", ligne 5 : « 12x » n'est pas un nombre entier valide");
 }
 
 TEST_F(ImportTest, OffsetListToTheFirstEmptyCommentAndLeadInOffsets) {

@@ -5,10 +5,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <limits>
 
 #include "core/settings.h"
 #include "framebuilder.h"
 #include "join/join.h"
+#include "mpeg/mpgfile.h"
+#include "mpeg/xingheader.h"
 #include "recordingfeedback.h"
 
 namespace zembrio {
@@ -124,6 +127,35 @@ TEST_F(JoinFaultTest, AnInputRemovedAfterTheSizingStopsTheJoinWithItsName) {
   EXPECT_NE(run_.Feedback.Errors[0].find("b.mp3"), std::string::npos);
   EXPECT_EQ(list_[0].Status, kJoinDone);
   EXPECT_EQ(test::ReadFile(dir_.File("out.mp3")).size(), 5u * test::FrameLength(spec_));
+}
+
+// Fragments whose header frame carries a crafted mark (a first frame of 2^63 - 1, more
+// shared frames than the file holds) join as plain MPEG files: every frame of each.
+TEST_F(JoinFaultTest, CraftedFragmentMarksAreIgnored) {
+  Settings().XINGHEADER = true;
+  const test::Bytes frames = test::Frames(spec_, 20);
+  const test::Bytes header(frames.begin(), frames.begin() + 4);
+  const auto marked = [&](TFragmentMark mark) {
+    THeaderFrameFields fields;
+    fields.Header = *HeaderFrameHeader({header[0], header[1], header[2], header[3]});
+    fields.Frames = 20;
+    fields.Mark = mark;
+    const std::vector<uint8_t> frame = BuildHeaderFrame(fields);
+    test::Bytes bytes(frame.begin(), frame.end());
+    test::Append(bytes, frames);
+    return bytes;
+  };
+  const int64_t huge = std::numeric_limits<int64_t>::max();
+  Write("a.mp3", marked({7, huge - 5, 0, 3}));
+  Write("b.mp3", marked({7, huge - 2, 5, 0}));
+  Write("c.mp3", marked({9, 0, 0, 60000}));
+  Write("d.mp3", marked({9, 20, 60000, 0}));
+  ASSERT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Finished);
+  TMPGFile joined;
+  ASSERT_TRUE(joined.Open(dir_.File("out.mp3"), true));
+  while (joined.ReadHeader() == HeaderResult::Ok)
+    joined.SkipData();
+  EXPECT_EQ(joined.FrameCount, 80);
 }
 
 }  // namespace
