@@ -2,6 +2,7 @@
 
 #include "app/formats.h"
 #include "core/platform.h"
+#include "cut/overwrite.h"
 
 namespace zembrio {
 
@@ -74,6 +75,8 @@ TRunOutcome CutSource(TRunContext& ctx, TCPList& list, const std::string& source
     return RunFailed;
   }
   ctx.Feedback.ClearRowStatuses();
+  // A name written by an earlier cut is the overwrite question's, not a duplicate of this run.
+  StartOutputRun(ctx.State);
   return format->Cut(ctx, list, TCutJob{sourcePath, outputDir, batchMode});
 }
 

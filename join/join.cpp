@@ -113,7 +113,7 @@ class TJoinRun {
     }
     MakeOutputFolder();
     int row = 0;
-    TFlacJoinWriter writer(outputName_, [this, &row](double fraction) {
+    auto writer = std::make_unique<TFlacJoinWriter>(outputName_, [this, &row](double fraction) {
       const double size = static_cast<double>(TInputFile(JoinItemPath(list_[row]), 1).Size());
       ShowJoinProgress(ctx_, false, Fraction(static_cast<int64_t>(fraction * size)));
       return !ctx_.State.AbortRequested;
@@ -122,19 +122,24 @@ class TJoinRun {
       bool aborted = false;
       for (; row < static_cast<int>(list_.size()) && !aborted; ++row) {
         SetRow(row, kJoinReading, true);
-        aborted = !writer.Append(paths[static_cast<size_t>(row)]);
+        aborted = !writer->Append(paths[static_cast<size_t>(row)]);
         SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
         done_ += static_cast<uint64_t>(TInputFile(paths[static_cast<size_t>(row)], 1).Size());
       }
-      writer.Finish();
+      writer->Finish();
       ShowJoinProgress(ctx_, true, 1);
       return aborted ? TJoinOutcome::Aborted : TJoinOutcome::Finished;
     } catch (...) {
-      if (row < static_cast<int>(list_.size()))
-        SetRow(row, kJoinPassedOver, true);
+      FailedRow(row);
+      writer.reset();  // its file takes its name when it closes: remove it after that
       DeleteFile(outputName_);
       throw;
     }
+  }
+
+  void FailedRow(int row) {
+    if (row < static_cast<int>(list_.size()))
+      SetRow(row, kJoinPassedOver, true);
   }
 
   // WAV inputs of one format: their samples one after another, checked before writing.
@@ -148,7 +153,7 @@ class TJoinRun {
       return TJoinOutcome::Refused;
     }
     MakeOutputFolder();
-    TWavJoinWriter writer(outputName_, [this](int64_t done, int64_t) {
+    auto writer = std::make_unique<TWavJoinWriter>(outputName_, [this](int64_t done, int64_t) {
       ShowJoinProgress(ctx_, false, Fraction(done));
       return !ctx_.State.AbortRequested;
     });
@@ -157,19 +162,19 @@ class TJoinRun {
       bool aborted = false;
       for (; row < static_cast<int>(list_.size()) && !aborted; ++row) {
         SetRow(row, kJoinReading, true);
-        const TWavAppend appended = writer.Append(paths[static_cast<size_t>(row)]);
+        const TWavAppend appended = writer->Append(paths[static_cast<size_t>(row)]);
         if (appended == TWavAppend::Refused)
-          throw TRunError(writer.Refusal());
+          throw TRunError(writer->Refusal());
         aborted = appended == TWavAppend::Aborted;
         SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
-        done_ = static_cast<uint64_t>(writer.DataSize());
+        done_ = static_cast<uint64_t>(writer->DataSize());
       }
-      writer.Finish();
+      writer->Finish();
       ShowJoinProgress(ctx_, true, 1);
       return aborted ? TJoinOutcome::Aborted : TJoinOutcome::Finished;
     } catch (...) {
-      if (row < static_cast<int>(list_.size()))
-        SetRow(row, kJoinPassedOver, true);
+      FailedRow(row);
+      writer.reset();  // its file takes its name when it closes: remove it after that
       DeleteFile(outputName_);
       throw;
     }

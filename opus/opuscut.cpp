@@ -296,12 +296,16 @@ void TOpusCutter::FinishTrack(TTrack& track) {
   TCutPoint& point = list_[track.Index];
   track.Done = true;
   // Taken out first: a fragment whose close failed is not closed a second time.
-  const std::unique_ptr<TOpusFragmentWriter> writer = std::move(track.Writer);
+  std::unique_ptr<TOpusFragmentWriter> writer = std::move(track.Writer);
   if (track.End <= track.Start) {
     // Two points at one time, or a point past the end that the source's last packet
-    // reached without a sample to play.
-    if (writer && writer->IsOpen())
-      DeleteFile(writer->Path());
+    // reached without a sample to play. The writer goes first: its file takes its name
+    // when it closes.
+    if (writer && writer->IsOpen()) {
+      const std::string path = writer->Path();
+      writer.reset();
+      DeleteFile(path);
+    }
     if (!PastTheEnd(track)) {
       point.Report = {kEmptyFragmentLine};
       SetStatus(track, kOggEmpty);

@@ -54,6 +54,43 @@ TEST_F(SourceFormatTest, CutSourceRefusesShortListsAndDispatchesByContent) {
   EXPECT_EQ(Messages(), (std::vector<std::string>{kCutterMissing}));
 }
 
+// A plain PCM WAV file: 16-bit mono at 8000 Hz, seconds long.
+Bytes Wav(int seconds) {
+  const uint32_t data = static_cast<uint32_t>(seconds) * 8000 * 2;
+  auto le = [](Bytes& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+      out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  };
+  Bytes wav = Text("RIFF");
+  le(wav, 36 + data, 4);
+  Append(wav, Text("WAVEfmt "));
+  le(wav, 16, 4);
+  le(wav, 1, 2);  // PCM
+  le(wav, 1, 2);
+  le(wav, 8000, 4);
+  le(wav, 16000, 4);
+  le(wav, 2, 2);
+  le(wav, 16, 2);
+  Append(wav, Text("data"));
+  le(wav, data, 4);
+  Append(wav, Garbage(data, 0x11));
+  return wav;
+}
+
+TEST_F(SourceFormatTest, ACutAgainAsksAboutTheFilesTheCutBeforeWrote) {
+  const std::string wav = dir.File("take.wav");
+  WriteFile(wav, Wav(2));
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+  ASSERT_EQ(CutSource(rc.Context, list, wav, outDir, false), RunEndOfData);
+  rc.Questions.OverwriteAnswers = {{TOverwriteChoice::OverwriteAll, ""}};
+  ASSERT_EQ(CutSource(rc.Context, list, wav, outDir, false), RunEndOfData);
+  EXPECT_EQ(rc.Questions.OverwriteAnswers.size(), 0u);  // the question came
+  EXPECT_TRUE(fs::exists(outDir + "/a.wav"));
+  EXPECT_FALSE(fs::exists(outDir + "/a (2).wav"));
+  EXPECT_EQ(fs::file_size(outDir + "/b.wav"), fs::file_size(outDir + "/a.wav"));
+}
+
 TEST_F(SourceFormatTest, SourcesNoFormatTakesAreRefusedBeforeAnythingIsWritten) {
   AddPoint(0, 0, "a");
   AddPoint(1, 0, "b");
