@@ -33,6 +33,12 @@ std::vector<std::vector<uint8_t>> EncodeFlacFrames(const TFlacStreamInfo& info,
                                                    const int32_t* samples, uint32_t count,
                                                    uint32_t blockSize);
 
+// Writes samples first..first + count of the block whose channels are in planes as the MD5
+// of a stream takes them: interleaved, little-endian, bytesPerSample bytes each. out holds
+// count * channels * bytesPerSample bytes.
+void PackPcm(const int32_t* const planes[], uint32_t channels, uint32_t bytesPerSample,
+             uint32_t first, uint32_t count, uint8_t* out);
+
 // The MD5 of samples as FLAC keeps it: interleaved, little-endian, whole bytes per sample.
 class TPcmMd5 {
  public:
@@ -44,6 +50,8 @@ class TPcmMd5 {
   // Samples first..first + count of the block whose channels are in planes.
   void Add(const int32_t* const planes[], uint32_t first, uint32_t count);
   void AddInterleaved(const int32_t* samples, uint32_t count);
+  // Samples packed as PackPcm writes them.
+  void AddPacked(const uint8_t* bytes, size_t size);
   std::array<uint8_t, 16> Finish();
 
  private:

@@ -1,5 +1,6 @@
 // The MD5s of a cut: a second thread decodes the whole source once with libFLAC while the
-// frames are copied, checks the source's own MD5 and hashes the samples of every track.
+// frames are copied and packs its samples once; two more hash them side by side, one the
+// source's own MD5 and one the MD5 of every track.
 #pragma once
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "flac/flaccodec.h"
+#include "flac/pcmpipe.h"
 
 namespace zembrio {
 
@@ -33,7 +35,7 @@ class TFlacMd5Feed {
   // ranges: in order, not overlapping. The decode starts at once.
   TFlacMd5Feed(const std::string& path, const TFlacStreamInfo& info,
                std::vector<TSampleRange> ranges);
-  // Stops the decode and waits for the thread.
+  // Stops the decode and waits for the threads.
   ~TFlacMd5Feed();
   TFlacMd5Feed(const TFlacMd5Feed&) = delete;
   TFlacMd5Feed& operator=(const TFlacMd5Feed&) = delete;
@@ -44,22 +46,37 @@ class TFlacMd5Feed {
                                                const std::function<bool()>& keepWaiting);
   // Waits for the end of the decode (as Await); then says whether the source verified.
   TSourceMd5 AwaitSource(const std::function<bool()>& keepWaiting);
-  // Samples decoded so far.
+  // Samples hashed for the tracks so far.
   uint64_t Decoded() const { return decoded_.load(std::memory_order_relaxed); }
   // Why the decode failed; empty when it did not.
   std::string Error() const;
 
  private:
-  void Run(const std::string& path, bool checkMd5);
+  // The pipe's readers.
+  static constexpr size_t kTrackReader = 0;
+  static constexpr size_t kSourceReader = 1;
+
+  void Run(const std::string& path);
   bool OnBlock(uint64_t first, const int32_t* const planes[], uint32_t count);
+  // Hands the chunk being filled to the readers.
+  bool Flush();
+  void HashTracks();
+  void HashSource();
   void Publish(size_t index);
   bool WaitFor(const std::function<bool()>& ready, const std::function<bool()>& keepWaiting);
 
   TFlacStreamInfo info_;
   std::vector<TSampleRange> ranges_;
-  // Only the decode thread touches these two.
+  size_t bytesPerSample_;
+  size_t bytesPerFrame_;  // of all channels
+  TPcmChunkPipe pipe_;
+  std::unique_ptr<TPcmChunk> chunk_;  // the decode thread's, being filled
+  bool outOfMemory_ = false;          // the decode thread's
+  // Only the track thread touches these two.
   std::vector<std::unique_ptr<TPcmMd5>> hashes_;
   size_t next_ = 0;  // the first range not yet complete
+  // Only the source thread touches this; null when the source keeps no MD5.
+  std::unique_ptr<TPcmMd5> sourceHash_;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

@@ -2,7 +2,8 @@
 # FLAC cut benchmark: a 60-minute 16-bit 44.1 kHz FLAC (sox noise + flac -5, about 300 MB)
 # cut into 12 tracks by a CUE sheet at CD-frame points. Prints the medians of the cut, MD5s
 # included, against flac -t, cp, a decode and re-encode (flac -d | flac -5) and
-# shnsplit -o flac, the ratios to flac -t, and the cut's peak memory.
+# shnsplit -o flac, the cut's ratio to each of them side by side, its peak memory and the
+# machine's load (the processor-time ratios are the steadier ones on a shared machine).
 # Targets: cut <= 1.2 x flac -t (goal 0.6 x).
 #
 #   bench/flac/run.sh [BUILD_DIR] [RUNS]
@@ -19,6 +20,22 @@ mkdir -p "$WORK"
 for tool in sox flac shnsplit python3 bc; do
   command -v "$tool" >/dev/null || { echo "missing: $tool"; exit 1; }
 done
+
+# bench_ratios KEY LABEL [OTHER LABEL]...: KEY's median against each other's, wall and
+# processor time, one line each.
+bench_ratios() {
+  local key=$1 label=$2 w c
+  w=$(bench_median "${BENCH_WALL[$key]}")
+  c=$(bench_median "${BENCH_CPU[$key]}")
+  shift 2
+  printf '%-36s %9s %9s\n' "" "wall" "cpu"
+  while (($#)); do
+    printf '%-36s %9.2f %9.2f\n' "$label / $2" \
+      "$(echo "$w / $(bench_median "${BENCH_WALL[$1]}")" | bc -l)" \
+      "$(echo "$c / $(bench_median "${BENCH_CPU[$1]}")" | bc -l)"
+    shift 2
+  done
+}
 
 SOURCE=$WORK/album.flac
 CUE=$WORK/album.cue
@@ -64,8 +81,9 @@ rm -f "$WORK/copy.flac" "$WORK/again.flac"
 
 bench_report test cp "cp" cut "cut (MD5s included)" recode "flac -d | flac -5" \
   shnsplit "shnsplit -o flac"
-printf 'flac -d | flac -5 / cut: %.1f   shnsplit / cut: %.1f (wall)\n' \
-  "$(echo "$(bench_median "${BENCH_WALL[recode]}") / $(bench_median "${BENCH_WALL[cut]}")" | bc -l)" \
-  "$(echo "$(bench_median "${BENCH_WALL[shnsplit]}") / $(bench_median "${BENCH_WALL[cut]}")" | bc -l)"
+echo
+bench_ratios cut "cut" test "flac -t" cp "cp" recode "flac -d | flac -5" \
+  shnsplit "shnsplit -o flac"
 PEAK_KB=$(/usr/bin/time -f %M "${CUT[@]}" 2>&1 >/dev/null | tail -1)
 echo "cut peak memory: $((PEAK_KB / 1024)) MiB; tracks: $(find "$WORK/out" -name '*.flac' | wc -l)"
+echo "load average: $(cut -d ' ' -f 1-3 /proc/loadavg) on $(nproc) processors"

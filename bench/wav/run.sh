@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # WAV cut benchmark: a ~600 MB 16-bit 44.1 kHz stereo WAV (made with sox) cut into 12
-# tracks, against cp of the same file. Prints the median of several runs, the ratio to cp
-# and the cut's peak memory. Target: cut <= 1.2 x cp.
+# tracks, against cp of the same file. Prints the median of several runs, the ratio to cp,
+# the cut's peak memory and the machine's load. Target: cut <= 1.2 x cp.
 #
 #   bench/wav/run.sh [BUILD_DIR] [RUNS]
 #
@@ -54,3 +54,4 @@ bench_report cp cp "cp" cut "WAV cut (12 tracks)"
 PEAK_KB=$(/usr/bin/time -f %M "${CUT[@]}" 2>&1 >/dev/null | tail -1)
 echo "WAV cut peak memory: $((PEAK_KB / 1024)) MiB;" \
   "tracks written: $(find "$WORK/out" -name '*.wav' | wc -l)"
+echo "load average: $(cut -d ' ' -f 1-3 /proc/loadavg) on $(nproc) processors"
