@@ -23,14 +23,25 @@ namespace {
 
 void LoadSettingsFor(const TCliOptions& options) {
   if (options.IniFile) {
-    LoadSettingsFrom(ExpandFileName(*options.IniFile));
+    const std::string path = ExpandFileName(*options.IniFile);
+    // A missing file gives the defaults; a FIFO or a device would hang every command.
+    if (FileExists(path) && !IsRegularFile(path))
+      throw TUsageError("--ini « " + *options.IniFile + " » n'est pas un fichier ordinaire");
+    LoadSettingsFrom(path);
   } else {
     // The desktop's settings: the window's executable lies beside this one once installed.
     LoadSettingsFrom(IniPathFor(ExecutableFolder() + "zembrio"));
   }
   for (const auto& [key, value] : options.Settings) {
-    if (!SetSettingFromText(key, value))
-      throw TUsageError("réglage inconnu « " + key + " »");
+    switch (SetSettingFromText(key, value)) {
+      case TSettingResult::UnknownKey:
+        throw TUsageError("réglage inconnu « " + key + " »");
+      case TSettingResult::BadValue:
+        throw TUsageError("valeur invalide « " + value + " » pour " + key +
+                          " (attendu : " + SettingValuesText(key) + ")");
+      case TSettingResult::Set:
+        break;
+    }
   }
 }
 
