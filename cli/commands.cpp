@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <stdexcept>
 
 #include "cli/soundcommands.h"
 #include "cli/terminal.h"
@@ -25,7 +26,7 @@ void LoadSettingsFor(const TCliOptions& options) {
   if (options.IniFile) {
     const std::string path = ExpandFileName(*options.IniFile);
     // A missing file gives the defaults; a FIFO or a device would hang every command.
-    if (FileExists(path) && !IsRegularFile(path))
+    if ((FileExists(path) || DirectoryExists(path)) && !IsRegularFile(path))
       throw TUsageError("--ini « " + *options.IniFile + " » n'est pas un fichier ordinaire");
     LoadSettingsFrom(path);
   } else {
@@ -129,9 +130,14 @@ TExitCode ExitFor(TRunOutcome outcome, const TTerminal& terminal) {
 }
 
 bool CheckSourceExists(const std::string& source, std::ostream& err) {
-  if (FileExists(source))
+  if (IsRegularFile(source))
     return true;
-  err << "zembrio-cli: fichier introuvable: " << source << '\n';
+  // A device or a FIFO (a link to /dev/zero) would be read for ever.
+  if (FileExists(source) || DirectoryExists(source)) {
+    err << "zembrio-cli: " << kSourceNotRegular << ' ' << source << '\n';
+  } else {
+    err << "zembrio-cli: fichier introuvable: " << source << '\n';
+  }
   return false;
 }
 
@@ -154,13 +160,22 @@ TExitCode RunStats(const TCliOptions& options, TTerminal& terminal, TRunContext&
   return ExitFor(ProcessMPEG(ctx, list, run), terminal);
 }
 
+// A track list named on the command line that cannot be read is said so with the platform's
+// text: an empty list would only ask for cut points.
+void RequireReadableTrackList(const std::string& path) {
+  if (DirectoryExists(path) || (FileExists(path) && !IsRegularFile(path)))
+    throw std::runtime_error(path + ": ce n'est pas un fichier ordinaire");
+  TInputFile(path, 1);  // throws std::system_error when it cannot be opened
+}
+
 void FillCutList(const TCliOptions& options, const std::string& source, TCPList& list,
                  IRunFeedback& feedback) {
   if (options.Beside) {
     LoadTrackListBesideSource(list, feedback, source);
   } else if (options.TrackListType != 0) {
-    ImportTrackList(list, feedback, ExpandFileName(options.TrackList), options.TrackListType,
-                    source);
+    const std::string path = ExpandFileName(options.TrackList);
+    RequireReadableTrackList(path);
+    ImportTrackList(list, feedback, path, options.TrackListType, source);
   } else {
     AddTypedPoints(list, options.Points);
   }

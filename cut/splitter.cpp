@@ -221,6 +221,28 @@ void TMpegSplitter::Begin() {
 }
 
 void TMpegSplitter::Prepare() {
+  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath)) {
+    throw TRunError(kSourceInvalid);
+  }
+  if (!IsRegularFile(run_.SourcePath))
+    throw TRunError(std::string(kSourceNotRegular) + " " + run_.SourcePath);
+  source_ = std::make_unique<TMPGFile>();
+  source_->KeepSearching = [this] {
+    ShowProgress(false);
+    return !ctx_.State.AbortRequested;
+  };
+  // A fresh header frame replaces the source's, which describes the whole source.
+  const bool freshHeader = run_.Cut && Settings().XINGHEADER;
+  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
+  // When no first frame is found near the start the walk still runs from where the search
+  // stopped, and the bytes searched stay counted as skipped; but a source with no stream
+  // anywhere would only give fragments of stray sync patterns.
+  if (!firstFrameFound_ && !ctx_.State.AbortRequested) {
+    if (source_->StartsFreeFormat())
+      throw TRunError(kSourceFreeFormat);
+    if (!source_->StreamFurtherOn() && !ctx_.State.AbortRequested)
+      throw TRunError(kSourceWithoutFrames);
+  }
   if (run_.Cut) {
     outputDir_ = WithTrailingDelimiter(run_.OutputDir);
     // A folder that cannot be made shows up as the error of the first output file.
@@ -229,15 +251,6 @@ void TMpegSplitter::Prepare() {
     } catch (const std::exception&) {
     }
   }
-  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath)) {
-    throw TRunError("Source invalide.");
-  }
-  source_ = std::make_unique<TMPGFile>();
-  // When no first frame is found the walk still runs from where the search stopped, and
-  // the bytes searched stay counted as skipped.
-  // A fresh header frame replaces the source's, which describes the whole source.
-  const bool freshHeader = run_.Cut && Settings().XINGHEADER;
-  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
   if (run_.Cut && Settings().ID3V2TAG == 1) {

@@ -9,6 +9,13 @@
 
 namespace zembrio {
 
+// Sources that hold nothing to walk: refused before anything is written.
+constexpr const char* kSourceInvalid = "Source invalide.";
+constexpr const char* kSourceNotRegular = "Source invalide, pas un fichier ordinaire :";
+constexpr const char* kSourceWithoutFrames = "Source invalide : aucune frame MPEG trouvée.";
+constexpr const char* kSourceFreeFormat =
+    "Source invalide : MPEG en « format libre » (free format), non pris en charge.";
+
 enum TRunOutcome : int32_t { RunOk = 0, RunEndOfData = 1, RunFailed = 4, RunAborted = 5 };
 
 struct TMpegRun {
