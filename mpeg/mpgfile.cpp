@@ -434,17 +434,22 @@ int64_t TMPGFile::FileSize() const {
   return input_ ? input_->Size() : 0;
 }
 
-// A VBR header ("Xing", "Info", "VBRI") sits in the first frame's data, right after the
-// side information.
+// A "Xing" or "Info" header sits in the first frame's data right after the side
+// information; a "VBRI" header 32 bytes after the frame header, whatever the channels.
 bool TMPGFile::HasVbrTag() const {
+  constexpr size_t kVbriOffset = 32;
   const size_t offset = SideInfoLength(RefVersion, RefChannelMode);
-  if (frameData_ == nullptr || offset + 4 > static_cast<size_t>(FullDataLength)) {
+  const auto length = static_cast<size_t>(FullDataLength);
+  if (frameData_ == nullptr) {
     return false;
   }
-  const uint8_t* tag = frameData_ + offset;
   // "Info" is the same header that encoders write into constant-bitrate files.
-  return std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0 ||
-         std::memcmp(tag, "VBRI", 4) == 0;
+  const uint8_t* tag = frameData_ + offset;
+  if (offset + 4 <= length &&
+      (std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0)) {
+    return true;
+  }
+  return kVbriOffset + 4 <= length && std::memcmp(frameData_ + kVbriOffset, "VBRI", 4) == 0;
 }
 
 }  // namespace zembrio
