@@ -279,8 +279,21 @@ INSTANTIATE_TEST_SUITE_P(LameSources, HeaderFrameTest,
                                            TSourceKind{"Vbr48kMono", {"-V", "4"}, 48000, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A source without a LAME tag: the fresh header still says the delay in a way that both
-// mpg123 and libavformat honour, so neither plays the encoder's silence at the start.
+// The length mutagen (beets, Picard, Quod Libet) shows: it reads the delay and padding only
+// behind an encoder string it knows. -1 when it cannot be asked.
+double MutagenLength(const std::string& path) {
+  const std::string python = "/usr/bin/python3";
+  if (!FileExists(python))
+    return -1;
+  const TCapturedRun run = RunAndCapture(
+      {python, "-c", "import sys, mutagen.mp3; print(mutagen.mp3.MP3(sys.argv[1]).info.length)",
+       path},
+      nullptr);
+  return run.ExitCode == 0 ? std::stod(run.Output) : -1;
+}
+
+// A source without a LAME tag: the fresh header still says the delay in a way that mpg123,
+// libavformat and mutagen all honour, so none plays or counts the encoder's silence.
 TEST(HeaderFrameOwnEncoderTest, DecodersTrimTheDelayOfASourceWithoutLameTag) {
   const std::string ffmpeg = "/usr/bin/ffmpeg";
   if (!FileExists(kLame) || !FileExists(kMpg123) || !FileExists(ffmpeg))
@@ -318,6 +331,10 @@ TEST(HeaderFrameOwnEncoderTest, DecodersTrimTheDelayOfASourceWithoutLameTag) {
   ASSERT_EQ(decoded.ExitCode, 0);
   EXPECT_EQ(static_cast<int64_t>(decoded.Output.size()) / 4, played);
   EXPECT_EQ(static_cast<int64_t>(Decode(first).size()) / 4, played);
+  const double length = MutagenLength(first);
+  if (length < 0)
+    GTEST_SKIP() << "mutagen missing";
+  EXPECT_NEAR(length * 44100, walked.audioFrames * 1152 - lame.Delay - lame.Padding, 1);
 }
 
 TEST(HeaderFrameOffTest, WithoutTheSettingNoHeaderFrameIsWritten) {
