@@ -138,6 +138,8 @@ class TMpegSplitter {
   void WriteCurrentFrame(TFragmentOutput& output);
   void FinishFragment(bool last);
   void FinishLastFragment();
+  bool EndsEmpty() const;
+  int64_t CurrentFrom() const;
   bool TagBelongsToFragment(bool last) const;
   TFragmentTrim TrimOf(const TFragmentOutput& output, const TFragmentSpan& span, bool last) const;
   // Where the fragment's frames lie in the source, for a join of consecutive fragments.
@@ -643,14 +645,18 @@ void TMpegSplitter::HandOver(int64_t nextStart) {
 }
 
 void TMpegSplitter::FinishClosing(bool all) {
-  while (!closing_.empty() && (all || source_->FrameCount >= closing_.front()->Until)) {
+  // While the stream may end before the current fragment's point, the fragment before it
+  // may yet have to run to the end in its stead.
+  const bool wait = !all && output_ && CurrentFrom() >= StreamEnd();
+  while (!closing_.empty() && (all || (!wait && source_->FrameCount >= closing_.front()->Until))) {
     // Taken out first: a fragment whose close failed is not closed a second time.
     const std::unique_ptr<TClosingFragment> closing = std::move(closing_.front());
     closing_.erase(closing_.begin());
+    const bool last = closing->Span.End < 0;
     std::vector<uint8_t> tag;
-    if (TagBelongsToFragment(false))
+    if (TagBelongsToFragment(last))
       tag.assign(source_->TagData.begin(), source_->TagData.end());
-    closing->Output->Finish(TrimOf(*closing->Output, closing->Span, false), tag);
+    closing->Output->Finish(TrimOf(*closing->Output, closing->Span, last), tag);
     if (Finished()) {
       closing->Point->Report.emplace_back(" fait");
       feedback_.SetRowStatus(closing->Row, "fait");
@@ -670,6 +676,7 @@ void TMpegSplitter::FinishFragment(bool last) {
   if (row_ == 0 || currentEmpty_)
     return;
   if (output_) {
+    const bool empty = last && EndsEmpty();
     // Taken out first: a fragment whose close failed is not closed a second time.
     const std::unique_ptr<TFragmentOutput> output = std::move(output_);
     std::vector<uint8_t> tag;
@@ -677,9 +684,7 @@ void TMpegSplitter::FinishFragment(bool last) {
       tag.assign(source_->TagData.begin(), source_->TagData.end());
     output->Finish(TrimOf(*output, span_, last), tag);
     // A point at the stream's very end: the frames around it play nothing of its own.
-    const int64_t target = TargetOf(*current_);
-    const int64_t from = SharesFrames() ? std::max(span_.Start, target) : target;
-    if (last && Finished() && from >= StreamEnd()) {
+    if (empty) {
       DeleteFile(output->Path());
       MarkEmpty(*current_, row_);
       return;
@@ -707,6 +712,11 @@ void TMpegSplitter::FinishFragment(bool last) {
 // closed with what it holds and a further error adds nothing.
 void TMpegSplitter::FinishLastFragment() {
   try {
+    // The fragment before an empty last one runs to the end: it took every frame since.
+    if (EndsEmpty() && !closing_.empty() && closing_.back()->Span.End == span_.Start) {
+      closing_.back()->Span.End = -1;
+      closing_.back()->Span.EndFrame = -1;
+    }
     FinishClosing(true);
     FinishFragment(true);
     RecordUnreachedPoints();
@@ -716,6 +726,20 @@ void TMpegSplitter::FinishLastFragment() {
       outcome_ = RunFailed;
     }
   }
+}
+
+// Where the current fragment's own samples start: its point, or with header frames the
+// later of its point and the frame that plays first.
+int64_t TMpegSplitter::CurrentFrom() const {
+  const int64_t target = TargetOf(*current_);
+  return SharesFrames() ? std::max(span_.Start, target) : target;
+}
+
+// The fragment being written when the walk ended starts at or past the stream's end.
+bool TMpegSplitter::EndsEmpty() const {
+  if (!output_ || currentEmpty_ || current_ == nullptr || outcome_ != EndOfData)
+    return false;
+  return CurrentFrom() >= StreamEnd();
 }
 
 bool TMpegSplitter::TagBelongsToFragment(bool last) const {
