@@ -19,6 +19,35 @@ namespace {
 
 enum class TCopyOutcome { Running, Finished, Aborted };
 
+constexpr int32_t kSingleChannel = 3;
+
+// What must be the same in every input of a frame join.
+struct TStreamFormat {
+  int32_t Version = 0;
+  int32_t Layer = 0;
+  int32_t SampleRate = 0;
+  int32_t Channels = 0;
+};
+
+std::string LayerText(int32_t layerCode) {
+  return std::to_string(4 - layerCode);  // codes 3, 2, 1 are layers I, II, III
+}
+
+// How format differs from first, in words; empty when it does not.
+std::string DifferenceOf(const TStreamFormat& format, const TStreamFormat& first) {
+  if (format.Version != first.Version)
+    return "MPEG " + VersionTextOf(format.Version) + " au lieu de MPEG " +
+           VersionTextOf(first.Version);
+  if (format.Layer != first.Layer)
+    return "Layer " + LayerText(format.Layer) + " au lieu de Layer " + LayerText(first.Layer);
+  if (format.SampleRate != first.SampleRate)
+    return std::to_string(format.SampleRate) + " Hz au lieu de " +
+           std::to_string(first.SampleRate) + " Hz";
+  if (format.Channels != first.Channels)
+    return format.Channels == 1 ? "mono au lieu de stéréo" : "stéréo au lieu de mono";
+  return {};
+}
+
 // One join from the busy state on: checks, question, copy. Errors propagate to RunJoin.
 class TJoinRun {
  public:
@@ -32,6 +61,8 @@ class TJoinRun {
     bool conflict = false;
     total_ = SizePass(conflict);
     if (conflict)
+      return TJoinOutcome::Refused;
+    if (mode_ == TJoinMode::jmFrames && !StreamPass())
       return TJoinOutcome::Refused;
     if (FileExists(outputName_) && !ctx_.Questions.AskYesNo(outputName_ + kJoinExistsQuestion)) {
       return TJoinOutcome::Refused;
@@ -77,6 +108,44 @@ class TJoinRun {
       }
     }
     return total;
+  }
+
+  // A frame join writes one stream under one header: every input must hold frames, all of
+  // one MPEG version, layer, sampling rate and channel count. Refused before anything is
+  // written, naming the first input that differs and how.
+  bool StreamPass() {
+    std::optional<TStreamFormat> first;
+    std::string firstName;
+    for (const TJoinItem& item : list_) {
+      const std::string path = JoinItemPath(item);
+      TMPGFile input;
+      input.KeepSearching = [this] {
+        ShowJoinProgress(ctx_, false, 0);
+        return !ctx_.State.AbortRequested;
+      };
+      const bool found = input.Open(path, true) || input.StreamFurtherOn();
+      if (ctx_.State.AbortRequested)
+        return false;
+      if (!found) {
+        ctx_.Feedback.ShowMessage("Aucune frame MPEG dans « " + item.Name +
+                                  " » : " + kJoinNothingJoined);
+        return false;
+      }
+      const TStreamFormat format{input.RefVersion, input.RefLayer, input.RefSampleRate,
+                                 input.RefChannelMode == kSingleChannel ? 1 : 2};
+      if (!first) {
+        first = format;
+        firstName = item.Name;
+        continue;
+      }
+      const std::string difference = DifferenceOf(format, *first);
+      if (!difference.empty()) {
+        ctx_.Feedback.ShowMessage("« " + item.Name + " » diffère de « " + firstName +
+                                  " » : " + difference + ". " + kJoinNothingJoined);
+        return false;
+      }
+    }
+    return true;
   }
 
   // A name without a folder part lies in the current folder, which exists.
@@ -143,7 +212,8 @@ class TJoinRun {
     TakeTrim(input);
     const TFragmentMark* mark =
         input.SourceHeader && input.SourceHeader->Mark ? &*input.SourceHeader->Mark : nullptr;
-    int64_t shared = SharedWithPrevious(mark);
+    const std::optional<int64_t> follows = SharedWithPrevious(mark);
+    int64_t shared = follows.value_or(0);
     int64_t audioFrames = 0;
     TCopyOutcome outcome = TCopyOutcome::Running;
     while (outcome == TCopyOutcome::Running) {
@@ -155,11 +225,12 @@ class TJoinRun {
       switch (input.ReadHeader()) {
         case HeaderResult::Ok: {
           input.ReadData();
-          // A priming frame of a fragment after the first one only repeats bytes of the
-          // frames before it, which the joined file holds.
+          // A priming frame of a fragment that follows the one before it only repeats bytes
+          // of the frames before it, which the joined file holds. After any other file it
+          // carries what the next frame needs to decode right.
           const bool priming = IsPrimingFrame(input);
           audioFrames += priming ? 0 : 1;
-          if (output_->FramesWritten() > 0 && priming)
+          if (output_->FramesWritten() > 0 && priming && follows)
             break;
           if (!priming && shared > 0) {  // the previous input's last frames
             --shared;
@@ -185,15 +256,17 @@ class TJoinRun {
 
   // How many of the input's first audio frames the previous input ended with: only between
   // fragments of one cut that follow each other there, the one's stretch ending where the
-  // next one's starts.
-  int64_t SharedWithPrevious(const TFragmentMark* mark) const {
+  // next one's starts. Nothing when they do not follow each other.
+  std::optional<int64_t> SharedWithPrevious(const TFragmentMark* mark) const {
     if (mark == nullptr || !previous_ || previous_->Mark.Source != mark->Source)
-      return 0;
+      return std::nullopt;
     const int64_t boundary = previous_->End - previous_->Mark.Trailing;
     if (boundary != mark->FirstFrame + mark->Leading)
-      return 0;
+      return std::nullopt;
     const int64_t shared = previous_->End - mark->FirstFrame;
-    return shared == previous_->Mark.Trailing + mark->Leading ? shared : 0;
+    if (shared != previous_->Mark.Trailing + mark->Leading)
+      return std::nullopt;
+    return shared;
   }
 
   // The joined file starts with the first input's encoder delay and ends with the last

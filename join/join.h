@@ -41,6 +41,7 @@ constexpr const char* kJoinNoOutputName = "Nom du fichier non spécifié !";
 constexpr const char* kJoinSameName = "Source et but ont le même nom. Impossible de continuer.";
 constexpr const char* kJoinExistsQuestion = " existe. Ecraser ?";
 constexpr const char* kJoinFinished = "Collage terminé.";
+constexpr const char* kJoinNothingJoined = "rien n'est joint.";
 
 // Raw copy moves every input through one block of this many bytes.
 constexpr size_t kJoinBlockSize = 200000;

@@ -92,12 +92,59 @@ TEST_F(JoinTest, BytesThatAreNotFramesArePassedOverAndMarkTheRow) {
   Write("garbage.mp3", Concat({frames1, test::Garbage(333), frames2}));
   // No frame within the first-frame search: the copy loop itself passes over the rest.
   Write("late.mp3", Concat({test::Garbage(60000), frames2}));
-  Write("text.mp3", Bytes(500, 'x'));
-  List({"garbage.mp3", "late.mp3", "text.mp3"});
+  List({"garbage.mp3", "late.mp3"});
 
   EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Finished);
   EXPECT_EQ(test::ReadFile(dir_.File("out.mp3")), Concat({frames1, frames2, frames2}));
-  EXPECT_EQ(Statuses(), (std::vector<std::string>{"erreur(s)", "erreur(s)", "erreur(s)"}));
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"erreur(s)", "erreur(s)"}));
+}
+
+// One header describes one stream: inputs that hold no frame, or frames of another MPEG
+// version, layer, sampling rate or channel count than the first, are refused before
+// anything is written, with the first one that differs named.
+TEST_F(JoinTest, InputsThatCannotMakeOneStreamAreRefusedAndNothingIsWritten) {
+  const test::FrameSpec mono{3, 1, 9, 0, 0, 3};
+  const test::FrameSpec rate48{3, 1, 9, 1, 0, 1};
+  const test::FrameSpec layer2{3, 2, 9, 0, 0, 1};
+  const test::FrameSpec mpeg2{2, 1, 8, 0, 0, 1};
+  struct Case {
+    Bytes Other;
+    std::string Message;
+  };
+  const std::string nothing = "rien n'est joint.";
+  const Case cases[] = {
+      {test::Frames(rate48, 5),
+       "« b.mp3 » diffère de « a.mp3 » : 48000 Hz au lieu de 44100 Hz. " + nothing},
+      {test::Frames(mono, 5),
+       "« b.mp3 » diffère de « a.mp3 » : mono au lieu de stéréo. " + nothing},
+      {test::Frames(layer2, 5),
+       "« b.mp3 » diffère de « a.mp3 » : Layer 2 au lieu de Layer 3. " + nothing},
+      {test::Frames(mpeg2, 5),
+       "« b.mp3 » diffère de « a.mp3 » : MPEG 2 (ISO/IEC 13818-3) au lieu de MPEG 1 (ISO/IEC "
+       "11172-3). " +
+           nothing},
+      {Bytes(500, 'x'), "Aucune frame MPEG dans « b.mp3 » : " + nothing},
+  };
+  Write("a.mp3", test::Frames(spec_, 5));
+  Write("c.mp3", test::Frames(spec_, 5));
+  for (const Case& c : cases) {
+    Write("b.mp3", c.Other);
+    list_.clear();
+    run_.Feedback.Messages.clear();
+    List({"a.mp3", "c.mp3", "b.mp3"});
+    EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Refused);
+    EXPECT_EQ(run_.Feedback.Messages, std::vector<std::string>{c.Message});
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("out.mp3"))) << c.Message;
+  }
+  // Nothing but bytes that are no frames, first in the list.
+  Write("empty.mp3", {});
+  list_.clear();
+  run_.Feedback.Messages.clear();
+  List({"empty.mp3", "a.mp3"});
+  EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Refused);
+  EXPECT_EQ(run_.Feedback.Messages,
+            std::vector<std::string>{"Aucune frame MPEG dans « empty.mp3 » : " + nothing});
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("out.mp3")));
 }
 
 TEST_F(JoinTest, RawCopyOfExactBlockMultiplesAndEmptyFiles) {
