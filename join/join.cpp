@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "core/fileio.h"
@@ -100,6 +101,9 @@ class TJoinRun {
     uint64_t total = 0;
     for (int i = 0; i < static_cast<int>(list_.size()); ++i) {
       std::string path = JoinItemPath(list_[i]);
+      // A FIFO would block the opening, a device never end.
+      if ((FileExists(path) || DirectoryExists(path)) && !IsRegularFile(path))
+        throw std::runtime_error("« " + path + " » n'est pas un fichier ordinaire.");
       total += static_cast<uint64_t>(TInputFile(path, 1).Size());
       if (SameTextIgnoringCase(outputName_, path) || SameFile(outputName_, path)) {
         SetRow(i, list_[i].Status, true);
