@@ -645,6 +645,8 @@ void TMpegSplitter::HandOver(int64_t nextStart) {
 }
 
 void TMpegSplitter::FinishClosing(bool all) {
+  if (closing_.empty())
+    return;
   // While the stream may end before the current fragment's point, the fragment before it
   // may yet have to run to the end in its stead.
   const bool wait = !all && output_ && CurrentFrom() >= StreamEnd();
