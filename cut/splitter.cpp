@@ -106,8 +106,8 @@ class TMpegSplitter {
   bool FrameStartsNextCutPoint() const;
   // The same for the frame of samples start..end.
   bool StartsNextCutPoint(int64_t start, int64_t end) const;
-  // Whether the cut point at index starts at the frame of samples start..end, its sample
-  // being target (on the timeline the frames are chosen on).
+  // Whether a cut point whose sample is target (on the timeline the frames are chosen on)
+  // starts at the frame of samples start..end.
   bool StartsAt(int64_t target, int64_t start, int64_t end) const;
   // The sample of the next cut point, on the timeline the frames are chosen on.
   int64_t NextTarget() const;
