@@ -277,7 +277,13 @@ void TMpegSplitter::Prepare() {
     OpenDetailFile();
   if (run_.Cut && Settings().ID3V2TAG == 1) {
     id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
+    // Tracks that share a start with the next one are not written: "n/N" counts the others.
     fragmentTotal_ = WrittenFragmentCount(list_);
+    for (int i = 0; i + 1 < list_.Count(); ++i) {
+      if (!list_[i].IsSkipped() && PositionAt(list_[i], source_->RefSampleRate) ==
+                                       PositionAt(list_[i + 1], source_->RefSampleRate))
+        --fragmentTotal_;
+    }
   }
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
