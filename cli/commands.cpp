@@ -5,6 +5,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/sourceformat.h"
 #include "cli/soundcommands.h"
 #include "cli/terminal.h"
 #include "core/fileio.h"
@@ -146,18 +147,13 @@ TExitCode RunStats(const TCliOptions& options, TTerminal& terminal, TRunContext&
   const std::string source = ExpandFileName(options.Source);
   if (!CheckSourceExists(source, err))
     return TExitCode::Failed;
-  if (SameTextAsciiCase(ExtractFileExt(source), ".ogg")) {
-    terminal.ShowMessage("Statistiques indisponibles pour les fichiers ogg !");
-    return TExitCode::Failed;
-  }
-  TMpegRun run;
-  run.Cut = false;
-  run.Detail = options.Detail;
-  run.SourcePath = source;
-  run.DetailPath =
+  TStatsJob job;
+  job.Detail = options.Detail;
+  job.SourcePath = source;
+  job.DetailPath =
       options.DetailFile.empty() ? source + ".txt" : ExpandFileName(options.DetailFile);
   TCPList list;
-  return ExitFor(ProcessMPEG(ctx, list, run), terminal);
+  return ExitFor(SourceStatistics(ctx, list, job), terminal);
 }
 
 // A track list named on the command line that cannot be read is said so with the platform's
@@ -238,8 +234,7 @@ TExitCode RunJoinCommand(const TCliOptions& options, TTerminal& terminal, TRunCo
     rows.push_back(item);
   }
   terminal.ShowJoinRows(&rows);
-  const TJoinMode mode = options.Raw ? TJoinMode::jmRaw : TJoinMode::jmFrames;
-  switch (RunJoin(ctx, rows, terminal, options.Output, mode)) {
+  switch (JoinSources(ctx, rows, terminal, options.Output, std::string(), options.Raw)) {
     case TJoinOutcome::Finished:
       return TExitCode::Finished;
     case TJoinOutcome::Aborted:

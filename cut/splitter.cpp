@@ -859,31 +859,4 @@ TRunOutcome ProcessMPEG(TRunContext& ctx, TCPList& list, const TMpegRun& run) {
   return TMpegSplitter(ctx, list, run).Run();
 }
 
-TRunOutcome CutSource(TRunContext& ctx, TCPList& list, const std::string& sourcePath,
-                      const std::string& outputDir, bool batchMode) {
-  if (list.Count() < 2) {
-    ctx.Feedback.ShowMessage("Spécifiez des points de coupe !!!");
-    return RunFailed;
-  }
-  ctx.Feedback.ClearRowStatuses();
-  if (SameTextAsciiCase(ExtractFileExt(sourcePath), ".ogg")) {
-    TOggRun oggRun;
-    oggRun.SourcePath = sourcePath;
-    oggRun.OutputDir = outputDir;
-    oggRun.CutterPath = Settings().VCUTEXE;
-    oggRun.BatchMode = batchMode;
-    const TOggResult result = CutOgg(ctx, list, oggRun);
-    if (result.Aborted)
-      return RunAborted;
-    if (!result.Ran || result.Failed || result.AnyStepFailed)
-      return RunFailed;
-    return RunEndOfData;
-  }
-  TMpegRun mpegRun;
-  mpegRun.Cut = true;
-  mpegRun.SourcePath = sourcePath;
-  mpegRun.OutputDir = outputDir;
-  return ProcessMPEG(ctx, list, mpegRun);
-}
-
 }  // namespace zembrio

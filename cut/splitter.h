@@ -30,11 +30,4 @@ struct TMpegRun {
 // Returns how it ended: RunEndOfData (finished), RunFailed or RunAborted.
 TRunOutcome ProcessMPEG(TRunContext& ctx, TCPList& list, const TMpegRun& run);
 
-// "Couper maintenant!": refuses fewer than 2 cut points ("Spécifiez des points de coupe !!!"),
-// empties the status column, then cuts an ".ogg" source through CutOgg (batchMode: write
-// the commands to a script) and any other source through ProcessMPEG.
-// Returns the outcome; a refusal is RunFailed.
-TRunOutcome CutSource(TRunContext& ctx, TCPList& list, const std::string& sourcePath,
-                      const std::string& outputDir, bool batchMode);
-
 }  // namespace zembrio

@@ -23,7 +23,7 @@ struct TFlacStreamInfo {
   uint32_t SampleRate = 0;
   uint32_t Channels = 0;
   uint32_t BitsPerSample = 0;
-  uint64_t TotalSamples = 0;       // 0: unknown
+  uint64_t TotalSamples = 0;      // 0: unknown
   std::array<uint8_t, 16> Md5{};  // all zero: not set
 
   bool HasMd5() const;
@@ -42,6 +42,7 @@ struct TFlacSourceMetadata {
   std::vector<std::vector<uint8_t>> Pictures;  // PICTURE block bodies, as stored
   // The CUESHEET block, when there is one (see the embedded track lists).
   bool HasCueSheetBlock = false;
+  bool HasSeekTable = false;
 };
 
 // Reads the metadata of path. Throws std::system_error when the file cannot be read and

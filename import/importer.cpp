@@ -2,7 +2,9 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
+#include "format/sourcekind.h"
 #include "import/cuesheet.h"
+#include "import/embeddedcue.h"
 #include "import/plaintext.h"
 #include "import/xmcd.h"
 
@@ -63,6 +65,14 @@ void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
     return;
   }
   list.Clear();
+  try {
+    if (DetectSourceKind(sourcePath) == TSourceKind::Flac &&
+        ImportEmbeddedCueSheet(list, sourcePath))
+      feedback.ShowInfoText(sourcePath + " : liste de pistes intégrée chargée.");
+  } catch (...) {
+    feedback.RefreshGrid();
+    throw;
+  }
   feedback.RefreshGrid();
 }
 

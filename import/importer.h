@@ -21,8 +21,9 @@ enum TTrackListType : int { tlCue = 1, tlXmcd = 2, tlPlainText = 3 };
 void ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
                      const std::string& sourcePath = {});
 
-// The ".cue", then ".xmcd" file beside a source; otherwise the list is cleared and the
-// grid refreshed. A plain text list is never loaded this way.
+// The ".cue", then ".xmcd" file beside a source, then the track list a FLAC source holds
+// of itself (its CUESHEET comment or block); otherwise the list is cleared and the grid
+// refreshed. A plain text list is never loaded this way.
 void LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
                                const std::string& sourcePath);
 

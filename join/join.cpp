@@ -11,6 +11,7 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "cut/fragmentoutput.h"
+#include "flac/flacjoin.h"
 #include "mpeg/mpgfile.h"
 #include "mpeg/reservoir.h"
 
@@ -68,6 +69,8 @@ class TJoinRun {
     if (FileExists(outputName_) && !ctx_.Questions.AskYesNo(outputName_ + kJoinExistsQuestion)) {
       return TJoinOutcome::Refused;
     }
+    if (mode_ == TJoinMode::jmFlac)
+      return JoinFlac();
     if (mode_ == TJoinMode::jmRaw)
       block_.resize(kJoinBlockSize);
     CreateOutput();
@@ -152,11 +155,52 @@ class TJoinRun {
     return true;
   }
 
-  // A name without a folder part lies in the current folder, which exists.
-  void CreateOutput() {
+  // FLAC inputs become one stream: every input is checked before the output is made, and
+  // an output that a failure leaves unfinished is removed, never left looking whole.
+  TJoinOutcome JoinFlac() {
+    std::vector<std::string> paths;
+    for (const TJoinItem& item : list_)
+      paths.push_back(JoinItemPath(item));
+    const std::string refusal = CheckFlacJoinInputs(paths);
+    if (!refusal.empty()) {
+      ctx_.Feedback.ShowMessage(refusal);
+      return TJoinOutcome::Refused;
+    }
+    MakeOutputFolder();
+    int row = 0;
+    TFlacJoinWriter writer(outputName_, [this, &row](double fraction) {
+      const double size = static_cast<double>(TInputFile(JoinItemPath(list_[row]), 1).Size());
+      ShowJoinProgress(ctx_, false, Fraction(static_cast<int64_t>(fraction * size)));
+      return !ctx_.State.AbortRequested;
+    });
+    try {
+      bool aborted = false;
+      for (; row < static_cast<int>(list_.size()) && !aborted; ++row) {
+        SetRow(row, kJoinReading, true);
+        aborted = !writer.Append(paths[static_cast<size_t>(row)]);
+        SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
+        done_ += static_cast<uint64_t>(TInputFile(paths[static_cast<size_t>(row)], 1).Size());
+      }
+      writer.Finish();
+      ShowJoinProgress(ctx_, true, 1);
+      return aborted ? TJoinOutcome::Aborted : TJoinOutcome::Finished;
+    } catch (...) {
+      if (row < static_cast<int>(list_.size()))
+        SetRow(row, kJoinPassedOver, true);
+      DeleteFile(outputName_);
+      throw;
+    }
+  }
+
+  void MakeOutputFolder() {
     std::string folder = std::filesystem::path(outputName_).parent_path().string();
     if (!folder.empty())
       ForceDirectories(folder);
+  }
+
+  // A name without a folder part lies in the current folder, which exists.
+  void CreateOutput() {
+    MakeOutputFolder();
     // In raw copy every block goes straight from the input to the file, with no copy
     // through a buffer of the file object.
     TFragmentOptions options;

@@ -10,7 +10,9 @@
 
 namespace zembrio {
 
-enum class TJoinMode { jmFrames, jmRaw };
+// jmFrames: MPEG frames through TMPGFile; jmRaw: byte for byte; jmFlac: one FLAC stream, frames
+// renumbered and its MD5 made anew.
+enum class TJoinMode { jmFrames, jmRaw, jmFlac };
 
 // One row of the join list.
 struct TJoinItem {

@@ -1,24 +1,70 @@
 #include "sound/decoder.h"
 
+#include <algorithm>
+
 #include "core/platform.h"
 #include "core/textutil.h"
+#include "format/sourcekind.h"
+#include "sound/flacdecoder.h"
 #include "sound/framemap.h"
 #include "sound/mpegdecoder.h"
 #include "sound/oggdecoder.h"
 
 namespace zembrio {
 
-bool IsOggName(const std::string& path) {
-  return SameTextAsciiCase(ExtractFileExt(path), ".ogg");
+bool IsMpegSource(const std::string& path) {
+  return DetectSourceKind(path) == TSourceKind::Mpeg;
+}
+
+std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, TSourceKind kind) {
+  switch (kind) {
+    case TSourceKind::Mpeg: {
+      auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
+      const int64_t frames = map->FrameCount;
+      return std::make_unique<TMpegDecoder>(path, std::move(map), 0, frames);
+    }
+    case TSourceKind::OggVorbis:
+      return std::make_unique<TOggDecoder>(path);
+    case TSourceKind::Flac:
+      return std::make_unique<TFlacDecoder>(path);
+    default:
+      break;
+  }
+  const std::string refusal = SourceRefusal(path);
+  throw TSoundError(refusal.empty() ? ExtractFileName(path) + " : " + SourceKindName(kind) +
+                                          " ne se décode pas ici."
+                                    : refusal);
 }
 
 std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path) {
-  if (IsOggName(path)) {
-    return std::make_unique<TOggDecoder>(path);
+  return OpenSoundDecoderOfKind(path, DetectSourceKind(path));
+}
+
+std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int64_t fromMs) {
+  const TSourceKind kind = DetectSourceKind(path);
+  fromMs = std::max<int64_t>(fromMs, 0);
+  switch (kind) {
+    case TSourceKind::Mpeg: {
+      // Entered at the frame that holds fromMs: hearing a cut late in a long recording
+      // decodes only a few frames.
+      auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
+      const int64_t frames = map->FrameCount;
+      const int64_t fromSample = fromMs * map->SampleRate / 1000;
+      const int64_t first = map->SamplesPerFrame > 0
+                                ? std::clamp<int64_t>(fromSample / map->SamplesPerFrame, 0, frames)
+                                : 0;
+      return std::make_unique<TMpegDecoder>(path, std::move(map), first, frames);
+    }
+    case TSourceKind::Flac: {
+      auto decoder = std::make_unique<TFlacDecoder>(path);
+      const int64_t fromSample = fromMs * decoder->Format().SampleRate / 1000;
+      if (fromSample > 0 && fromSample < decoder->TotalSamples())
+        decoder->Select(fromSample, -1);
+      return decoder;
+    }
+    default:
+      return OpenSoundDecoderOfKind(path, kind);  // read from the start
   }
-  auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
-  const int64_t frames = map->FrameCount;
-  return std::make_unique<TMpegDecoder>(path, std::move(map), 0, frames);
 }
 
 }  // namespace zembrio

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "format/sourcekind.h"
+
 namespace zembrio {
 
 // A source that holds no audio this program can decode, or a library failure that ends
@@ -44,12 +46,19 @@ class TSoundDecoder {
   virtual int64_t TotalSamples() const = 0;
 };
 
-// True for a name ending in ".ogg" (any letter case).
-bool IsOggName(const std::string& path);
+// True when the source holds MPEG audio (by content): the engine's frame-walk paths apply.
+bool IsMpegSource(const std::string& path);
 
-// Opens path for decoding by its name: ".ogg" through libvorbisfile, anything else as MPEG
-// audio (the frame walk with the SKIPVBRHEADER setting). Throws std::system_error when the
-// file cannot be opened and TSoundError when it holds no decodable audio.
+// Opens path for decoding as a source of kind: MPEG audio through the frame walk (with the
+// SKIPVBRHEADER setting) and libmpg123, Ogg Vorbis through libvorbisfile. Throws
+// std::system_error when the file cannot be opened and TSoundError when it holds no audio
+// this program decodes.
+std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, TSourceKind kind);
+// The same for the kind the content of path shows.
 std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path);
+// A decoder whose first block holds the sample at fromMs, or starts before it (playback
+// drops what lies before): MPEG from the frame that holds it, FLAC from the frame that
+// holds it, other sources from their start.
+std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int64_t fromMs);
 
 }  // namespace zembrio

@@ -222,7 +222,7 @@ TEnvelopeResult MeasureMpeg(const std::string& path, int32_t stepMs, TSoundProgr
 }  // namespace
 
 TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs, TSoundProgress* progress) {
-  if (!IsOggName(path)) {
+  if (IsMpegSource(path)) {
     return MeasureMpeg(path, stepMs, progress);
   }
   auto decoder = OpenSoundDecoder(path);

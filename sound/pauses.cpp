@@ -239,7 +239,7 @@ TPauseResult DetectMpegPauses(const std::string& path, const TPauseOptions& opti
 
 TPauseResult DetectPauses(const std::string& path, const TPauseOptions& options,
                           TSoundProgress* progress) {
-  if (!IsOggName(path)) {
+  if (IsMpegSource(path)) {
     return DetectMpegPauses(path, options, progress);
   }
   TEnvelopeResult measured = ComputeEnvelope(path, kDefaultEnvelopeStepMs, progress);

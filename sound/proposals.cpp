@@ -70,7 +70,7 @@ void FillProposedCutList(TCPList& list, const std::vector<int64_t>& starts, int3
 }
 
 TSourceLength MeasureSource(const std::string& path) {
-  if (IsOggName(path)) {
+  if (!IsMpegSource(path)) {
     const auto decoder = OpenSoundDecoder(path);
     return {decoder->Format().SampleRate, decoder->TotalSamples()};
   }

@@ -7,6 +7,7 @@
 #include <taglib/textidentificationframe.h>
 
 #include <memory>
+#include <utility>
 
 namespace zembrio {
 
@@ -57,6 +58,12 @@ TId3v2Source::TId3v2Source(const std::string& sourcePath) {
   TagLib::MPEG::File file(sourcePath.c_str(), false);
   if (file.isValid() && file.hasID3v2Tag())
     sourceTag_ = Bytes(file.ID3v2Tag()->render());
+}
+
+TId3v2Source TId3v2Source::FromTag(std::vector<uint8_t> tag) {
+  TId3v2Source source;
+  source.sourceTag_ = std::move(tag);
+  return source;
 }
 
 std::vector<uint8_t> TId3v2Source::Render(const TFragmentTags& tags) const {

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "ui/qtext.h"
+#include "format/sourcekind.h"
 #include "ui/windowrules.h"
 
 namespace zembrio {
@@ -164,7 +165,7 @@ void TFileBrowser::RefreshFiles() {
   const QStringList names =
       dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
   for (const QString& name : names) {
-    if (!IsListedSource(ToStd(name)))
+    if (!IsListedSourceName(ToStd(name)))
       continue;
     auto* item = new QListWidgetItem(name, files_);
     item->setData(kPathRole, folder_ + name);

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/sourceformat.h"
 #include "core/inifile.h"
 #include "core/platform.h"
 #include "core/settings.h"
@@ -414,23 +415,21 @@ void TfrmMain::Cut() {
 }
 
 void TfrmMain::Join() {
-  joinPage_->JoinNow(context_, IsOggSource(ToStd(browser_->SelectedFile())));
+  joinPage_->JoinNow(context_, ToStd(browser_->SelectedFile()));
 }
 
 void TfrmMain::Statistics() {
   const std::string source = ToStd(browser_->SelectedFile());
-  if (IsOggSource(source)) {
-    ShowMessage("Statistiques indisponibles pour les fichiers ogg !");
-    return;
+  TStatsJob job;
+  job.SourcePath = source;
+  const TSourceFormat* format = SourceFormatOf(source);
+  if (format != nullptr && format->HasStatisticsDetail()) {
+    if (!dialogs_.StatistSet || !dialogs_.StatistSet->Ask(ToQ(source + ".txt")))
+      return;
+    job.Detail = dialogs_.StatistSet->Detail();
+    job.DetailPath = ToStd(dialogs_.StatistSet->DetailFileName());
   }
-  if (!dialogs_.StatistSet || !dialogs_.StatistSet->Ask(ToQ(source + ".txt")))
-    return;
-  TMpegRun run;
-  run.Cut = false;
-  run.Detail = dialogs_.StatistSet->Detail();
-  run.SourcePath = source;
-  run.DetailPath = ToStd(dialogs_.StatistSet->DetailFileName());
-  ProcessMPEG(context_, *list_, run);
+  SourceStatistics(context_, *list_, job);
 }
 
 void TfrmMain::OpenSettings() {

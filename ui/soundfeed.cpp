@@ -4,26 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "sound/framemap.h"
-#include "sound/mpegdecoder.h"
-
 namespace zembrio {
 
 namespace {
-
-// An MPEG source is entered at the frame that holds fromMs, so hearing a cut late in a
-// long recording decodes only a few frames; an Ogg source is read from its start.
-std::unique_ptr<TSoundDecoder> OpenAt(const std::string& path, int64_t fromMs) {
-  if (IsOggName(path))
-    return OpenSoundDecoder(path);
-  auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
-  const int64_t frames = map->FrameCount;
-  const int64_t fromSample = fromMs * map->SampleRate / 1000;
-  const int64_t first = map->SamplesPerFrame > 0
-                            ? std::clamp<int64_t>(fromSample / map->SamplesPerFrame, 0, frames)
-                            : 0;
-  return std::make_unique<TMpegDecoder>(path, std::move(map), first, frames);
-}
 
 int16_t ToInt16(float sample) {
   return static_cast<int16_t>(std::lround(std::clamp(sample, -1.0f, 1.0f) * 32767.0f));
@@ -33,7 +16,7 @@ int16_t ToInt16(float sample) {
 
 TSoundFeed::TSoundFeed(const std::string& path, int64_t fromMs, int64_t toMs, QObject* parent)
     : QIODevice(parent),
-      decoder_(OpenAt(path, std::max<int64_t>(fromMs, 0))),
+      decoder_(OpenSoundDecoderFrom(path, fromMs)),
       format_(decoder_->Format()),
       from_(std::max<int64_t>(fromMs, 0) * format_.SampleRate / 1000),
       to_(toMs < 0 ? -1 : toMs * format_.SampleRate / 1000) {

@@ -42,19 +42,4 @@ std::string CutDestinationFor(const std::string& folder, const std::string& cutD
   return WithTrailingDelimiter(ExpandFileName(WithTrailingDelimiter(folder) + cutDir));
 }
 
-bool IsListedSource(std::string_view fileName) {
-  static constexpr std::array<std::string_view, 5> kExtensions = {".mpe", ".mp1", ".mp2", ".mp3",
-                                                                  ".ogg"};
-  for (std::string_view ext : kExtensions) {
-    if (fileName.size() >= ext.size() &&
-        SameTextAsciiCase(fileName.substr(fileName.size() - ext.size()), ext))
-      return true;
-  }
-  return false;
-}
-
-bool IsOggSource(const std::string& path) {
-  return SameTextAsciiCase(ExtractFileExt(path), ".ogg");
-}
-
 }  // namespace zembrio

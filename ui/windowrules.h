@@ -29,8 +29,4 @@ bool SavedGeometryFits(const TRect& desktop, const TRect& saved);
 // an absolute path; always with a trailing "/".
 std::string CutDestinationFor(const std::string& folder, const std::string& cutDir);
 
-// The sources the file list shows: *.mpe;*.mp1;*.mp2;*.mp3;*.ogg, in any letter case.
-bool IsListedSource(std::string_view fileName);
-bool IsOggSource(const std::string& path);
-
 }  // namespace zembrio

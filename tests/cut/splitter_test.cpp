@@ -394,27 +394,5 @@ TEST_F(SplitterTest, MissingSourceChangesNoRow) {
   EXPECT_FALSE(rc.Feedback.WaitCursor);
 }
 
-TEST_F(SplitterTest, CutSourceRefusesShortListsAndDispatchesByExtension) {
-  WriteFile(source, Frames(kSpec, 20));
-  AddPoint(0, 0, "a");
-  rc.Feedback.RowStatus[1] = "old";
-  EXPECT_EQ(CutSource(rc.Context, list, source, outDir, false), RunFailed);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"Spécifiez des points de coupe !!!"}));
-  EXPECT_EQ(rc.Feedback.RowStatus[1], "old");
-
-  AddPoint(10, 0, "");
-  const std::string upper = dir.File("SONG.MP3");
-  fs::rename(source, upper);
-  EXPECT_EQ(CutSource(rc.Context, list, upper, outDir, false), RunEndOfData);
-  EXPECT_TRUE(fs::exists(outDir + "/a.MP3"));
-
-  rc.Feedback.Messages.clear();
-  Settings().VCUTEXE = dir.File("no-such-cutter");
-  const std::string ogg = dir.File("song.OGG");
-  WriteFile(ogg, Garbage(100));
-  EXPECT_EQ(CutSource(rc.Context, list, ogg, outDir, false), RunFailed);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{kCutterMissing}));
-}
-
 }  // namespace
 }  // namespace zembrio::test

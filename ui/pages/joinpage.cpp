@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/sourceformat.h"
 #include "core/platform.h"
 #include "core/settings.h"
 #include "core/textutil.h"
@@ -196,11 +197,10 @@ void TJoinPage::ResetJoinStatuses() {
     model_->RowTextsChanged(row);
 }
 
-TJoinOutcome TJoinPage::JoinNow(TRunContext& ctx, bool raw) {
+TJoinOutcome TJoinPage::JoinNow(TRunContext& ctx, const std::string& highlightedSource) {
   ResetJoinStatuses();
   try {
-    return RunJoin(ctx, list_, *this, ToStd(JoinFileName()),
-                   raw ? TJoinMode::jmRaw : TJoinMode::jmFrames);
+    return JoinSources(ctx, list_, *this, ToStd(JoinFileName()), highlightedSource, false);
   } catch (const std::exception& error) {
     // The engine has run its closing steps; what is left is telling the user.
     ctx.Feedback.ReportError(error.what());

@@ -55,9 +55,9 @@ class TJoinPage : public QWidget, public IJoinView {
   // Double click in the browser while this page is active.
   void AddFocusedFile();
   void ResetJoinStatuses();
-  // The "Joindre maintenant!" action: raw is true when the browser's selected file is
-  // an Ogg file.
-  TJoinOutcome JoinNow(TRunContext& ctx, bool raw);
+  // The "Joindre maintenant!" action; the browser's selected file takes part in choosing
+  // the join mode (an Ogg file highlighted copies MPEG inputs byte for byte).
+  TJoinOutcome JoinNow(TRunContext& ctx, const std::string& highlightedSource);
 
   // The page's actions (tag 0: disabled while an operation runs).
   QList<QAction*> Actions() const;
