@@ -8,7 +8,6 @@ namespace zembrio {
 
 const TSourceFormat& MpegFormat();
 const TSourceFormat& OggVorbisFormat();
-// nullptr while a build has no engine for the format.
 const TSourceFormat* FlacFormat();
 const TSourceFormat* WavFormat();
 

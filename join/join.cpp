@@ -14,6 +14,7 @@
 #include "flac/flacjoin.h"
 #include "mpeg/mpgfile.h"
 #include "mpeg/reservoir.h"
+#include "wav/wavjoin.h"
 
 namespace zembrio {
 
@@ -31,22 +32,29 @@ struct TStreamFormat {
   int32_t Channels = 0;
 };
 
+std::string VersionText(int32_t versionId) {
+  return versionId == 0 ? "2.5" : versionId == 2 ? "2" : "1";
+}
+
 std::string LayerText(int32_t layerCode) {
   return std::to_string(4 - layerCode);  // codes 3, 2, 1 are layers I, II, III
 }
 
-// How format differs from first, in words; empty when it does not.
-std::string DifferenceOf(const TStreamFormat& format, const TStreamFormat& first) {
-  if (format.Version != first.Version)
-    return "MPEG " + VersionTextOf(format.Version) + " au lieu de MPEG " +
-           VersionTextOf(first.Version);
-  if (format.Layer != first.Layer)
-    return "Layer " + LayerText(format.Layer) + " au lieu de Layer " + LayerText(first.Layer);
-  if (format.SampleRate != first.SampleRate)
-    return std::to_string(format.SampleRate) + " Hz au lieu de " +
-           std::to_string(first.SampleRate) + " Hz";
-  if (format.Channels != first.Channels)
-    return format.Channels == 1 ? "mono au lieu de stéréo" : "stéréo au lieu de mono";
+// How format differs from the output's (the first input's), as the other joins say it;
+// empty when it does not.
+std::string DifferenceOf(const TStreamFormat& format, const TStreamFormat& output) {
+  if (format.Version != output.Version)
+    return "MPEG " + VersionText(format.Version) + ", la sortie est en MPEG " +
+           VersionText(output.Version) + ".";
+  if (format.Layer != output.Layer)
+    return "Layer " + LayerText(format.Layer) + ", la sortie est en Layer " +
+           LayerText(output.Layer) + ".";
+  if (format.SampleRate != output.SampleRate)
+    return std::to_string(format.SampleRate) + " Hz, la sortie est à " +
+           std::to_string(output.SampleRate) + " Hz.";
+  if (format.Channels != output.Channels)
+    return format.Channels == 1 ? "mono, la sortie est en stéréo."
+                                : "stéréo, la sortie est en mono.";
   return {};
 }
 
@@ -71,6 +79,8 @@ class TJoinRun {
     }
     if (mode_ == TJoinMode::jmFlac)
       return JoinFlac();
+    if (mode_ == TJoinMode::jmWav)
+      return JoinWav();
     if (mode_ == TJoinMode::jmRaw)
       block_.resize(kJoinBlockSize);
     CreateOutput();
@@ -118,11 +128,10 @@ class TJoinRun {
   }
 
   // A frame join writes one stream under one header: every input must hold frames, all of
-  // one MPEG version, layer, sampling rate and channel count. Refused before anything is
-  // written, naming the first input that differs and how.
+  // the first one's MPEG version, layer, sampling rate and channel count. Refused before
+  // anything is written, naming the first input that differs and how.
   bool StreamPass() {
     std::optional<TStreamFormat> first;
-    std::string firstName;
     for (const TJoinItem& item : list_) {
       const std::string path = JoinItemPath(item);
       TMPGFile input;
@@ -134,21 +143,18 @@ class TJoinRun {
       if (ctx_.State.AbortRequested)
         return false;
       if (!found) {
-        ctx_.Feedback.ShowMessage("Aucune frame MPEG dans « " + item.Name +
-                                  " » : " + kJoinNothingJoined);
+        ctx_.Feedback.ShowMessage(path + " : aucune frame MPEG.");
         return false;
       }
       const TStreamFormat format{input.RefVersion, input.RefLayer, input.RefSampleRate,
                                  input.RefChannelMode == kSingleChannel ? 1 : 2};
       if (!first) {
         first = format;
-        firstName = item.Name;
         continue;
       }
       const std::string difference = DifferenceOf(format, *first);
       if (!difference.empty()) {
-        ctx_.Feedback.ShowMessage("« " + item.Name + " » diffère de « " + firstName +
-                                  " » : " + difference + ". " + kJoinNothingJoined);
+        ctx_.Feedback.ShowMessage(path + " : " + difference);
         return false;
       }
     }
@@ -180,6 +186,44 @@ class TJoinRun {
         aborted = !writer.Append(paths[static_cast<size_t>(row)]);
         SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
         done_ += static_cast<uint64_t>(TInputFile(paths[static_cast<size_t>(row)], 1).Size());
+      }
+      writer.Finish();
+      ShowJoinProgress(ctx_, true, 1);
+      return aborted ? TJoinOutcome::Aborted : TJoinOutcome::Finished;
+    } catch (...) {
+      if (row < static_cast<int>(list_.size()))
+        SetRow(row, kJoinPassedOver, true);
+      DeleteFile(outputName_);
+      throw;
+    }
+  }
+
+  // WAV inputs of one format: their samples one after another, checked before writing.
+  TJoinOutcome JoinWav() {
+    std::vector<std::string> paths;
+    for (const TJoinItem& item : list_)
+      paths.push_back(JoinItemPath(item));
+    const std::string refusal = CheckWavJoinInputs(paths, outputName_);
+    if (!refusal.empty()) {
+      ctx_.Feedback.ShowMessage(refusal);
+      return TJoinOutcome::Refused;
+    }
+    MakeOutputFolder();
+    TWavJoinWriter writer(outputName_, [this](int64_t done, int64_t) {
+      ShowJoinProgress(ctx_, false, Fraction(done));
+      return !ctx_.State.AbortRequested;
+    });
+    int row = 0;
+    try {
+      bool aborted = false;
+      for (; row < static_cast<int>(list_.size()) && !aborted; ++row) {
+        SetRow(row, kJoinReading, true);
+        const TWavAppend appended = writer.Append(paths[static_cast<size_t>(row)]);
+        if (appended == TWavAppend::Refused)
+          throw TRunError(writer.Refusal());
+        aborted = appended == TWavAppend::Aborted;
+        SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
+        done_ = static_cast<uint64_t>(writer.DataSize());
       }
       writer.Finish();
       ShowJoinProgress(ctx_, true, 1);

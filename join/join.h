@@ -11,8 +11,8 @@
 namespace zembrio {
 
 // jmFrames: MPEG frames through TMPGFile; jmRaw: byte for byte; jmFlac: one FLAC stream, frames
-// renumbered and its MD5 made anew.
-enum class TJoinMode { jmFrames, jmRaw, jmFlac };
+// renumbered and its MD5 made anew; jmWav: the samples of WAV files of one format.
+enum class TJoinMode { jmFrames, jmRaw, jmFlac, jmWav };
 
 // One row of the join list.
 struct TJoinItem {
@@ -43,7 +43,6 @@ constexpr const char* kJoinNoOutputName = "Nom du fichier non spécifié !";
 constexpr const char* kJoinSameName = "Source et but ont le même nom. Impossible de continuer.";
 constexpr const char* kJoinExistsQuestion = " existe. Ecraser ?";
 constexpr const char* kJoinFinished = "Collage terminé.";
-constexpr const char* kJoinNothingJoined = "rien n'est joint.";
 
 // Raw copy moves every input through one block of this many bytes.
 constexpr size_t kJoinBlockSize = 200000;

@@ -52,6 +52,12 @@ for part in one two; do
   [[ -s $WORK/parts/$part.mp3 ]] || { echo "the cut did not write $part.mp3" >&2; exit 1; }
 done
 /usr/bin/zembrio-cli stats "$WORK/parts/two.mp3" | grep "Total frames"
+# A FLAC image: the package's libFLAC and MD5 make tracks that flac verifies.
+sox -q -n -r 44100 -c 2 -b 16 "$WORK/image.wav" synth 6 pinknoise gain -10
+flac -s -f -o "$WORK/image.flac" "$WORK/image.wav"
+(cd "$WORK" && HOME="$WORK" /usr/bin/zembrio-cli cut image.flac --point 0=one --point 3s=two \
+  --dest flac --overwrite never) | grep "MD5 source: vérifié"
+flac -t -s "$WORK/flac/one.flac" "$WORK/flac/two.flac"
 # The window opens off screen and stays up until it is stopped.
 status=0
 HOME="$WORK" QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/zembrio || status=$?

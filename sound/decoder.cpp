@@ -1,6 +1,10 @@
 #include "sound/decoder.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include "core/platform.h"
 #include "core/textutil.h"
@@ -9,6 +13,7 @@
 #include "sound/framemap.h"
 #include "sound/mpegdecoder.h"
 #include "sound/oggdecoder.h"
+#include "sound/wavdecoder.h"
 
 namespace zembrio {
 
@@ -27,9 +32,14 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, T
       return std::make_unique<TOggDecoder>(path);
     case TSourceKind::Flac:
       return std::make_unique<TFlacDecoder>(path);
+    case TSourceKind::Wav:
+      return std::make_unique<TWavDecoder>(path);
     default:
       break;
   }
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0)
+    throw std::system_error(errno, std::generic_category(), path);
   const std::string refusal = SourceRefusal(path);
   throw TSoundError(refusal.empty() ? ExtractFileName(path) + " : " + SourceKindName(kind) +
                                           " ne se décode pas ici."
@@ -39,6 +49,20 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, T
 std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path) {
   return OpenSoundDecoderOfKind(path, DetectSourceKind(path));
 }
+
+namespace {
+
+// A decoder of sources it can enter at any sample (Select), entered at fromMs.
+template <typename TDecoder>
+std::unique_ptr<TSoundDecoder> OpenStretchFrom(const std::string& path, int64_t fromMs) {
+  auto decoder = std::make_unique<TDecoder>(path);
+  const int64_t fromSample = fromMs * decoder->Format().SampleRate / 1000;
+  if (fromSample > 0 && fromSample < decoder->TotalSamples())
+    decoder->Select(fromSample, -1);
+  return decoder;
+}
+
+}  // namespace
 
 std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int64_t fromMs) {
   const TSourceKind kind = DetectSourceKind(path);
@@ -55,13 +79,10 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int
                                 : 0;
       return std::make_unique<TMpegDecoder>(path, std::move(map), first, frames);
     }
-    case TSourceKind::Flac: {
-      auto decoder = std::make_unique<TFlacDecoder>(path);
-      const int64_t fromSample = fromMs * decoder->Format().SampleRate / 1000;
-      if (fromSample > 0 && fromSample < decoder->TotalSamples())
-        decoder->Select(fromSample, -1);
-      return decoder;
-    }
+    case TSourceKind::Flac:
+      return OpenStretchFrom<TFlacDecoder>(path, fromMs);
+    case TSourceKind::Wav:
+      return OpenStretchFrom<TWavDecoder>(path, fromMs);
     default:
       return OpenSoundDecoderOfKind(path, kind);  // read from the start
   }

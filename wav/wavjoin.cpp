@@ -86,6 +86,28 @@ TWavAppend TWavJoinWriter::Append(const std::string& path) {
   return whole ? TWavAppend::Appended : TWavAppend::Aborted;
 }
 
+std::string CheckWavJoinInputs(const std::vector<std::string>& paths,
+                               const std::string& outputPath) {
+  std::optional<std::vector<uint8_t>> output;
+  for (const std::string& path : paths) {
+    if (SameFile(path, outputPath))
+      return path + " : c'est le fichier de sortie.";
+    std::optional<TWavFile> source;
+    try {
+      source.emplace(path);
+    } catch (const TRunError& refusal) {
+      return path + " : " + refusal.what();
+    }
+    const std::vector<uint8_t>& fmt = source->Layout().FmtBody;
+    if (!output) {
+      output = fmt;
+    } else if (const std::string how = WavFormatDifference(fmt, *output); !how.empty()) {
+      return path + " : " + how + ".";
+    }
+  }
+  return {};
+}
+
 void TWavJoinWriter::Finish() {
   if (writer_)
     writer_->Finish();

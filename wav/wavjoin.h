@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "wav/wavwriter.h"
 
@@ -54,5 +55,10 @@ class TWavJoinWriter {
 // "48000 Hz, la sortie est à 44100 Hz"; empty when the `fmt ` bytes are the same.
 std::string WavFormatDifference(const std::vector<uint8_t>& input,
                                 const std::vector<uint8_t>& output);
+
+// Every input read up to its header before anything is written: the first refusal (an
+// input that is no WAV file, is the output, or differs from the first input), or "".
+std::string CheckWavJoinInputs(const std::vector<std::string>& paths,
+                               const std::string& outputPath);
 
 }  // namespace zembrio
