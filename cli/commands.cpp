@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <stdexcept>
 
 #include "app/sourceformat.h"
 #include "cli/soundcommands.h"
@@ -24,14 +25,25 @@ namespace {
 
 void LoadSettingsFor(const TCliOptions& options) {
   if (options.IniFile) {
-    LoadSettingsFrom(ExpandFileName(*options.IniFile));
+    const std::string path = ExpandFileName(*options.IniFile);
+    // A missing file gives the defaults; a FIFO or a device would hang every command.
+    if ((FileExists(path) || DirectoryExists(path)) && !IsRegularFile(path))
+      throw TUsageError("--ini « " + *options.IniFile + " » n'est pas un fichier ordinaire");
+    LoadSettingsFrom(path);
   } else {
     // The desktop's settings: the window's executable lies beside this one once installed.
     LoadSettingsFrom(IniPathFor(ExecutableFolder() + "zembrio"));
   }
   for (const auto& [key, value] : options.Settings) {
-    if (!SetSettingFromText(key, value))
-      throw TUsageError("réglage inconnu « " + key + " »");
+    switch (SetSettingFromText(key, value)) {
+      case TSettingResult::UnknownKey:
+        throw TUsageError("réglage inconnu « " + key + " »");
+      case TSettingResult::BadValue:
+        throw TUsageError("valeur invalide « " + value + " » pour " + key +
+                          " (attendu : " + SettingValuesText(key) + ")");
+      case TSettingResult::Set:
+        break;
+    }
   }
 }
 
@@ -119,9 +131,14 @@ TExitCode ExitFor(TRunOutcome outcome, const TTerminal& terminal) {
 }
 
 bool CheckSourceExists(const std::string& source, std::ostream& err) {
-  if (FileExists(source))
+  if (IsRegularFile(source))
     return true;
-  err << "zembrio-cli: fichier introuvable: " << source << '\n';
+  // A device or a FIFO (a link to /dev/zero) would be read for ever.
+  if (FileExists(source) || DirectoryExists(source)) {
+    err << "zembrio-cli: " << kSourceNotRegular << ' ' << source << '\n';
+  } else {
+    err << "zembrio-cli: fichier introuvable: " << source << '\n';
+  }
   return false;
 }
 
@@ -139,6 +156,14 @@ TExitCode RunStats(const TCliOptions& options, TTerminal& terminal, TRunContext&
   return ExitFor(SourceStatistics(ctx, list, job), terminal);
 }
 
+// A track list named on the command line that cannot be read is said so with the platform's
+// text: an empty list would only ask for cut points.
+void RequireReadableTrackList(const std::string& path) {
+  if (DirectoryExists(path) || (FileExists(path) && !IsRegularFile(path)))
+    throw std::runtime_error(path + ": ce n'est pas un fichier ordinaire");
+  TInputFile(path, 1);  // throws std::system_error when it cannot be opened
+}
+
 // False when the track list stopped on an error: nobody sees the list here, so the tracks
 // read before it are not cut (the last of them would run on over the rest).
 bool FillCutList(const TCliOptions& options, const std::string& source, TCPList& list,
@@ -147,8 +172,9 @@ bool FillCutList(const TCliOptions& options, const std::string& source, TCPList&
   if (options.Beside) {
     complete = LoadTrackListBesideSource(list, feedback, source);
   } else if (options.TrackListType != 0) {
-    complete = ImportTrackList(list, feedback, ExpandFileName(options.TrackList),
-                               options.TrackListType, source);
+    const std::string path = ExpandFileName(options.TrackList);
+    RequireReadableTrackList(path);
+    complete = ImportTrackList(list, feedback, path, options.TrackListType, source);
   } else {
     AddTypedPoints(list, options.Points);
   }

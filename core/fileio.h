@@ -215,6 +215,9 @@ class TOutputFile {
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// True when path leads (through any links) to a regular file. A device, a FIFO or a folder
+// is no file to read as a source or a settings file: a read from it may never end.
+bool IsRegularFile(const std::string& path);
 // Creates a folder with every missing parent; throws std::system_error on failure.
 void ForceDirectories(const std::string& path);
 // Deletes a file; false when it could not be deleted.

@@ -94,9 +94,9 @@ std::optional<uint64_t> ParseDigits(std::string_view digits, int base) {
   return value;
 }
 
-// Decimal with an optional sign, or hexadecimal after "$" or "0x"; anything else is 0.
+// Decimal with an optional sign, or hexadecimal after "$" or "0x"; nothing for anything else.
 // Hexadecimal takes the whole 32 bits ($FFFFFFFF is -1); decimal must fit as it is.
-int32_t ParseIniInteger(std::string_view text) {
+std::optional<int32_t> ParseIniInteger(std::string_view text) {
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
@@ -113,14 +113,40 @@ int32_t ParseIniInteger(std::string_view text) {
     value = ParseDigits(text, 10);
   }
   if (!value) {
-    return 0;
+    return std::nullopt;
   }
   const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
   if (!hex && static_cast<int64_t>(*value) > limit) {
-    return 0;
+    return std::nullopt;
   }
   const auto bits = static_cast<uint32_t>(*value);
   return static_cast<int32_t>(negative ? 0u - bits : bits);
+}
+
+// The values each numeric setting can work with. One outside them (or text that is no
+// number) is no setting at all: read from the file it leaves the default, as a missing key
+// does; typed on the command line it is refused. The window's positions and sizes and the
+// flags (any number but 0 is on) take any number.
+struct TIniRange {
+  std::string_view Name;
+  int32_t Low;
+  int32_t High;
+};
+
+const TIniRange kRanges[] = {
+    {"IMPIDX", 1, 3},          {"ID3V1TAG", 0, 2},        {"ID3V2TAG", 0, 1},
+    {"PLAINTEXTFMT", 0, 1},    {"ADJUSTSTART", 0, 3},     {"TIME_TYPE", 0, 1},
+    {"SILENCEDB", -120, -1},   {"SILENCEMIN", 0, 600000}, {"SILENCEPOS", 0, 100},
+    {"TRACKMIN", 0, 36000000}, {"HEARCUT", 100, 60000},
+};
+
+const TIniRange* RangeOf(std::string_view name) {
+  for (const TIniRange& range : kRanges) {
+    if (range.Name == name) {
+      return &range;
+    }
+  }
+  return nullptr;
 }
 
 bool IsListBlank(char c) {
@@ -205,17 +231,29 @@ std::string FormatPairList(const TPairList& list) {
   return text;
 }
 
-void AssignValue(const TIniKey& key, const std::string& value) {
+// False when a numeric setting's text is no number or lies outside its range: the field
+// keeps what it held.
+bool AssignValue(const TIniKey& key, const std::string& value) {
   TSettings& s = Settings();
   if (auto text = std::get_if<std::string TSettings::*>(&key.Field)) {
     s.** text = value;
   } else if (auto number = std::get_if<int32_t TSettings::*>(&key.Field)) {
-    s.** number = ParseIniInteger(value);
+    const std::optional<int32_t> parsed = ParseIniInteger(value);
+    const TIniRange* range = RangeOf(key.Name);
+    if (!parsed || (range && (*parsed < range->Low || *parsed > range->High))) {
+      return false;
+    }
+    s.** number = *parsed;
   } else if (auto flag = std::get_if<bool TSettings::*>(&key.Field)) {
-    s.** flag = ParseIniInteger(value) != 0;
+    const std::optional<int32_t> parsed = ParseIniInteger(value);
+    if (!parsed) {
+      return false;
+    }
+    s.** flag = *parsed != 0;
   } else {
     ReplacementList() = ParsePairList(value);
   }
+  return true;
 }
 
 std::string FormatValue(const TIniKey& key) {
@@ -254,6 +292,10 @@ void LoadSettingsFrom(const std::string& iniPath) {
   ResetState(Settings());
   TPairList workingCopy;
   ApplyDefaults(workingCopy);
+  // A FIFO or a device would block the read, or never end it.
+  if (!IsRegularFile(iniPath)) {
+    return;
+  }
   try {
     const TProfileText profile(ReadWholeFile(iniPath));
     for (const TIniKey& key : kKeys) {
@@ -286,14 +328,29 @@ bool SaveSettingsTo(const std::string& iniPath, bool includeSettings) {
   }
 }
 
-bool SetSettingFromText(const std::string& key, const std::string& value) {
+TSettingResult SetSettingFromText(const std::string& key, const std::string& value) {
   for (const TIniKey& candidate : kKeys) {
     if (SameTextAsciiCase(candidate.Name, key)) {
-      AssignValue(candidate, TProfileText::CleanValue(value));
-      return true;
+      return AssignValue(candidate, TProfileText::CleanValue(value)) ? TSettingResult::Set
+                                                                     : TSettingResult::BadValue;
     }
   }
-  return false;
+  return TSettingResult::UnknownKey;
+}
+
+std::string SettingValuesText(const std::string& key) {
+  for (const TIniKey& candidate : kKeys) {
+    if (!SameTextAsciiCase(candidate.Name, key)) {
+      continue;
+    }
+    if (const TIniRange* range = RangeOf(candidate.Name)) {
+      return "un nombre de " + std::to_string(range->Low) + " à " + std::to_string(range->High);
+    }
+    const bool numeric = std::holds_alternative<int32_t TSettings::*>(candidate.Field) ||
+                         std::holds_alternative<bool TSettings::*>(candidate.Field);
+    return numeric ? "un nombre" : "";
+  }
+  return {};
 }
 
 }  // namespace zembrio

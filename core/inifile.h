@@ -16,8 +16,13 @@ void LoadSettingsFrom(const std::string& iniPath);
 // Returns false when the save failed (the record is unchanged either way).
 bool SaveSettingsTo(const std::string& iniPath, bool includeSettings);
 
-// Reads one value as the settings reader does (used by the CLI's --set KEY=VALUE);
-// false when KEY is not a SETTINGS or STATE key.
-bool SetSettingFromText(const std::string& key, const std::string& value);
+enum class TSettingResult { Set, UnknownKey, BadValue };
+
+// Reads one value as the settings reader does (used by the CLI's --set KEY=VALUE):
+// UnknownKey when KEY is not a SETTINGS or STATE key, BadValue (the setting unchanged) when
+// a numeric setting's value is no number or lies outside the values it takes.
+TSettingResult SetSettingFromText(const std::string& key, const std::string& value);
+// What a numeric setting takes, for a message ("un nombre de 0 à 3"); empty for a text.
+std::string SettingValuesText(const std::string& key);
 
 }  // namespace zembrio

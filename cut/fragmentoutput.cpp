@@ -6,10 +6,12 @@ namespace zembrio {
 
 namespace {
 
-// The encoder string of a fresh header when the source names none. libavformat (ffmpeg and
-// the players built on it) reads the delay and padding only behind "LAME", "Lavf" or "Lavc":
-// the extension's format is LAME's, so its name opens the string, ours follows.
-constexpr std::array<uint8_t, 9> kOwnEncoder{'L', 'A', 'M', 'E', 'Z', 'm', 'b', 'r', ' '};
+// The encoder string of a fresh header when the source names none. The extension's layout
+// is LAME's, and readers take its delay and padding only behind a name they know:
+// libavformat (ffmpeg and the players built on it) behind "LAME", "Lavf" or "Lavc", mutagen
+// (beets, Picard, Quod Libet) only behind "LAME" and a version from 3.90 on. So the string
+// is that of the LAME release whose extension this is.
+constexpr std::array<uint8_t, 9> kOwnEncoder{'L', 'A', 'M', 'E', '3', '.', '1', '0', '0'};
 
 }  // namespace
 

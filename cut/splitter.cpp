@@ -45,8 +45,9 @@ struct TFragmentSpan {
   int64_t EndFrame = -1;   // the frame holding End
 };
 
-// The fragment before the current one while it takes the frames that finish its stretch,
-// which the current one starts with too.
+// A fragment before the current one while it takes the frames that finish its stretch,
+// which the fragments after it start with too. Fragments shorter than those frames are
+// several at once.
 struct TClosingFragment {
   std::unique_ptr<TFragmentOutput> Output;
   TCutPoint* Point = nullptr;
@@ -105,8 +106,22 @@ class TMpegSplitter {
   bool FrameStartsNextCutPoint() const;
   // The same for the frame of samples start..end.
   bool StartsNextCutPoint(int64_t start, int64_t end) const;
-  // The sample of the next cut point.
+  // Whether a cut point whose sample is target (on the timeline the frames are chosen on)
+  // starts at the frame of samples start..end.
+  bool StartsAt(int64_t target, int64_t start, int64_t end) const;
+  // The sample of the next cut point, on the timeline the frames are chosen on.
   int64_t NextTarget() const;
+  // The sample of a cut point on that timeline: with header frames, the one that plays at
+  // the point's time, after the source's encoder delay.
+  int64_t TargetOf(const TCutPoint& point) const;
+  // The fragment starting now lasts nothing: the next cut point starts at the same place.
+  bool StartsEmpty() const;
+  // The end of the stream's samples on the timeline of the targets, once the walk is over.
+  int64_t StreamEnd() const;
+  void MarkEmpty(TCutPoint& point, int row);
+  // Cut points never started: at the stream's very end they are empty fragments; past it a
+  // named one is said to be out of reach.
+  void RecordUnreachedPoints();
   bool ReservoirWanted(int64_t perFrame) const;
   void RecordFrameError(int32_t result);
   void StartFragment();
@@ -116,9 +131,15 @@ class TMpegSplitter {
   // The current fragment ends where the next one starts: it closes now, or takes the frames
   // that finish its stretch first.
   void HandOver(int64_t nextStart);
-  void FinishClosing();
+  // Closes the fragments that have taken the frames that finish them; all of them when the
+  // walk is over.
+  void FinishClosing(bool all);
+  // Writes the current frame to output, after the priming frame when it is its first.
+  void WriteCurrentFrame(TFragmentOutput& output);
   void FinishFragment(bool last);
   void FinishLastFragment();
+  bool EndsEmpty() const;
+  int64_t CurrentFrom() const;
   bool TagBelongsToFragment(bool last) const;
   TFragmentTrim TrimOf(const TFragmentOutput& output, const TFragmentSpan& span, bool last) const;
   // Where the fragment's frames lie in the source, for a join of consecutive fragments.
@@ -145,15 +166,16 @@ class TMpegSplitter {
   std::string outputDir_;
   std::string extension_;
   std::unique_ptr<TMPGFile> source_;
-  std::unique_ptr<TDetailListing> detail_;       // refers to source_: declared after it
-  std::unique_ptr<TSecondHalfWalk> secondHalf_;  // while a statistics walk is split
-  std::unique_ptr<TFragmentOutput> output_;      // the fragment being written
-  TFragmentSpan span_;                           // where it lies
-  std::unique_ptr<TClosingFragment> closing_;    // the one before it, still taking frames
-  TReservoir reservoir_;                         // for the priming frame of the next fragment
-  TKeptFrame kept_;                              // for its warm-up frame
+  std::unique_ptr<TDetailListing> detail_;                  // refers to source_: declared after it
+  std::unique_ptr<TSecondHalfWalk> secondHalf_;             // while a statistics walk is split
+  std::unique_ptr<TFragmentOutput> output_;                 // the fragment being written
+  TFragmentSpan span_;                                      // where it lies
+  std::vector<std::unique_ptr<TClosingFragment>> closing_;  // before it, still taking frames
+  TReservoir reservoir_;  // for the priming frame of the next fragment
+  TKeptFrame kept_;       // for its warm-up frame
   bool primeFragments_ = false;
-  bool exact_ = false;  // ADJUSTSTART "exacte" with somewhere to write the trim
+  bool exact_ = false;         // ADJUSTSTART "exacte" with somewhere to write the trim
+  bool currentEmpty_ = false;  // the current cut point's fragment lasts nothing
   uint32_t sourceId_ = 0;
   bool firstFrameFound_ = false;  // by the probe: the stream is known
   int next_ = 0;                  // index of the next cut point; Count() when none
@@ -221,6 +243,28 @@ void TMpegSplitter::Begin() {
 }
 
 void TMpegSplitter::Prepare() {
+  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath)) {
+    throw TRunError(kSourceInvalid);
+  }
+  if (!IsRegularFile(run_.SourcePath))
+    throw TRunError(std::string(kSourceNotRegular) + " " + run_.SourcePath);
+  source_ = std::make_unique<TMPGFile>();
+  source_->KeepSearching = [this] {
+    ShowProgress(false);
+    return !ctx_.State.AbortRequested;
+  };
+  // A fresh header frame replaces the source's, which describes the whole source.
+  const bool freshHeader = run_.Cut && Settings().XINGHEADER;
+  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
+  // When no first frame is found near the start the walk still runs from where the search
+  // stopped, and the bytes searched stay counted as skipped; but a source with no stream
+  // anywhere would only give fragments of stray sync patterns.
+  if (!firstFrameFound_ && !ctx_.State.AbortRequested) {
+    if (source_->StartsFreeFormat())
+      throw TRunError(kSourceFreeFormat);
+    if (!source_->StreamFurtherOn() && !ctx_.State.AbortRequested)
+      throw TRunError(kSourceWithoutFrames);
+  }
   if (run_.Cut) {
     outputDir_ = WithTrailingDelimiter(run_.OutputDir);
     // A folder that cannot be made shows up as the error of the first output file.
@@ -229,29 +273,27 @@ void TMpegSplitter::Prepare() {
     } catch (const std::exception&) {
     }
   }
-  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath)) {
-    throw TRunError("Source invalide.");
-  }
-  source_ = std::make_unique<TMPGFile>();
-  // When no first frame is found the walk still runs from where the search stopped, and
-  // the bytes searched stay counted as skipped.
-  // A fresh header frame replaces the source's, which describes the whole source.
-  const bool freshHeader = run_.Cut && Settings().XINGHEADER;
-  firstFrameFound_ = source_->Open(run_.SourcePath, Settings().SKIPVBRHEADER || freshHeader);
   if (!run_.Cut && run_.Detail)
     OpenDetailFile();
   if (run_.Cut && Settings().ID3V2TAG == 1) {
     id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
     if (id3v2_->TooLarge())
       feedback_.ShowMessage(kSourceTagTooLarge);
+    // Tracks that share a start with the next one are not written: "n/N" counts the others.
     fragmentTotal_ = WrittenFragmentCount(list_);
+    for (int i = 0; i + 1 < list_.Count(); ++i) {
+      if (!list_[i].IsSkipped() && PositionAt(list_[i], source_->RefSampleRate) ==
+                                       PositionAt(list_[i + 1], source_->RefSampleRate))
+        --fragmentTotal_;
+    }
   }
   extension_ = ExtractFileExt(run_.SourcePath);
   current_ = nullptr;
   primeFragments_ = run_.Cut && Settings().XINGHEADER;
   exact_ = SharesFrames() && Settings().ADJUSTSTART == kStartExact;
   sourceId_ = SourceId(run_.SourcePath, source_->FileSize());
-  closing_.reset();
+  closing_.clear();
+  currentEmpty_ = false;
   kept_.Index = -1;
   next_ = 0;
   targetOf_ = -1;
@@ -287,14 +329,16 @@ void TMpegSplitter::Walk() {
       RecordFrameError(result);
     if (result != Ok)
       return;
-    if (run_.Cut && next_ < list_.Count() && FrameStartsNextCutPoint()) {
+    // Several cut points may start at one frame: all but the last of them are empty, or,
+    // in exact mode, shorter than a frame.
+    while (run_.Cut && next_ < list_.Count() && FrameStartsNextCutPoint()) {
       StartFragment();
       if (ctx_.State.AbortRequested) {
         outcome_ = RunAborted;
         return;
       }
     }
-    if (run_.Cut && (output_ || closing_ || primeFragments_)) {
+    if (run_.Cut && (output_ || !closing_.empty() || primeFragments_)) {
       CopyFrame();
     } else {
       source_->SkipData();
@@ -308,18 +352,11 @@ void TMpegSplitter::Walk() {
 void TMpegSplitter::CopyFrame() {
   source_->ReadData();
   const bool layerIII = primeFragments_ && source_->RefLayer == kLayerIII;
-  if (output_) {
-    if (layerIII && output_->FramesWritten() == 0) {
-      output_->WriteFrame(*source_, reservoir_.PrimingFrame(*source_));
-    } else {
-      output_->WriteFrame(*source_);
-    }
-  }
-  if (closing_) {
-    closing_->Output->WriteFrame(*source_);
-    if (source_->FrameCount >= closing_->Until)
-      FinishClosing();
-  }
+  if (output_)
+    WriteCurrentFrame(*output_);
+  for (const auto& closing : closing_)
+    WriteCurrentFrame(*closing->Output);
+  FinishClosing(false);
   // Kept only when the next frame starts a fragment: the frames of a stream all hold as many
   // samples, and the count goes on over frame errors.
   const int64_t perFrame = source_->CurrentHeader().SamplesPerFrame;
@@ -338,12 +375,19 @@ void TMpegSplitter::CopyFrame() {
   }
 }
 
+void TMpegSplitter::WriteCurrentFrame(TFragmentOutput& output) {
+  if (primeFragments_ && source_->RefLayer == kLayerIII && output.FramesWritten() == 0) {
+    output.WriteFrame(*source_, reservoir_.PrimingFrame(*source_));
+  } else {
+    output.WriteFrame(*source_);
+  }
+}
+
 // A fragment's first frames take at most 511 bytes from the frames before them, which even
 // the smallest frames hold within a dozen: far from the next cut point the reservoir rests.
 bool TMpegSplitter::ReservoirWanted(int64_t perFrame) const {
   constexpr int64_t kLeadFrames = 64;
-  return next_ < list_.Count() &&
-         NextTarget() + SourceDelay() - source_->EndSample < kLeadFrames * perFrame;
+  return next_ < list_.Count() && NextTarget() - source_->EndSample < kLeadFrames * perFrame;
 }
 
 // A statistics walk without a listing counts frames and stretches only, which two walks can
@@ -400,27 +444,47 @@ bool TMpegSplitter::JoinSecondHalf() {
   return true;
 }
 
+// A point at or past the end of the stream starts nothing at its last frame: that frame
+// ends the fragment before it.
 bool TMpegSplitter::FrameStartsNextCutPoint() const {
+  const bool lastFrame = source_->Position() + source_->DataLength >= source_->AudioSize;
+  if (lastFrame && NextTarget() >= StreamEnd())
+    return false;
   return StartsNextCutPoint(source_->StartSample, source_->EndSample);
 }
 
 // Asked for at every frame, twice: the sample is worked out once per cut point.
 int64_t TMpegSplitter::NextTarget() const {
   if (targetOf_ != next_) {
-    target_ = PositionAt(list_[next_], source_->RefSampleRate);
+    target_ = TargetOf(list_[next_]);
     targetOf_ = next_;
   }
   return target_;
 }
 
+// With header frames a fragment plays from the first sample after the encoder delay, as a
+// gapless player plays the source: every mode reads the point's time on that timeline.
+// Without them, the frames as they are.
+int64_t TMpegSplitter::TargetOf(const TCutPoint& point) const {
+  const int64_t sample = PositionAt(point, source_->RefSampleRate);
+  return SharesFrames() ? sample + SourceDelay() : sample;
+}
+
 bool TMpegSplitter::StartsNextCutPoint(int64_t start, int64_t end) const {
-  const int64_t target = NextTarget();
+  return StartsAt(NextTarget(), start, end);
+}
+
+bool TMpegSplitter::StartsAt(int64_t target, int64_t start, int64_t end) const {
+  if (SharesFrames()) {  // the encoder delay never plays: the first frame starts after it
+    start = std::max(start, SourceDelay());
+    end = std::max(end, SourceDelay());
+  }
   int32_t mode = Settings().ADJUSTSTART;
   if (mode == kStartExact && !exact_)  // nowhere to write the trim: the nearest frame
     mode = kStartNearest;
   switch (mode) {
-    case kStartExact:  // times count from the first sample after the encoder delay
-      return target + SourceDelay() < end;
+    case kStartExact:
+      return target < end;
     case kStartPrevious:
       return target <= end;
     case kStartNearest:
@@ -429,6 +493,51 @@ bool TMpegSplitter::StartsNextCutPoint(int64_t start, int64_t end) const {
       return target <= start;
     default:
       return false;
+  }
+}
+
+// The next cut point after the one starting now starts at the same frame and, in exact
+// mode, at the same sample: nothing lies between them.
+bool TMpegSplitter::StartsEmpty() const {
+  if (next_ + 1 >= list_.Count())
+    return false;
+  const int64_t following = TargetOf(list_[next_ + 1]);
+  if (!StartsAt(following, source_->StartSample, source_->EndSample))
+    return false;
+  return !exact_ || following <= NextTarget();
+}
+
+int64_t TMpegSplitter::StreamEnd() const {
+  if (!SharesFrames())
+    return source_->EndSample;
+  const std::optional<TLameTag>& lame =
+      source_->SourceHeader ? source_->SourceHeader->Lame : std::optional<TLameTag>{};
+  return source_->EndSample - (lame ? lame->Padding : 0);
+}
+
+void TMpegSplitter::MarkEmpty(TCutPoint& point, int row) {
+  if (point.Report.empty()) {
+    point.Report.emplace_back(kEmptyFragmentLine);
+  } else {
+    point.Report.front() = kEmptyFragmentLine;
+  }
+  feedback_.SetRowStatus(row, kOggEmpty);
+}
+
+void TMpegSplitter::RecordUnreachedPoints() {
+  if (!run_.Cut || outcome_ != EndOfData || source_->RefSampleRate == 0)
+    return;
+  const int64_t end = StreamEnd();
+  for (int i = next_; i < list_.Count(); ++i) {
+    TCutPoint& point = list_[i];
+    if (point.IsSkipped())
+      continue;
+    if (TargetOf(point) <= end) {
+      MarkEmpty(point, i + 1);
+    } else {
+      feedback_.ShowMessage("Point de coupe au-delà de la fin de la source, non atteint : " +
+                            point.Name + " (" + FormatCutPoint(point) + ")");
+    }
   }
 }
 
@@ -454,31 +563,41 @@ int64_t TMpegSplitter::SourceDelay() const {
 
 int64_t TMpegSplitter::StretchStart(const TCutPoint& point) const {
   if (exact_)
-    return PositionAt(point, source_->RefSampleRate) + SourceDelay();
+    return TargetOf(point);
   // The encoder delay is no part of any fragment's stretch.
   return std::max(source_->StartSample, SourceDelay());
 }
 
 void TMpegSplitter::StartFragment() {
   const int64_t start = StretchStart(list_[next_]);
-  FinishClosing();  // points closer together than the frames fragments share
+  const bool empty = StartsEmpty();
   HandOver(start);
   current_ = &list_[next_];
+  currentEmpty_ = false;
   ++row_;
-  ++next_;
   feedback_.SelectRow(row_);
   ShowProgress(true);
   if (current_->IsSkipped()) {
     current_->Report.clear();
     SetStatus("sauter ....");
+  } else if (empty) {
+    // Written, it would hold frames of the next one's stretch.
+    current_->Report = {kEmptyFragmentLine};
+    currentEmpty_ = true;
   } else {
     OpenFragmentOutput(start);
-    if (ctx_.State.AbortRequested)
+    if (ctx_.State.AbortRequested) {
+      ++next_;
       return;
+    }
   }
+  ++next_;
   current_->Report.push_back(" début demandé:    " + FormatCutPoint(*current_));
-  const int64_t shown = exact_ ? start - SourceDelay() : source_->StartSample;
+  // With header frames, the start as it plays.
+  const int64_t shown = SharesFrames() ? start - SourceDelay() : source_->StartSample;
   current_->Report.push_back(" début réel:  " + PositionText(source_->RefSampleRate, shown));
+  if (currentEmpty_)
+    SetStatus(kOggEmpty);
 }
 
 void TMpegSplitter::OpenFragmentOutput(int64_t start) {
@@ -522,28 +641,36 @@ void TMpegSplitter::HandOver(int64_t nextStart) {
     return;
   }
   const int64_t perFrame = source_->CurrentHeader().SamplesPerFrame;
-  closing_ = std::make_unique<TClosingFragment>();
-  closing_->Output = std::move(output_);
-  closing_->Point = current_;
-  closing_->Row = row_;
-  closing_->Span = span_;
-  closing_->Span.End = nextStart;
-  closing_->Span.EndFrame = source_->FrameCount - 1;
-  closing_->Until = (nextStart + kFinishSamples + perFrame - 1) / perFrame;
+  auto closing = std::make_unique<TClosingFragment>();
+  closing->Output = std::move(output_);
+  closing->Point = current_;
+  closing->Row = row_;
+  closing->Span = span_;
+  closing->Span.End = nextStart;
+  closing->Span.EndFrame = source_->FrameCount - 1;
+  closing->Until = (nextStart + kFinishSamples + perFrame - 1) / perFrame;
+  closing_.push_back(std::move(closing));
 }
 
-void TMpegSplitter::FinishClosing() {
-  if (!closing_)
+void TMpegSplitter::FinishClosing(bool all) {
+  if (closing_.empty())
     return;
-  // Taken out first: a fragment whose close failed is not closed a second time.
-  const std::unique_ptr<TClosingFragment> closing = std::move(closing_);
-  std::vector<uint8_t> tag;
-  if (TagBelongsToFragment(false))
-    tag.assign(source_->TagData.begin(), source_->TagData.end());
-  closing->Output->Finish(TrimOf(*closing->Output, closing->Span, false), tag);
-  if (Finished()) {
-    closing->Point->Report.emplace_back(" fait");
-    feedback_.SetRowStatus(closing->Row, "fait");
+  // While the stream may end before the current fragment's point, the fragment before it
+  // may yet have to run to the end in its stead.
+  const bool wait = !all && output_ && CurrentFrom() >= StreamEnd();
+  while (!closing_.empty() && (all || (!wait && source_->FrameCount >= closing_.front()->Until))) {
+    // Taken out first: a fragment whose close failed is not closed a second time.
+    const std::unique_ptr<TClosingFragment> closing = std::move(closing_.front());
+    closing_.erase(closing_.begin());
+    const bool last = closing->Span.End < 0;
+    std::vector<uint8_t> tag;
+    if (TagBelongsToFragment(last))
+      tag.assign(source_->TagData.begin(), source_->TagData.end());
+    closing->Output->Finish(TrimOf(*closing->Output, closing->Span, last), tag);
+    if (Finished()) {
+      closing->Point->Report.emplace_back(" fait");
+      feedback_.SetRowStatus(closing->Row, "fait");
+    }
   }
 }
 
@@ -556,15 +683,22 @@ std::vector<uint8_t> TMpegSplitter::LeadingTag() {
 }
 
 void TMpegSplitter::FinishFragment(bool last) {
-  if (row_ == 0)
+  if (row_ == 0 || currentEmpty_)
     return;
   if (output_) {
+    const bool empty = last && EndsEmpty();
     // Taken out first: a fragment whose close failed is not closed a second time.
     const std::unique_ptr<TFragmentOutput> output = std::move(output_);
     std::vector<uint8_t> tag;
     if (TagBelongsToFragment(last))
       tag.assign(source_->TagData.begin(), source_->TagData.end());
     output->Finish(TrimOf(*output, span_, last), tag);
+    // A point at the stream's very end: the frames around it play nothing of its own.
+    if (empty) {
+      DeleteFile(output->Path());
+      MarkEmpty(*current_, row_);
+      return;
+    }
     if (Finished()) {
       current_->Report.emplace_back(" fait");
       SetStatus("fait");
@@ -588,14 +722,34 @@ void TMpegSplitter::FinishFragment(bool last) {
 // closed with what it holds and a further error adds nothing.
 void TMpegSplitter::FinishLastFragment() {
   try {
-    FinishClosing();
+    // The fragment before an empty last one runs to the end: it took every frame since.
+    if (EndsEmpty() && !closing_.empty() && closing_.back()->Span.End == span_.Start) {
+      closing_.back()->Span.End = -1;
+      closing_.back()->Span.EndFrame = -1;
+    }
+    FinishClosing(true);
     FinishFragment(true);
+    RecordUnreachedPoints();
   } catch (const std::exception& e) {
     if (outcome_ == EndOfData) {
       feedback_.ShowMessage(e.what());
       outcome_ = RunFailed;
     }
   }
+}
+
+// Where the current fragment's own samples start: its point, or with header frames the
+// later of its point and the frame that plays first.
+int64_t TMpegSplitter::CurrentFrom() const {
+  const int64_t target = TargetOf(*current_);
+  return SharesFrames() ? std::max(span_.Start, target) : target;
+}
+
+// The fragment being written when the walk ended starts at or past the stream's end.
+bool TMpegSplitter::EndsEmpty() const {
+  if (!output_ || currentEmpty_ || current_ == nullptr || outcome_ != EndOfData)
+    return false;
+  return CurrentFrom() >= StreamEnd();
 }
 
 bool TMpegSplitter::TagBelongsToFragment(bool last) const {

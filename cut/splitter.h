@@ -14,6 +14,12 @@ namespace zembrio {
 constexpr const char* kSourceTagTooLarge =
     "Étiquette ID3v2 de la source trop grande (plus de 6 Mo) : elle n'est pas reprise dans "
     "les fragments.";
+// Sources that hold nothing to walk: refused before anything is written.
+constexpr const char* kSourceInvalid = "Source invalide.";
+constexpr const char* kSourceNotRegular = "Source invalide, pas un fichier ordinaire :";
+constexpr const char* kSourceWithoutFrames = "Source invalide : aucune frame MPEG trouvée.";
+constexpr const char* kSourceFreeFormat =
+    "Source invalide : MPEG en « format libre » (free format), non pris en charge.";
 
 enum TRunOutcome : int32_t { RunOk = 0, RunEndOfData = 1, RunFailed = 4, RunAborted = 5 };
 

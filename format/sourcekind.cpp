@@ -63,11 +63,6 @@ bool HoldsMpegFrames(const uint8_t* data, size_t size) {
   return false;
 }
 
-bool IsRegularFile(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // The bytes after any ID3v2 tag: enough for every test above.
 std::vector<uint8_t> ReadHead(const std::string& path) {
   constexpr size_t kHeadSize = 10 + kSourceKindMpegWindow + 8192;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "core/fileio.h"
@@ -36,6 +37,42 @@ const TFragmentMark* BelievableMark(const TMPGFile& input) {
   return fits ? &mark : nullptr;
 }
 
+constexpr int32_t kSingleChannel = 3;
+
+// What must be the same in every input of a frame join.
+struct TStreamFormat {
+  int32_t Version = 0;
+  int32_t Layer = 0;
+  int32_t SampleRate = 0;
+  int32_t Channels = 0;
+};
+
+std::string VersionText(int32_t versionId) {
+  return versionId == 0 ? "2.5" : versionId == 2 ? "2" : "1";
+}
+
+std::string LayerText(int32_t layerCode) {
+  return std::to_string(4 - layerCode);  // codes 3, 2, 1 are layers I, II, III
+}
+
+// How format differs from the output's (the first input's), as the other joins say it;
+// empty when it does not.
+std::string DifferenceOf(const TStreamFormat& format, const TStreamFormat& output) {
+  if (format.Version != output.Version)
+    return "MPEG " + VersionText(format.Version) + ", la sortie est en MPEG " +
+           VersionText(output.Version) + ".";
+  if (format.Layer != output.Layer)
+    return "Layer " + LayerText(format.Layer) + ", la sortie est en Layer " +
+           LayerText(output.Layer) + ".";
+  if (format.SampleRate != output.SampleRate)
+    return std::to_string(format.SampleRate) + " Hz, la sortie est à " +
+           std::to_string(output.SampleRate) + " Hz.";
+  if (format.Channels != output.Channels)
+    return format.Channels == 1 ? "mono, la sortie est en stéréo."
+                                : "stéréo, la sortie est en mono.";
+  return {};
+}
+
 // One join from the busy state on: checks, question, copy. Errors propagate to RunJoin.
 class TJoinRun {
  public:
@@ -49,6 +86,8 @@ class TJoinRun {
     bool conflict = false;
     total_ = SizePass(conflict);
     if (conflict)
+      return TJoinOutcome::Refused;
+    if (mode_ == TJoinMode::jmFrames && !StreamPass())
       return TJoinOutcome::Refused;
     if (FileExists(outputName_) && !ctx_.Questions.AskYesNo(outputName_ + kJoinExistsQuestion)) {
       return TJoinOutcome::Refused;
@@ -90,6 +129,9 @@ class TJoinRun {
     uint64_t total = 0;
     for (int i = 0; i < static_cast<int>(list_.size()); ++i) {
       std::string path = JoinItemPath(list_[i]);
+      // A FIFO would block the opening, a device never end.
+      if ((FileExists(path) || DirectoryExists(path)) && !IsRegularFile(path))
+        throw std::runtime_error("« " + path + " » n'est pas un fichier ordinaire.");
       total += static_cast<uint64_t>(TInputFile(path, 1).Size());
       if (SameTextIgnoringCase(outputName_, path) || SameFile(outputName_, path)) {
         SetRow(i, list_[i].Status, true);
@@ -98,6 +140,40 @@ class TJoinRun {
       }
     }
     return total;
+  }
+
+  // A frame join writes one stream under one header: every input must hold frames, all of
+  // the first one's MPEG version, layer, sampling rate and channel count. Refused before
+  // anything is written, naming the first input that differs and how.
+  bool StreamPass() {
+    std::optional<TStreamFormat> first;
+    for (const TJoinItem& item : list_) {
+      const std::string path = JoinItemPath(item);
+      TMPGFile input;
+      input.KeepSearching = [this] {
+        ShowJoinProgress(ctx_, false, 0);
+        return !ctx_.State.AbortRequested;
+      };
+      const bool found = input.Open(path, true) || input.StreamFurtherOn();
+      if (ctx_.State.AbortRequested)
+        return false;
+      if (!found) {
+        ctx_.Feedback.ShowMessage(path + " : aucune frame MPEG.");
+        return false;
+      }
+      const TStreamFormat format{input.RefVersion, input.RefLayer, input.RefSampleRate,
+                                 input.RefChannelMode == kSingleChannel ? 1 : 2};
+      if (!first) {
+        first = format;
+        continue;
+      }
+      const std::string difference = DifferenceOf(format, *first);
+      if (!difference.empty()) {
+        ctx_.Feedback.ShowMessage(path + " : " + difference);
+        return false;
+      }
+    }
+    return true;
   }
 
   // FLAC inputs become one stream: every input is checked before the output is made, and
@@ -247,7 +323,8 @@ class TJoinRun {
     passedOver = !input.Open(path, skipHeader) && input.AudioSize > 0;
     TakeTrim(input);
     const TFragmentMark* mark = BelievableMark(input);
-    int64_t shared = SharedWithPrevious(mark);
+    const std::optional<int64_t> follows = SharedWithPrevious(mark);
+    int64_t shared = follows.value_or(0);
     int64_t audioFrames = 0;
     TCopyOutcome outcome = TCopyOutcome::Running;
     while (outcome == TCopyOutcome::Running) {
@@ -259,11 +336,12 @@ class TJoinRun {
       switch (input.ReadHeader()) {
         case HeaderResult::Ok: {
           input.ReadData();
-          // A priming frame of a fragment after the first one only repeats bytes of the
-          // frames before it, which the joined file holds.
+          // A priming frame of a fragment that follows the one before it only repeats bytes
+          // of the frames before it, which the joined file holds. After any other file it
+          // carries what the next frame needs to decode right.
           const bool priming = IsPrimingFrame(input);
           audioFrames += priming ? 0 : 1;
-          if (output_->FramesWritten() > 0 && priming)
+          if (output_->FramesWritten() > 0 && priming && follows)
             break;
           if (!priming && shared > 0) {  // the previous input's last frames
             --shared;
@@ -291,15 +369,17 @@ class TJoinRun {
 
   // How many of the input's first audio frames the previous input ended with: only between
   // fragments of one cut that follow each other there, the one's stretch ending where the
-  // next one's starts.
-  int64_t SharedWithPrevious(const TFragmentMark* mark) const {
+  // next one's starts. Nothing when they do not follow each other.
+  std::optional<int64_t> SharedWithPrevious(const TFragmentMark* mark) const {
     if (mark == nullptr || !previous_ || previous_->Mark.Source != mark->Source)
-      return 0;
+      return std::nullopt;
     const int64_t boundary = previous_->End - previous_->Mark.Trailing;
     if (boundary != mark->FirstFrame + mark->Leading)
-      return 0;
+      return std::nullopt;
     const int64_t shared = previous_->End - mark->FirstFrame;
-    return shared == previous_->Mark.Trailing + mark->Leading ? shared : 0;
+    if (shared != previous_->Mark.Trailing + mark->Leading)
+      return std::nullopt;
+    return shared;
   }
 
   // The joined file starts with the first input's encoder delay and ends with the last

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "mpeg/endtags.h"
 
@@ -12,6 +13,11 @@ namespace {
 constexpr size_t kId3v2HeaderSize = 10;
 constexpr size_t kId3v1TagSize = 128;
 constexpr int64_t kPrefetchFrames = 16;
+// How often a search for a first frame asks whether to go on, in bytes stepped over.
+constexpr int64_t kSearchCheckBytes = 1 << 16;
+// Two sync patterns that happen to follow each other in noise are not yet a stream: a
+// search past the probe's reach wants this many more frames after them.
+constexpr int kStreamChain = 4;
 
 // Size of an ID3v2 tag that starts the file, footer included; 0 when there is none.
 int64_t Id3v2TagSize(const uint8_t (&head)[kId3v2HeaderSize]) {
@@ -52,6 +58,10 @@ bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
   frameInPlace_ = false;
   frameBuffer_.clear();
   frameBuffer_.shrink_to_fit();
+  // A device or a FIFO may never end, and a read from it may never return.
+  if ((FileExists(fileName) || DirectoryExists(fileName)) && !IsRegularFile(fileName)) {
+    throw std::runtime_error("« " + fileName + " » n'est pas un fichier ordinaire.");
+  }
   input_ = std::make_unique<TInputFile>(fileName);
   AudioSize = input_->Size();
   HasTag = false;
@@ -155,11 +165,82 @@ bool TMPGFile::FindConfirmedFrame(int64_t searchLimit) {
     bool& flag_;
   } confirming(confirming_);
   HeaderResult result = ReadHeader();
+  int64_t nextCheck = input_->Position() + kSearchCheckBytes;
   while ((result == NoSync || result == Invalid) && input_->Position() < searchLimit) {
+    if (KeepSearching && input_->Position() >= nextCheck) {
+      if (!KeepSearching())
+        return false;
+      nextCheck = input_->Position() + kSearchCheckBytes;
+    }
     StepBack();
     result = ReadHeader();
   }
   return result == Ok;
+}
+
+bool TMPGFile::StreamFurtherOn() {
+  if (!input_) {
+    return false;
+  }
+  const int64_t from = input_->Position();
+  const int64_t skipped = SkippedBytes;
+  const int32_t errors = ErrorCount;
+  searchingFar_ = true;
+  bool found = false;
+  while (!found && FindConfirmedFrame(AudioSize)) {
+    found = ChainFollows(kStreamChain);
+    if (!found) {
+      input_->Seek(frameOffset_ + 1);
+    }
+    ResetCounters();
+  }
+  searchingFar_ = false;
+  FrameCount = 0;
+  SkippedBytes = skipped;
+  ErrorCount = errors;
+  BitrateCount.fill(0);
+  input_->Seek(from);
+  return found;
+}
+
+bool TMPGFile::StartsFreeFormat() {
+  if (!input_) {
+    return false;
+  }
+  const int64_t here = input_->Position();
+  uint8_t bytes[4];
+  input_->Seek(Id3v2Size);
+  const bool read = input_->Read(bytes, sizeof bytes) == sizeof bytes;
+  input_->Seek(here);
+  if (!read || bytes[0] != 0xFF || (bytes[2] >> 4) != 0) {
+    return false;
+  }
+  // The same header with a bitrate that the tables know decodes: then only the bitrate is
+  // missing.
+  FrameHeader header;
+  return Decode(bytes[0], bytes[1], static_cast<uint8_t>(bytes[2] | 0x10), bytes[3], nullptr,
+                header) == Ok;
+}
+
+bool TMPGFile::ChainFollows(int count) {
+  const int64_t here = input_->Position();
+  FrameHeader header = current_;
+  int64_t next = frameOffset_ + header.FrameLength;
+  bool chained = true;
+  for (int i = 0; i < count && chained && AudioSize - next >= 4; ++i) {
+    uint8_t bytes[4];
+    input_->Seek(next);
+    if (input_->Read(bytes, sizeof bytes) != sizeof bytes) {
+      break;
+    }
+    const HeaderReference reference{header.VersionId, header.SampleRate, header.LayerCode};
+    FrameHeader following;
+    chained = Decode(bytes[0], bytes[1], bytes[2], bytes[3], &reference, following) == Ok;
+    next += following.FrameLength;
+    header = following;
+  }
+  input_->Seek(here);
+  return chained;
 }
 
 bool TMPGFile::NextHeaderConfirms(const FrameHeader& header) {
@@ -254,7 +335,7 @@ void TMPGFile::StepBack() {
   // sparse file) are passed over at once and counted as the one-byte steps count them,
   // up to the last place a header could start. The first-frame search keeps its steps, so
   // that it stops exactly at its limit.
-  if (!confirming_) {
+  if (!confirming_ || searchingFar_) {
     SkippedBytes += input_->SkipInBufferUntil(0xFF, AudioSize - 3);
   }
 }
@@ -353,17 +434,22 @@ int64_t TMPGFile::FileSize() const {
   return input_ ? input_->Size() : 0;
 }
 
-// A VBR header ("Xing", "Info", "VBRI") sits in the first frame's data, right after the
-// side information.
+// A "Xing" or "Info" header sits in the first frame's data right after the side
+// information; a "VBRI" header 32 bytes after the frame header, whatever the channels.
 bool TMPGFile::HasVbrTag() const {
+  constexpr size_t kVbriOffset = 32;
   const size_t offset = SideInfoLength(RefVersion, RefChannelMode);
-  if (frameData_ == nullptr || offset + 4 > static_cast<size_t>(FullDataLength)) {
+  const auto length = static_cast<size_t>(FullDataLength);
+  if (frameData_ == nullptr) {
     return false;
   }
-  const uint8_t* tag = frameData_ + offset;
   // "Info" is the same header that encoders write into constant-bitrate files.
-  return std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0 ||
-         std::memcmp(tag, "VBRI", 4) == 0;
+  const uint8_t* tag = frameData_ + offset;
+  if (offset + 4 <= length &&
+      (std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0)) {
+    return true;
+  }
+  return kVbriOffset + 4 <= length && std::memcmp(frameData_ + kVbriOffset, "VBRI", 4) == 0;
 }
 
 }  // namespace zembrio

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,13 @@ class TMPGFile {
   // When false the object stays usable for a walk from where the search stopped.
   // Throws std::system_error when the file cannot be opened.
   bool Open(const std::string& fileName, bool skipVbrHeader);
+  // After an Open that found no first frame: whether frames of one stream follow each other
+  // anywhere further in the audio data, however far. The read position and the counters
+  // stay as the probe left them, for the walk.
+  bool StreamFurtherOn();
+  // The audio data starts with a free-format header: its bitrate is not in the header, so
+  // its frames have no length to be walked by.
+  bool StartsFreeFormat();
   // Opens the file that probed walks for a walk of its own from position on: the same
   // audio data, the frames measured against probed's first frame from the first one on.
   // Blocks are read on the caller's thread only. Throws std::system_error.
@@ -101,6 +109,9 @@ class TMPGFile {
   std::optional<TSourceHeader> SourceHeader;
   // Bytes of an ID3v2 tag passed over whole before the first-frame search.
   int64_t Id3v2Size = 0;
+  // Asked every so many bytes of a search for a first frame; false stops the search, as an
+  // abort does. Unset: the search runs to its end.
+  std::function<bool()> KeepSearching;
 
  private:
   void ResetCounters();
@@ -109,6 +120,9 @@ class TMPGFile {
   // True when a header of the same stream starts where this frame ends, or fewer than
   // 4 bytes of audio data lie there. The read position is left unchanged.
   bool NextHeaderConfirms(const FrameHeader& header);
+  // True when count more frames of the current frame's stream follow it one after the other
+  // (or the audio data ends first). The read position is left unchanged.
+  bool ChainFollows(int count);
   // "Xing", "Info" or "VBRI" at the VBR header offset of the frame in the buffer.
   bool HasVbrTag() const;
 
@@ -121,9 +135,10 @@ class TMPGFile {
   const uint8_t* frameStart_ = nullptr;
   int64_t frameOffset_ = 0;  // where the current frame's header starts
   FrameHeader current_;
-  uint32_t currentKey_ = 0;  // HeaderKey of current_
-  bool confirming_ = false;  // inside Open's first-frame search
-  bool continuing_ = false;  // opened by OpenFrom: the reference stream is known
+  uint32_t currentKey_ = 0;    // HeaderKey of current_
+  bool confirming_ = false;    // inside Open's first-frame search
+  bool searchingFar_ = false;  // inside StreamFurtherOn: byte steps need not be kept
+  bool continuing_ = false;    // opened by OpenFrom: the reference stream is known
 };
 
 }  // namespace zembrio

@@ -1,6 +1,7 @@
 // zembrio-cli tested from outside: exit status, standard output and standard error, and the
 // files it leaves, on generated streams and on files made by a real encoder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -172,6 +173,87 @@ TEST_F(CliTest, JoinCopiesFramesAndDropsTags) {
   const auto raw = Cli({"join", "--output", "raw.mp3", "one.mp3", "two.mp3", "--raw"});
   ASSERT_EQ(raw.Exit, 0) << raw.Err;
   EXPECT_TRUE(SameContent(Read("raw.mp3"), Read("one.mp3") + Read("two.mp3")));
+}
+
+// A setting the engines cannot use is refused before anything runs (exit 2), whether out of
+// range or no number; from the settings file it gives the default. A settings file that is
+// a FIFO would block every command: refused too.
+TEST_F(CliTest, SettingsThatCannotBeUsedAreRefused) {
+  MakeSource("song.mp3", Frames(FrameSpec{}, 20));
+  for (const char* setting : {"ADJUSTSTART=9", "ADJUSTSTART=abc", "ID3V1TAG=yes", "HEARCUT=5"}) {
+    const auto result =
+        Cli({"cut", "song.mp3", "--point", "0=a", "--point", "0s 10f=b", "--set", setting});
+    EXPECT_EQ(result.Exit, 2) << setting;
+    EXPECT_EQ(CountLines(result.Err), 1) << result.Err;
+    EXPECT_FALSE(Exists("a.mp3")) << setting;
+  }
+  EXPECT_NE(Cli({"stats", "song.mp3", "--set", "ADJUSTSTART=9"}).Err.find("de 0 à 3"),
+            std::string::npos);
+
+  WriteFile(dir_.File("odd.ini"),
+            Bytes{'[', 'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', ']', '\n', 'A', 'D',
+                  'J', 'U', 'S', 'T', 'S', 'T', 'A', 'R', 'T', '=', '9',  '\n'});
+  const auto fromFile = RunCli({"--ini", dir_.File("odd.ini"), "--set", "XINGHEADER=0", "cut",
+                                "song.mp3", "--point", "0=a", "--point", "0s 10f=b"},
+                               dir_.Path());
+  EXPECT_EQ(fromFile.Exit, 0) << fromFile.Err;
+  EXPECT_TRUE(Exists("b.mp3"));
+
+  const std::string fifo = dir_.File("fifo.ini");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto viaFifo = RunCli({"--ini", fifo, "stats", "song.mp3"}, dir_.Path());
+  EXPECT_EQ(viaFifo.Exit, 2);
+  EXPECT_NE(viaFifo.Err.find("n'est pas un fichier ordinaire"), std::string::npos) << viaFifo.Err;
+}
+
+// Sources that hold no MPEG stream, or are no regular file, are refused by every command
+// (exit 1) and nothing is written: no fragment, no empty joined file.
+TEST_F(CliTest, SourcesThatAreNoStreamAreRefused) {
+  MakeSource("text.mp3", Bytes(100000, 'x'));
+  MakeSource("more.mp3", Bytes(3000, 'y'));
+  std::filesystem::create_symlink("/dev/zero", dir_.File("zero.mp3"));
+
+  const auto cut = Cli({"cut", "text.mp3", "--point", "0=a", "--point", "1s=b"});
+  EXPECT_EQ(cut.Exit, 1);
+  EXPECT_NE(cut.Err.find("Source invalide : aucune frame MPEG trouvée."), std::string::npos)
+      << cut.Err;
+  EXPECT_FALSE(Exists("a.mp3"));
+  const auto stats = Cli({"stats", "text.mp3"});
+  EXPECT_EQ(stats.Exit, 1);
+  EXPECT_EQ(stats.Out.find("Layer"), std::string::npos) << stats.Out;
+  const auto join = Cli({"join", "--output", "all.mp3", "text.mp3", "more.mp3"});
+  EXPECT_EQ(join.Exit, 1);
+  EXPECT_NE(join.Err.find("text.mp3 : aucune frame MPEG."), std::string::npos) << join.Err;
+  EXPECT_FALSE(Exists("all.mp3"));
+
+  const std::vector<std::vector<std::string>> onZero{
+      {"cut", "zero.mp3", "--point", "0=a", "--point", "1s=b"},
+      {"stats", "zero.mp3"},
+      {"levels", "zero.mp3"},
+      {"join", "--output", "all.mp3", "zero.mp3"}};
+  for (const auto& args : onZero) {
+    const auto zero = Cli(args);
+    EXPECT_EQ(zero.Exit, 1) << args[0];
+    EXPECT_NE(zero.Err.find("pas un fichier ordinaire"), std::string::npos) << zero.Err;
+  }
+  EXPECT_FALSE(Exists("all.mp3"));
+}
+
+// A track list that cannot be read is said so, not taken for a list without points; a named
+// point past the end is said so even with --quiet, and the cut still succeeds.
+TEST_F(CliTest, MissingTrackListAndPointsPastTheEndAreSaid) {
+  MakeSource("song.mp3", Frames(FrameSpec{}, 20));  // 0.52 s
+  const auto missing = Cli({"cut", "song.mp3", "--cue", "missing.cue"});
+  EXPECT_EQ(missing.Exit, 1);
+  EXPECT_NE(missing.Err.find("missing.cue"), std::string::npos) << missing.Err;
+  EXPECT_EQ(missing.Err.find("Spécifiez"), std::string::npos) << missing.Err;
+
+  const auto late =
+      Cli({"cut", "song.mp3", "--point", "0=a", "--point", "1m=late", "--point", "2m", "--quiet"});
+  EXPECT_EQ(late.Exit, 0) << late.Err;
+  EXPECT_EQ(late.Err,
+            "Point de coupe au-delà de la fin de la source, non atteint : late (01m 00s 00f)\n");
+  EXPECT_TRUE(Exists("a.mp3"));
 }
 
 // A file made by a real encoder, cut into three: every fragment decodes, and together they

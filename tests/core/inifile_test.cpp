@@ -72,21 +72,72 @@ TEST_F(IniFileTest, ConvertsIntegersAndBooleans) {
       "[STATE]\nWNDLEFT=abc\nWNDTOP=0x20\nWNDWIDTH=$20\nWNDHEIGTH=-7\nWNDSPLITTER=99999999999\n"
       "IMPIDX=$FFFFFFFF\n"
       "[SETTINGS]\nZEROINDEX=yes\nSKIPVBRHEADER=2\nADDEXTENSION=0\nTIME_SHOWH=0X1\n"
-      "ID3V1TAG=7\nADJUSTSTART=0x\nTIME_TYPE=\n");
+      "ID3V1TAG=2\nADJUSTSTART=0x\nTIME_TYPE=\n");
   const TSettings& s = Settings();
-  EXPECT_EQ(s.WNDLEFT, 0);
   EXPECT_EQ(s.WNDTOP, 32);
   EXPECT_EQ(s.WNDWIDTH, 32);
   EXPECT_EQ(s.WNDHEIGTH, -7);
-  EXPECT_EQ(s.WNDSPLITTER, 0);
-  EXPECT_EQ(s.IMPIDX, -1);
-  EXPECT_FALSE(s.ZEROINDEX);
   EXPECT_TRUE(s.SKIPVBRHEADER);
   EXPECT_FALSE(s.ADDEXTENSION);
   EXPECT_TRUE(s.TIME_SHOWH);
-  EXPECT_EQ(s.ID3V1TAG, 7);
-  EXPECT_EQ(s.ADJUSTSTART, 0);
-  EXPECT_EQ(s.TIME_TYPE, 0);
+  EXPECT_EQ(s.ID3V1TAG, 2);
+  // Text that is no number, or a number that does not fit, is read as a missing key.
+  EXPECT_EQ(s.WNDLEFT, -1);
+  EXPECT_EQ(s.WNDSPLITTER, -1);
+  EXPECT_TRUE(s.ZEROINDEX);
+  EXPECT_EQ(s.ADJUSTSTART, 1);
+  EXPECT_EQ(s.TIME_TYPE, 1);
+}
+
+// Every numeric setting the engines act on has its values; one outside them leaves the
+// default, as a missing key does, and the command line's --set refuses it.
+TEST_F(IniFileTest, ValuesOutOfRangeGiveTheDefault) {
+  struct Case {
+    const char* Key;
+    const char* Value;
+    int32_t TSettings::*Field;
+    int32_t Expected;
+  };
+  const Case cases[] = {
+      {"ADJUSTSTART", "9", &TSettings::ADJUSTSTART, 1},
+      {"ADJUSTSTART", "-1", &TSettings::ADJUSTSTART, 1},
+      {"ADJUSTSTART", "3", &TSettings::ADJUSTSTART, 3},
+      {"ID3V1TAG", "7", &TSettings::ID3V1TAG, 1},
+      {"ID3V1TAG", "yes", &TSettings::ID3V1TAG, 1},
+      {"ID3V2TAG", "2", &TSettings::ID3V2TAG, 1},
+      {"ID3V2TAG", "0", &TSettings::ID3V2TAG, 0},
+      {"SILENCEPOS", "101", &TSettings::SILENCEPOS, 50},
+      {"SILENCEDB", "5", &TSettings::SILENCEDB, -48},
+      {"TIME_TYPE", "2", &TSettings::TIME_TYPE, 1},
+      {"PLAINTEXTFMT", "$FFFFFFFF", &TSettings::PLAINTEXTFMT, 0},
+      {"HEARCUT", "0", &TSettings::HEARCUT, 3000},
+      {"IMPIDX", "4", &TSettings::IMPIDX, 1},
+  };
+  for (const Case& c : cases) {
+    const bool state = std::string(c.Key) == "IMPIDX";
+    Load(std::string(state ? "[STATE]\n" : "[SETTINGS]\n") + c.Key + "=" + c.Value + "\n");
+    EXPECT_EQ(Settings().*c.Field, c.Expected) << c.Key << "=" << c.Value;
+    const TSettingResult typed = SetSettingFromText(c.Key, c.Value);
+    EXPECT_EQ(typed, Settings().*c.Field == c.Expected && std::to_string(c.Expected) == c.Value
+                         ? TSettingResult::Set
+                         : TSettingResult::BadValue)
+        << c.Key << "=" << c.Value;
+    EXPECT_EQ(Settings().*c.Field, c.Expected) << "--set leaves the setting as it was";
+  }
+  EXPECT_EQ(SettingValuesText("adjuststart"), "un nombre de 0 à 3");
+  EXPECT_EQ(SettingValuesText("ZEROINDEX"), "un nombre");
+  EXPECT_EQ(SettingValuesText("MASK"), "");
+}
+
+// A FIFO read as a settings file would block at its opening until a writer came.
+TEST_F(IniFileTest, ASettingsFileThatIsNoRegularFileGivesTheDefaults) {
+  const std::string fifo = dir_.File("fifo.ini");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Settings().MASK = "changed";
+  LoadSettingsFrom(fifo);
+  EXPECT_EQ(Settings().MASK, "%N %T");
+  LoadSettingsFrom(dir_.Path());
+  EXPECT_EQ(Settings().MASK, "%N %T");
 }
 
 TEST_F(IniFileTest, PresentEmptyValuesAreEmpty) {
@@ -301,18 +352,20 @@ TEST_F(IniFileTest, SaveCreatesTheMissingFolder) {
 
 TEST_F(IniFileTest, SetSettingFromTextConvertsAsTheReaderDoes) {
   Load("");
-  EXPECT_TRUE(SetSettingFromText("mask", "  %T  "));
+  EXPECT_EQ(SetSettingFromText("mask", "  %T  "), TSettingResult::Set);
   EXPECT_EQ(Settings().MASK, "%T");
-  EXPECT_TRUE(SetSettingFromText("TIME_H", "\"h \""));
+  EXPECT_EQ(SetSettingFromText("TIME_H", "\"h \""), TSettingResult::Set);
   EXPECT_EQ(Settings().TIME_H, "h ");
-  EXPECT_TRUE(SetSettingFromText("WNDLEFT", "$20"));
+  EXPECT_EQ(SetSettingFromText("WNDLEFT", "$20"), TSettingResult::Set);
   EXPECT_EQ(Settings().WNDLEFT, 32);
-  EXPECT_TRUE(SetSettingFromText("ZEROINDEX", "no"));
+  EXPECT_EQ(SetSettingFromText("ZEROINDEX", "0"), TSettingResult::Set);
   EXPECT_FALSE(Settings().ZEROINDEX);
-  EXPECT_TRUE(SetSettingFromText("REPLACE", "2A=2D,3F=2D"));
+  EXPECT_EQ(SetSettingFromText("ZEROINDEX", "no"), TSettingResult::BadValue);
+  EXPECT_FALSE(Settings().ZEROINDEX);
+  EXPECT_EQ(SetSettingFromText("REPLACE", "2A=2D,3F=2D"), TSettingResult::Set);
   EXPECT_EQ(ReplacementList(), (TPairList{"2A=2D", "3F=2D"}));
-  EXPECT_FALSE(SetSettingFromText("COLOR", "red"));
-  EXPECT_FALSE(SetSettingFromText("ColName", "3"));
+  EXPECT_EQ(SetSettingFromText("COLOR", "red"), TSettingResult::UnknownKey);
+  EXPECT_EQ(SetSettingFromText("ColName", "3"), TSettingResult::UnknownKey);
 }
 
 TEST(ProfileText, FindsTheFirstSectionAndKeyAndAddsMissingOnes) {

@@ -3,11 +3,14 @@
 // usual statuses; the source is never changed and nothing hangs.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "mpegrunfixture.h"
 #include "tests/support/filesizelimit.h"
@@ -56,6 +59,82 @@ TEST_F(CutFaultTest, ASourceThatCannotBeOpenedIsAClearError) {
   EXPECT_EQ(Messages()[1], "Opération avortée.");
   EXPECT_TRUE(rc.Feedback.RowStatus.empty());
   EXPECT_TRUE(rc.State.Idle);
+}
+
+// Sources that hold no MPEG stream are refused before anything is written: stray sync
+// patterns in noise or in PCM samples are no frames to cut.
+TEST_F(CutFaultTest, SourcesWithoutAStreamAreRefusedAndNothingIsWritten) {
+  Bytes wave = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  for (int i = 0; i < 200000; ++i) {  // a quiet 16-bit tone: full of 0xFF bytes
+    const auto sample = static_cast<int16_t>(40.0 * std::sin(i * 0.0627));
+    wave.push_back(static_cast<uint8_t>(sample & 0xFF));
+    wave.push_back(static_cast<uint8_t>((sample >> 8) & 0xFF));
+  }
+  Bytes noise(3 << 20);
+  std::mt19937 random(12345);
+  for (uint8_t& byte : noise)
+    byte = static_cast<uint8_t>(random());
+  // Free format: a bitrate index of 0, every frame as long as the encoder chose.
+  Bytes freeFormat;
+  for (int i = 0; i < 50; ++i) {
+    Append(freeFormat, {0xFF, 0xFB, 0x04, 0x44});
+    Append(freeFormat, Bytes(1000, 0x55));
+  }
+  const std::pair<const Bytes*, const char*> cases[] = {
+      {&wave, kSourceWithoutFrames},
+      {&noise, kSourceWithoutFrames},
+      {&freeFormat, kSourceFreeFormat},
+  };
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+  for (const auto& [bytes, message] : cases) {
+    WriteFile(source, *bytes);
+    fs::remove_all(outDir);
+    rc.Feedback.Messages.clear();
+    EXPECT_EQ(Cut(), RunFailed) << message;
+    EXPECT_EQ(Messages(), (std::vector<std::string>{message, "Opération avortée."}));
+    EXPECT_FALSE(fs::exists(outDir)) << message;
+    EXPECT_EQ(list[0].Report, std::vector<std::string>{"  non atteint"});
+  }
+  // Frames far past the first-frame search still make a source.
+  WriteSourceWithGarbage(0, 200000, 20);
+  fs::remove_all(outDir);
+  EXPECT_EQ(Cut(), RunEndOfData);
+  EXPECT_EQ(FrameCountOf(Output("a")), 20);
+}
+
+// A device or a FIFO may never end: refused by name, whatever links to it.
+TEST_F(CutFaultTest, ASourceThatIsNoRegularFileIsRefused) {
+  const std::string fifo = dir.File("fifo.mp3");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", dir.File("zero.mp3"));
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+  for (const std::string& path : {fifo, dir.File("zero.mp3")}) {
+    source = path;
+    rc.Feedback.Messages.clear();
+    EXPECT_EQ(Cut(), RunFailed);
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[0], std::string(kSourceNotRegular) + " " + path);
+    EXPECT_FALSE(fs::exists(outDir));
+  }
+}
+
+// The search for a first frame in a long stretch without one hears an abort.
+TEST_F(CutFaultTest, AnAbortStopsTheSearchForAFirstFrame) {
+  WriteSourceWithGarbage(0, 8 << 20, 5);
+  AddPoint(0, 0, "a");
+  AddPoint(1, 0, "b");
+  // The search asks every 64 KiB: going on after the abort would ask about 128 times more.
+  int asked = 0;
+  RefreshOnEveryFrame(rc, [this, &asked] {
+    ++asked;
+    rc.State.AbortRequested = true;
+  });
+  EXPECT_EQ(Cut(), RunAborted);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"  Abandon ."});
+  EXPECT_LT(asked, 8);
+  EXPECT_FALSE(fs::exists(OutputPath("a")));
 }
 
 TEST_F(CutFaultTest, ADestinationRemovedDuringTheCutFailsTheRun) {

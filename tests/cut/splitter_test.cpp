@@ -72,23 +72,44 @@ TEST_F(SplitterTest, AdjustStartChoosesTheStartingFrame) {
   }
 }
 
-TEST_F(SplitterTest, PointsInOneFrameStartAtConsecutiveFramesAndPointsPastTheEndNeverStart) {
-  WriteFile(source, Frames(kSpec, 100));  // about 2.6 s
-  AddPoint(0, 0, "a");
-  AddPoint(1, 0, "b");   // sample 44100, frame 38
-  AddPoint(1, 10, "c");  // sample 44541, frame 38 too
-  AddPoint(10, 0, "d");  // beyond the end
+// Cut points that choose the same frame: all but the last of them last nothing. They are
+// not written, their rows read "vide", and the next fragment starts where it would without
+// them. A point at the very end is empty too; one past it is out of reach and said so.
+TEST_F(SplitterTest, EmptyFragmentsAreNotWrittenInEveryMode) {
+  WriteFile(source, Frames(kSpec, 49));  // 1.280 s exactly
+  for (const int adjust : {0, 1, 2, 3}) {
+    SCOPED_TRACE("ADJUSTSTART " + std::to_string(adjust));
+    Settings().ADJUSTSTART = adjust;
+    list.Clear();
+    fs::remove_all(outDir);
+    rc.Feedback.Messages.clear();
+    rc.Feedback.RowStatus.clear();
+    AddPoint(0, 0, "a");
+    AddPoint(1, 0, "b");  // samples 44100 and 44320, both in frame 38 (43776..44928)
+    AddPoint(1, 5, "c");
+    AddPoint(1, 280, "end");
+    AddPoint(10, 0, "far");
 
-  EXPECT_EQ(Cut(), RunEndOfData);
+    ASSERT_EQ(Cut(), RunEndOfData);
 
-  EXPECT_EQ(FrameCountOf(Output("b")), 1);
-  EXPECT_EQ(FirstFrameIndex(Output("b")), 38);
-  EXPECT_EQ(FirstFrameIndex(Output("c")), 39);
-  EXPECT_EQ(FrameCountOf(Output("c")), 61);
-  EXPECT_FALSE(fs::exists(OutputPath("d")));
-  EXPECT_EQ(list[3].Report, (std::vector<std::string>{"  non atteint"}));
-  EXPECT_EQ(rc.Feedback.RowStatus.count(4), 0u);
-  EXPECT_TRUE(Contains(Report(), "  non atteint"));
+    const int first = adjust == 2 ? 39 : 38;
+    EXPECT_FALSE(fs::exists(OutputPath("b")));
+    EXPECT_EQ(FrameCountOf(Output("a")), first);
+    EXPECT_EQ(FirstFrameIndex(Output("c")), first);
+    EXPECT_EQ(FrameCountOf(Output("c")), 49 - first);
+    EXPECT_FALSE(fs::exists(OutputPath("end")));
+    EXPECT_EQ(rc.Feedback.RowStatus,
+              (std::map<int, std::string>{{1, "fait"}, {2, "vide"}, {3, "fait"}, {4, "vide"}}));
+    ASSERT_FALSE(list[1].Report.empty());
+    EXPECT_EQ(list[1].Report.front(), kEmptyFragmentLine);
+    EXPECT_TRUE(Contains(list[1].Report, " début demandé:    " + FormatCutPoint(list[1])));
+    EXPECT_EQ(list[3].Report, std::vector<std::string>{kEmptyFragmentLine});
+    EXPECT_EQ(list[4].Report, std::vector<std::string>{"  non atteint"});
+    EXPECT_EQ(Messages(), std::vector<std::string>{
+                              "Point de coupe au-delà de la fin de la source, non atteint : far (" +
+                              FormatCutPoint(list[4]) + ")"});
+    EXPECT_TRUE(Contains(Report(), kEmptyFragmentLine));
+  }
 }
 
 TEST_F(SplitterTest, UnnamedPointsPassOverTheirStretch) {
@@ -195,7 +216,7 @@ TEST_F(SplitterTest, GarbageInsideAFragmentIsLeftOutAndReportedOnce) {
 TEST_F(SplitterTest, GarbageBeforeTheFirstPointIsCountedButNotReportedInACut) {
   WriteSourceWithGarbage(10, 50, 90);
   AddPoint(1, 0, "a");
-  AddPoint(10, 0, "b");
+  AddPoint(10, 0, "");
 
   EXPECT_EQ(Cut(), RunEndOfData);
 
@@ -210,7 +231,7 @@ TEST_F(SplitterTest, GarbageBeforeTheFirstPointIsCountedButNotReportedInACut) {
 TEST_F(SplitterTest, FirstFrameFarIntoTheFileIsFoundByTheWalk) {
   WriteSourceWithGarbage(0, 60000, 20);
   AddPoint(0, 0, "a");
-  AddPoint(10, 0, "b");
+  AddPoint(10, 0, "");
 
   EXPECT_EQ(Cut(), RunEndOfData);
 

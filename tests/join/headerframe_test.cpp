@@ -231,18 +231,141 @@ TEST_P(HeaderFrameTest, FragmentsDecodeToTheSourceAndTheirJoinIsTheSource) {
   }
 }
 
-// Fragments that do not follow each other keep every frame in a join: only consecutive
-// fragments of one cut share frames.
-TEST_P(HeaderFrameTest, AJoinOfFragmentsThatDoNotFollowEachOtherKeepsTheirFrames) {
+// A cut list as times in seconds and CD frames (1/75 s).
+struct TCdPoint {
+  int seconds;
+  int frames;
+  const char* name;
+};
+
+// Exact mode: every fragment holds exactly its stretch, however short it or its neighbours
+// are (one CD frame is less than a frame of the stream); a fragment that shares its start
+// with the next one is not written, and the others put end to end are the source.
+TEST_P(HeaderFrameTest, FragmentsOfAnyLengthHoldExactlyTheirStretch) {
   Settings().ADJUSTSTART = 3;
-  ASSERT_EQ(Cut(kPoints), RunEndOfData);
-  TJoinList join{{"c.mp3", dir_.File("out/")}, {"b.mp3", dir_.File("out/")}};
+  const std::vector<TCdPoint> points{{0, 0, "a"},  {7, 24, "b"}, {7, 25, "c"},
+                                     {7, 27, "d"}, {7, 27, "e"}, {9, 0, "f"}};
+  for (const TCdPoint& p : points) {
+    TCutPoint& point = list_.Add();
+    SetFrames(point, p.seconds, p.frames);
+    point.Name = p.name;
+  }
+  TMpegRun run;
+  run.SourcePath = source_;
+  run.OutputDir = dir_.File("out");
+  ASSERT_EQ(ProcessMPEG(rc_.Context, list_, run), RunEndOfData);
+
+  const int rate = GetParam().rate;
+  const int bytesPerSample = 2 * GetParam().channels;
+  const std::string sourceSamples = Decode(source_);
+  const int64_t total = static_cast<int64_t>(sourceSamples.size()) / bytesPerSample;
+  std::string ends;
+  TJoinList join;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const int64_t from = PositionAt(list_[static_cast<int>(i)], rate);
+    const int64_t to =
+        i + 1 < points.size() ? PositionAt(list_[static_cast<int>(i) + 1], rate) : total;
+    const std::string path = Fragment(points[i].name);
+    EXPECT_EQ(FileExists(path), to > from) << path;
+    if (to == from) {
+      EXPECT_EQ(rc_.Feedback.RowStatus[static_cast<int>(i) + 1], "vide");
+      continue;
+    }
+    const std::string samples = Decode(path);
+    EXPECT_EQ(static_cast<int64_t>(samples.size()), (to - from) * bytesPerSample) << path;
+    ends += samples;
+    join.push_back({std::string(points[i].name) + ".mp3", dir_.File("out/")});
+  }
+  ExpectSameSamples(ends, sourceSamples);
+  // The join of the fragments written leaves every shared frame out.
   NullView view;
   const std::string joined = dir_.File("joined.mp3");
   ASSERT_EQ(RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames), TJoinOutcome::Finished);
+  EXPECT_TRUE(Walk(joined).audio == Walk(source_).audio);
+}
+
+// With header frames the frame modes read times where they play, after the encoder delay:
+// "précédente" starts at or before the point, within a frame; "suivante" at or after it;
+// "la plus proche" within half a frame. The report shows the start as it plays; points
+// that choose the same frame leave the first empty, and a point at the very end is empty.
+TEST_P(HeaderFrameTest, FrameModesChooseOnThePlayedTimeline) {
+  const std::vector<TCdPoint> points{{0, 0, "a"},  {2, 26, "b"},   {2, 26, "c"},
+                                     {5, 37, "d"}, {12, 0, "end"}, {13, 0, "far"}};
+  const int rate = GetParam().rate;
+  const int bytesPerSample = 2 * GetParam().channels;
+  for (const int adjust : {0, 1, 2}) {
+    SCOPED_TRACE("ADJUSTSTART " + std::to_string(adjust));
+    Settings().ADJUSTSTART = adjust;
+    list_.Clear();
+    rc_.Feedback.Messages.clear();
+    rc_.Feedback.RowStatus.clear();
+    std::filesystem::remove_all(dir_.File("out"));
+    for (const TCdPoint& p : points) {
+      TCutPoint& point = list_.Add();
+      SetFrames(point, p.seconds, p.frames);
+      point.Name = p.name;
+    }
+    TMpegRun run;
+    run.SourcePath = source_;
+    run.OutputDir = dir_.File("out");
+    ASSERT_EQ(ProcessMPEG(rc_.Context, list_, run), RunEndOfData);
+
+    const std::string sourceSamples = Decode(source_);
+    std::string ends;
+    int64_t spf = 0;
+    for (const char* name : {"a", "c", "d"}) {
+      const int index = name[0] - 'a';
+      const TWalked fragment = Walk(Fragment(name));
+      spf = fragment.samplesPerFrame;
+      const int64_t played = static_cast<int64_t>(ends.size()) / bytesPerSample;
+      const int64_t target = PositionAt(list_[index], rate);
+      if (adjust == 0) {
+        EXPECT_LE(played, target) << name;
+        EXPECT_LE(target - played, spf) << name;
+      } else if (adjust == 1) {
+        EXPECT_LE(std::abs(target - played), spf / 2) << name;
+      } else {
+        EXPECT_GE(played, target) << name;
+        EXPECT_LT(played - target, spf) << name;
+      }
+      ASSERT_GE(list_[index].Report.size(), 3u);
+      EXPECT_EQ(list_[index].Report[2], " début réel:  " + PositionText(rate, played)) << name;
+      ends += Decode(Fragment(name));
+    }
+    ExpectSameSamples(ends, sourceSamples);
+    EXPECT_FALSE(FileExists(Fragment("b")));
+    EXPECT_FALSE(FileExists(Fragment("end")));
+    EXPECT_EQ(rc_.Feedback.RowStatus[2], "vide");
+    EXPECT_EQ(rc_.Feedback.RowStatus[5], "vide");
+    EXPECT_EQ(list_[5].Report, std::vector<std::string>{"  non atteint"});
+    EXPECT_EQ(rc_.Feedback.Messages.size(), 1u);
+  }
+}
+
+// Fragments that do not follow each other keep every frame in a join, the priming frame
+// included: only consecutive fragments of one cut share frames. Each plays as it does
+// alone, with its neighbours' frames and a silent priming frame at the seam.
+TEST_P(HeaderFrameTest, AJoinOfFragmentsThatDoNotFollowEachOtherKeepsTheirFrames) {
+  Settings().ADJUSTSTART = 3;
+  ASSERT_EQ(Cut(kPoints), RunEndOfData);
+  TJoinList join{{"a.mp3", dir_.File("out/")}, {"c.mp3", dir_.File("out/")}};
+  NullView view;
+  const std::string joined = dir_.File("joined.mp3");
+  ASSERT_EQ(RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames), TJoinOutcome::Finished);
+  const TWalked a = Walk(Fragment("a"));
   const TWalked c = Walk(Fragment("c"));
-  const TWalked b = Walk(Fragment("b"));
-  EXPECT_EQ(Walk(joined).audioFrames, c.audioFrames + b.audioFrames - (b.primed ? 1 : 0));
+  EXPECT_EQ(Walk(joined).audioFrames, a.audioFrames + c.audioFrames);
+
+  const std::string first = Decode(Fragment("a"));
+  const std::string last = Decode(Fragment("c"));
+  const std::string all = Decode(joined);
+  const int64_t seam = a.audioFrames * a.samplesPerFrame - a.header->Lame->Delay -
+                       static_cast<int64_t>(first.size()) / (2 * GetParam().channels) +
+                       c.header->Lame->Delay;
+  ASSERT_EQ(static_cast<int64_t>(all.size()),
+            static_cast<int64_t>(first.size() + last.size()) + seam * 2 * GetParam().channels);
+  ExpectSameSamples(all.substr(0, first.size()), first);
+  ExpectSameSamples(all.substr(all.size() - last.size()), last);
 }
 
 // An abort while a fragment still takes the frames that finish its stretch leaves it with a
@@ -279,8 +402,21 @@ INSTANTIATE_TEST_SUITE_P(LameSources, HeaderFrameTest,
                                            TSourceKind{"Vbr48kMono", {"-V", "4"}, 48000, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A source without a LAME tag: the fresh header still says the delay in a way that both
-// mpg123 and libavformat honour, so neither plays the encoder's silence at the start.
+// The length mutagen (beets, Picard, Quod Libet) shows: it reads the delay and padding only
+// behind an encoder string it knows. -1 when it cannot be asked.
+double MutagenLength(const std::string& path) {
+  const std::string python = "/usr/bin/python3";
+  if (!FileExists(python))
+    return -1;
+  const TCapturedRun run = RunAndCapture(
+      {python, "-c", "import sys, mutagen.mp3; print(mutagen.mp3.MP3(sys.argv[1]).info.length)",
+       path},
+      nullptr);
+  return run.ExitCode == 0 ? std::stod(run.Output) : -1;
+}
+
+// A source without a LAME tag: the fresh header still says the delay in a way that mpg123,
+// libavformat and mutagen all honour, so none plays or counts the encoder's silence.
 TEST(HeaderFrameOwnEncoderTest, DecodersTrimTheDelayOfASourceWithoutLameTag) {
   const std::string ffmpeg = "/usr/bin/ffmpeg";
   if (!FileExists(kLame) || !FileExists(kMpg123) || !FileExists(ffmpeg))
@@ -318,6 +454,10 @@ TEST(HeaderFrameOwnEncoderTest, DecodersTrimTheDelayOfASourceWithoutLameTag) {
   ASSERT_EQ(decoded.ExitCode, 0);
   EXPECT_EQ(static_cast<int64_t>(decoded.Output.size()) / 4, played);
   EXPECT_EQ(static_cast<int64_t>(Decode(first).size()) / 4, played);
+  const double length = MutagenLength(first);
+  if (length < 0)
+    GTEST_SKIP() << "mutagen missing";
+  EXPECT_NEAR(length * 44100, walked.audioFrames * 1152 - lame.Delay - lame.Padding, 1);
 }
 
 TEST(HeaderFrameOffTest, WithoutTheSettingNoHeaderFrameIsWritten) {

@@ -92,12 +92,53 @@ TEST_F(JoinTest, BytesThatAreNotFramesArePassedOverAndMarkTheRow) {
   Write("garbage.mp3", Concat({frames1, test::Garbage(333), frames2}));
   // No frame within the first-frame search: the copy loop itself passes over the rest.
   Write("late.mp3", Concat({test::Garbage(60000), frames2}));
-  Write("text.mp3", Bytes(500, 'x'));
-  List({"garbage.mp3", "late.mp3", "text.mp3"});
+  List({"garbage.mp3", "late.mp3"});
 
   EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Finished);
   EXPECT_EQ(test::ReadFile(dir_.File("out.mp3")), Concat({frames1, frames2, frames2}));
-  EXPECT_EQ(Statuses(), (std::vector<std::string>{"erreur(s)", "erreur(s)", "erreur(s)"}));
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"erreur(s)", "erreur(s)"}));
+}
+
+// One header describes one stream: inputs that hold no frame, or frames of another MPEG
+// version, layer, sampling rate or channel count than the first, are refused before
+// anything is written, with the first one that differs named.
+TEST_F(JoinTest, InputsThatCannotMakeOneStreamAreRefusedAndNothingIsWritten) {
+  const test::FrameSpec mono{3, 1, 9, 0, 0, 3};
+  const test::FrameSpec rate48{3, 1, 9, 1, 0, 1};
+  const test::FrameSpec layer2{3, 2, 9, 0, 0, 1};
+  const test::FrameSpec mpeg2{2, 1, 8, 0, 0, 1};
+  struct Case {
+    Bytes Other;
+    std::string Message;
+  };
+  const std::string b = dir_.File("b.mp3") + " : ";
+  const Case cases[] = {
+      {test::Frames(rate48, 5), b + "48000 Hz, la sortie est à 44100 Hz."},
+      {test::Frames(mono, 5), b + "mono, la sortie est en stéréo."},
+      {test::Frames(layer2, 5), b + "Layer 2, la sortie est en Layer 3."},
+      {test::Frames(mpeg2, 5), b + "MPEG 2, la sortie est en MPEG 1."},
+      {Bytes(500, 'x'), b + "aucune frame MPEG."},
+  };
+  Write("a.mp3", test::Frames(spec_, 5));
+  Write("c.mp3", test::Frames(spec_, 5));
+  for (const Case& c : cases) {
+    Write("b.mp3", c.Other);
+    list_.clear();
+    run_.Feedback.Messages.clear();
+    List({"a.mp3", "c.mp3", "b.mp3"});
+    EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Refused);
+    EXPECT_EQ(run_.Feedback.Messages, std::vector<std::string>{c.Message});
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("out.mp3"))) << c.Message;
+  }
+  // Nothing but bytes that are no frames, first in the list.
+  Write("empty.mp3", {});
+  list_.clear();
+  run_.Feedback.Messages.clear();
+  List({"empty.mp3", "a.mp3"});
+  EXPECT_EQ(Join(dir_.File("out.mp3"), TJoinMode::jmFrames), TJoinOutcome::Refused);
+  EXPECT_EQ(run_.Feedback.Messages,
+            std::vector<std::string>{dir_.File("empty.mp3") + " : aucune frame MPEG."});
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("out.mp3")));
 }
 
 TEST_F(JoinTest, RawCopyOfExactBlockMultiplesAndEmptyFiles) {

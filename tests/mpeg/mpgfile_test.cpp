@@ -260,11 +260,18 @@ TEST_F(MpgFileTest, VbrHeadersAreFoundAtTheirOffsetOnly) {
     ASSERT_TRUE(Open(Concat({test::VbrFrame(c.spec, c.tag), test::Frames(c.spec, 3)})));
     EXPECT_EQ(file_->HasVBRHeader, c.found) << c.tag << " version " << c.spec.VersionId;
   }
-  // "VBRI" at the stereo offset of a single-channel frame is not where it is looked for.
-  Bytes mono = test::Frame(kMono, 0);
-  std::copy_n("VBRI", 4, mono.begin() + 4 + 32);
-  ASSERT_TRUE(Open(Concat({mono, test::Frames(kMono, 2)})));
-  EXPECT_FALSE(file_->HasVBRHeader);
+  // "VBRI" lies 32 bytes after the frame header in every layout, and nowhere else: in a
+  // single-channel frame or an MPEG-2 one that is not where "Xing" lies.
+  for (const auto& [spec, xingOffset] : {std::pair{kMono, 17}, std::pair{mpeg2Mono, 9}}) {
+    for (const int offset : {32, xingOffset}) {
+      Bytes frame = test::Frame(spec, 0);
+      std::copy_n("VBRI", 4, frame.begin() + 4 + offset);
+      ASSERT_TRUE(Open(Concat({frame, test::Frames(spec, 2)})));
+      EXPECT_EQ(file_->HasVBRHeader, offset == 32) << offset;
+      test::WalkToEnd(*file_);
+      EXPECT_EQ(file_->FrameCount, offset == 32 ? 2 : 3) << "the VBRI frame is no audio";
+    }
+  }
 }
 
 TEST_F(MpgFileTest, SkippingTheVbrHeaderFrameStartsTheWalkAfterIt) {

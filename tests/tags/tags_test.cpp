@@ -3,6 +3,7 @@
 // vorbiscomment, not by the TagLib that wrote them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -149,6 +150,19 @@ TEST_F(TagsTest, XmcdGivesDiscAndTrackArtists) {
   EXPECT_EQ(two.at("TIT2"), "Second");
   EXPECT_EQ(two.at("TPE1"), "Various");
   EXPECT_EQ(two.at("TRCK"), "2/2");
+}
+
+// Tracks that share a start are not written, and the others count only each other.
+TEST_F(TagsTest, TracksThatShareAStartAreNoTrack) {
+  const std::string source = CoverSource();
+  WriteText("album.cue",
+            "FILE \"album.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n"
+            "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 01 00:00:00\n"
+            "  TRACK 03 AUDIO\n    TITLE \"Three\"\n    INDEX 01 00:01:00\n");
+  ASSERT_EQ(Cli({"cut", source, "--cue", "album.cue", "--dest", "out"}).Exit, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("out/01 One.mp3")));
+  EXPECT_EQ(Id3("out/02 Two.mp3").at("TRCK"), "1/2");
+  EXPECT_EQ(Id3("out/03 Three.mp3").at("TRCK"), "2/2");
 }
 
 // Typed names are titles; a passed-over stretch is no track; --tag wins over the source.
