@@ -14,11 +14,13 @@ BUILD=build-fuzz
 # Scratch files on tmpfs: the settings save syncs every file it writes.
 export TMPDIR=${TMPDIR:-/dev/shm}
 ALL_TARGETS=(fuzz_frameheader fuzz_mpgwalk fuzz_settings fuzz_cuesheet fuzz_xmcd fuzz_plaintext
-             fuzz_parsetime fuzz_hexdecode fuzz_splitter fuzz_xingheader fuzz_sound)
+             fuzz_parsetime fuzz_hexdecode fuzz_splitter fuzz_xingheader fuzz_sound
+             fuzz_flacframes fuzz_flacmeta fuzz_wavreader fuzz_opuswalk)
 TARGETS=("${@:-${ALL_TARGETS[@]}}")
 
-scripts/deps.sh clang-14 libclang-rt-14-dev cmake make libstdc++-12-dev libmpg123-dev \
-  libvorbis-dev sox vorbis-tools
+scripts/deps.sh clang-14 libclang-rt-14-dev cmake make pkg-config libstdc++-12-dev libmpg123-dev \
+  libvorbis-dev sox vorbis-tools libtag1-dev libflac-dev flac libssl-dev libogg-dev libopus-dev \
+  libopusfile-dev opus-tools
 
 cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZEMBRIO_FUZZ=ON -DZEMBRIO_BUILD_UI=OFF -DZEMBRIO_BUILD_TESTS=OFF >/dev/null
@@ -46,6 +48,14 @@ sox -q -n -r 8000 -c 1 -b 16 "$BUILD/seeds/sound.wav" synth 1 sine 440 : synth 1
   : synth 1 sine 300
 oggenc -Q -q 0 -o "$BUILD/seeds/sound.ogg" "$BUILD/seeds/sound.wav"
 { printf '\x01'; cat "$BUILD/seeds/sound.ogg"; } >"$BUILD/seeds/fuzz_sound/sound.ogg"
+# The lossless and Opus targets start from small real files of their format.
+mkdir -p "$BUILD/seeds/fuzz_flacframes" "$BUILD/seeds/fuzz_flacmeta" "$BUILD/seeds/fuzz_wavreader" \
+  "$BUILD/seeds/fuzz_opuswalk"
+cp "$BUILD/seeds/sound.wav" "$BUILD/seeds/fuzz_wavreader/"
+flac -s -f --blocksize=1152 -o "$BUILD/seeds/sound.flac" "$BUILD/seeds/sound.wav"
+cp "$BUILD/seeds/sound.flac" "$BUILD/seeds/fuzz_flacframes/"
+cp "$BUILD/seeds/sound.flac" "$BUILD/seeds/fuzz_flacmeta/"
+opusenc --quiet "$BUILD/seeds/sound.wav" "$BUILD/seeds/fuzz_opuswalk/sound.opus"
 
 dict_of() {
   case "$1" in
@@ -65,10 +75,15 @@ for target in "${TARGETS[@]}"; do
   corpus="$BUILD/corpus/$target"
   mkdir -p "$corpus" "$BUILD/seeds/$target"
   maxlen=4096
-  case "$target" in fuzz_mpgwalk | fuzz_splitter | fuzz_sound) maxlen=65536 ;; esac
+  case "$target" in
+    fuzz_mpgwalk | fuzz_splitter | fuzz_sound | fuzz_flac* | fuzz_wavreader | fuzz_opuswalk)
+      maxlen=65536 ;;
+  esac
   echo "== $target: ${SECONDS_EACH}s"
+  dict=()
+  [[ -z $(dict_of "$target") ]] || dict=(-dict="fuzz/dict/$(dict_of "$target").dict")
   if ! nice -n 10 "$BUILD/fuzz/$target" "$corpus" "$BUILD/seeds/$target" \
-      -dict="fuzz/dict/$(dict_of "$target").dict" -max_total_time="$SECONDS_EACH" \
+      "${dict[@]}" -max_total_time="$SECONDS_EACH" \
       -max_len="$maxlen" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$BUILD/artifacts/$target-" >"$BUILD/logs/$target.log" 2>&1; then
     failed+=("$target")
