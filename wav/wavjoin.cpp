@@ -55,7 +55,8 @@ TWavAppend TWavJoinWriter::Refuse(std::string text) {
 TWavAppend TWavJoinWriter::Append(const std::string& path) {
   refusal_.clear();
   // Reading the output while writing it would copy it into itself without end.
-  if (SameFile(path, outputPath_))
+  // The output only takes its name when it is whole: its name alone tells it then.
+  if (path == outputPath_ || SameFile(path, outputPath_))
     return Refuse(path + " : c'est le fichier de sortie.");
   std::optional<TWavFile> source;
   try {
@@ -90,7 +91,7 @@ std::string CheckWavJoinInputs(const std::vector<std::string>& paths,
                                const std::string& outputPath) {
   std::optional<std::vector<uint8_t>> output;
   for (const std::string& path : paths) {
-    if (SameFile(path, outputPath))
+    if (path == outputPath || SameFile(path, outputPath))
       return path + " : c'est le fichier de sortie.";
     std::optional<TWavFile> source;
     try {

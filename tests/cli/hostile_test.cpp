@@ -3,6 +3,8 @@
 // on standard error even with --quiet.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <string>
 
@@ -76,10 +78,16 @@ TEST_F(CliHostileTest, AMaskThatLeavesNamesEmptyNamesTracksByNumber) {
       << result.Err;
 }
 
-// The first 64 bytes of an Ogg Vorbis file as far as the cut reads them: the sample rate
-// at byte 40.
+// The first 64 bytes of an Ogg Vorbis file as far as the cut reads them: a first page whose
+// packet is a Vorbis identification header, the sample rate at byte 40.
 Bytes OggHead(uint32_t rate) {
   Bytes bytes(64, 0);
+  const std::string page("OggS\0\x02", 6);
+  std::copy(page.begin(), page.end(), bytes.begin());
+  bytes[26] = 1;   // one segment
+  bytes[27] = 30;  // the identification packet
+  const std::string packet("\x01vorbis", 7);
+  std::copy(packet.begin(), packet.end(), bytes.begin() + 28);
   for (int i = 0; i < 4; ++i)
     bytes[40 + i] = static_cast<uint8_t>(rate >> (8 * i));
   return bytes;
@@ -96,7 +104,7 @@ TEST_F(CliHostileTest, OggCutsThatCannotGoRightSaySo) {
     std::string Cutter;
     std::string Said;
   } cases[] = {{"zero.ogg", "/bin/true", "Source invalide"},
-               {"empty.ogg", "/bin/true", "Source invalide"},
+               {"empty.ogg", "/bin/true", "format non reconnu"},
                {"song.ogg", "/bin/false", "vcut a échoué (code 1) au fragment 1"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Source);
