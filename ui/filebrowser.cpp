@@ -11,8 +11,8 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "ui/qtext.h"
 #include "format/sourcekind.h"
+#include "ui/qtext.h"
 #include "ui/windowrules.h"
 
 namespace zembrio {
