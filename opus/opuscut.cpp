@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
+#include "cut/cutrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
 #include "cut/statsreport.h"
@@ -130,14 +131,8 @@ TRunOutcome TOpusCutter::Run() {
 }
 
 void TOpusCutter::Begin() {
-  ctx_.State.AbortRequested = false;
-  ctx_.State.OverwriteAll = false;
   startTime_ = TClock::now();
-  for (int i = 0; i < list_.Count(); ++i)
-    list_[i].Report = {kNotReached};
-  feedback_.SetWaitCursor(true);
-  feedback_.ShowStateText("En cours..");
-  feedback_.SetIdle(false);
+  BeginCutRun(ctx_, list_);
 }
 
 void TOpusCutter::Prepare() {
@@ -149,11 +144,7 @@ void TOpusCutter::Prepare() {
   walk_ = std::make_unique<TOpusWalk>(*input_);
   if (!walk_->ReadHeaders())
     throw TRunError("Source invalide : " + walk_->Problem() + ".");
-  // A folder that cannot be made shows up as the error of the first output file.
-  try {
-    ForceDirectories(outputDir_);
-  } catch (const std::exception&) {
-  }
+  MakeFragmentFolder(outputDir_);
   lastSerial_ = walk_->Serial();
   PlanTracks();
   if (Settings().ID3V2TAG != 0)

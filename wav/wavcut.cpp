@@ -8,6 +8,7 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "core/textutil.h"
+#include "cut/cutrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
 #include "cut/statsreport.h"
@@ -103,23 +104,13 @@ TRunOutcome TWavCutter::Run() {
 }
 
 void TWavCutter::Begin() {
-  ctx_.State.AbortRequested = false;
-  ctx_.State.OverwriteAll = false;
   startTime_ = TClock::now();
-  for (int i = 0; i < list_.Count(); ++i)
-    list_[i].Report = {kNotReached};
-  feedback_.SetWaitCursor(true);
-  feedback_.ShowStateText("En cours..");
-  feedback_.SetIdle(false);
+  BeginCutRun(ctx_, list_);
 }
 
 void TWavCutter::Prepare() {
   outputDir_ = WithTrailingDelimiter(run_.OutputDir);
-  // A folder that cannot be made shows up as the error of the first output file.
-  try {
-    ForceDirectories(outputDir_);
-  } catch (const std::exception&) {
-  }
+  MakeFragmentFolder(outputDir_);
   if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath))
     throw TRunError("Source invalide.");
   source_ = std::make_unique<TWavFile>(run_.SourcePath);
