@@ -5,9 +5,8 @@
 #
 #   bench/opus/run.sh [BUILD_DIR] [RUNS]
 #
-# The cut runs through zembrio-cli when ZEMBRIO_CLI names it, otherwise through the bench
-# driver zembrio_opus_bench (build it with the bench folder). Work files go to
-# bench/work/opus/ and are kept for the next run.
+# zembrio-cli of BUILD_DIR (or ZEMBRIO_CLI) cuts with a CUE sheet, as a user runs it. Work
+# files go to bench/work/opus/ and are kept for the next run.
 set -euo pipefail
 source "$(dirname "$0")/../common.sh"
 BUILD=${1:-$BENCH_ROOT/build}
@@ -37,12 +36,10 @@ fi
 } >"$CUE"
 echo "Source: $(($(stat -c %s "$SOURCE") / 1048576)) MB, 20 fragments, median of $RUNS runs"
 
-if [[ -n ${ZEMBRIO_CLI:-} ]]; then
-  CUT=("$ZEMBRIO_CLI" cut "$SOURCE" --cue "$CUE" --dest "$WORK/out" --overwrite all --quiet)
-else
-  CUT=("$BUILD/bench/opus/zembrio_opus_bench" "$SOURCE" "$CUE" "$WORK/out")
-  [[ -x ${CUT[0]} ]] || { echo "build zembrio_opus_bench first"; exit 1; }
-fi
+CLI=${ZEMBRIO_CLI:-$BUILD/cli/zembrio-cli}
+[[ -x $CLI ]] || { echo "build zembrio-cli first"; exit 1; }
+CUT=("$CLI" --ini "$WORK/none.ini" cut "$SOURCE" --cue "$CUE" --dest "$WORK/out" --overwrite all
+     --quiet)
 
 cat "$SOURCE" >/dev/null  # warm the page cache
 for _ in $(seq 1 "$RUNS"); do

@@ -5,8 +5,8 @@
 #
 #   bench/wav/run.sh [BUILD_DIR] [RUNS]
 #
-# With ZEMBRIO_CLI set, zembrio-cli cuts with a CUE sheet; otherwise the engine's own
-# driver zembrio_bench_wavcut does. The work files go to bench/work/wav/ (ignored by git).
+# zembrio-cli of BUILD_DIR (or ZEMBRIO_CLI) cuts with a CUE sheet, as a user runs it. Work
+# files go to bench/work/wav/ and are kept for the next run.
 set -euo pipefail
 source "$(dirname "$0")/../common.sh"
 BUILD=${1:-$BENCH_ROOT/build}
@@ -22,22 +22,18 @@ if [[ ! -f $SOURCE ]]; then
 fi
 echo "Source: $(($(stat -c %s "$SOURCE") / 1048576)) MB, 12 tracks, median of $RUNS runs"
 
-if [[ -n ${ZEMBRIO_CLI:-} ]]; then
-  CUE=$WORK/source.cue
-  {
-    echo "FILE \"source.wav\" WAVE"
-    for i in $(seq 1 12); do
-      printf '  TRACK %02d AUDIO\n    TITLE "track%d"\n    INDEX 01 %02d:00:00\n' "$i" "$i" \
-        "$(((i - 1) * 5))"
-    done
-  } >"$CUE"
-  CUT=("$ZEMBRIO_CLI" --ini "$WORK/none.ini" cut "$SOURCE" --cue "$CUE" --dest "$WORK/out"
-       --overwrite all --quiet)
-else
-  DRIVER=$BUILD/bench/wav/zembrio_bench_wavcut
-  [[ -x $DRIVER ]] || { echo "build zembrio_bench_wavcut first"; exit 1; }
-  CUT=("$DRIVER" "$SOURCE" "$WORK/out" 12)
-fi
+CUE=$WORK/source.cue
+{
+  echo "FILE \"source.wav\" WAVE"
+  for i in $(seq 1 12); do
+    printf '  TRACK %02d AUDIO\n    TITLE "track%d"\n    INDEX 01 %02d:00:00\n' "$i" "$i" \
+      "$(((i - 1) * 5))"
+  done
+} >"$CUE"
+CLI=${ZEMBRIO_CLI:-$BUILD/cli/zembrio-cli}
+[[ -x $CLI ]] || { echo "build zembrio-cli first"; exit 1; }
+CUT=("$CLI" --ini "$WORK/none.ini" cut "$SOURCE" --cue "$CUE" --dest "$WORK/out" --overwrite all
+     --quiet)
 
 cat "$SOURCE" >/dev/null  # warm the page cache
 for _ in $(seq 1 "$RUNS"); do
