@@ -189,18 +189,20 @@ class TJoinRun {
     }
     MakeOutputFolder();
     int row = 0;
-    auto writer = std::make_unique<TFlacJoinWriter>(outputName_, [this, &row](double fraction) {
-      const double size = static_cast<double>(TInputFile(JoinItemPath(list_[row]), 1).Size());
-      ShowJoinProgress(ctx_, false, Fraction(static_cast<int64_t>(fraction * size)));
+    double rowSize = 0;  // the input being appended, sized once: progress comes every frame
+    auto writer = std::make_unique<TFlacJoinWriter>(outputName_, [this, &rowSize](double fraction) {
+      ShowJoinProgress(ctx_, false, Fraction(static_cast<int64_t>(fraction * rowSize)));
       return !ctx_.State.AbortRequested;
     });
     try {
       bool aborted = false;
       for (; row < static_cast<int>(list_.size()) && !aborted; ++row) {
+        const std::string& path = paths[static_cast<size_t>(row)];
+        rowSize = static_cast<double>(TInputFile(path, 1).Size());
         SetRow(row, kJoinReading, true);
-        aborted = !writer->Append(paths[static_cast<size_t>(row)]);
+        aborted = !writer->Append(path);
         SetRow(row, aborted ? kJoinAborted : kJoinDone, aborted);
-        done_ += static_cast<uint64_t>(TInputFile(paths[static_cast<size_t>(row)], 1).Size());
+        done_ += static_cast<uint64_t>(rowSize);
       }
       writer->Finish();
       ShowJoinProgress(ctx_, true, 1);
