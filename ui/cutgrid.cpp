@@ -76,6 +76,8 @@ TCutGrid::TCutGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent) {
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
   setWordWrap(false);
+  // Tab leaves the grid for the next part of the window; the arrows move between cells.
+  setTabKeyNavigation(false);
   ResetColumnCaptions(false);
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row) {
     if (!refreshing_)

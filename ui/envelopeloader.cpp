@@ -64,7 +64,8 @@ void TEnvelopeLoader::Run(const std::string& path, int generation,
     const int32_t stepSamples = std::max(1, format.SampleRate * kStepMs / 1000);
     const double stepMs = 1000.0 * stepSamples / std::max(1, format.SampleRate);
     const qint64 durationMs = decoder->TotalSamples() * 1000 / std::max(1, format.SampleRate);
-    post([this, stepMs, durationMs] { emit Started(stepMs, durationMs); });
+    const int sampleRate = format.SampleRate;
+    post([this, stepMs, durationMs, sampleRate] { emit Started(stepMs, durationMs, sampleRate); });
 
     auto whole = std::make_shared<TEnvelope>(format.SampleRate, stepSamples);
     TEnvelope& envelope = *whole;

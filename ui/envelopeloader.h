@@ -30,8 +30,8 @@ class TEnvelopeLoader : public QObject {
   std::shared_ptr<const TEnvelope> Envelope() const { return envelope_; }
 
  signals:
-  // The source opened: its length and the length of one step.
-  void Started(double stepMs, qint64 durationMs);
+  // The source opened: the length of one step, its length and its sample rate.
+  void Started(double stepMs, qint64 durationMs, int sampleRate);
   void StepsReady(const std::vector<float>& peakDb);
   void Finished();
   // The source could not be decoded; the text says why, in French.

@@ -57,6 +57,7 @@ QLineEdit* TTagPanel::NewField(const char* name) {
   auto* edit = new QLineEdit(this);
   edit->setObjectName(name);
   connect(edit, &QLineEdit::textEdited, this, &TTagPanel::TakeEdits);
+  connect(edit, &QLineEdit::editingFinished, this, &TTagPanel::TagsEdited);
   return edit;
 }
 
