@@ -275,6 +275,14 @@ void TCutGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
 }
 
 void TCutGrid::keyPressEvent(QKeyEvent* event) {
+  // Tab leaves the grid for the next part of the window, as everywhere else in it.
+  const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+  if (tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+      state() != QAbstractItemView::EditingState) {
+    const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+    focusNextPrevChild(forward);
+    return;
+  }
   if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier &&
       currentRow() == rowCount() - 1 && state() != QAbstractItemView::EditingState) {
     emit AppendRowRequested();

@@ -482,7 +482,8 @@ void TfrmMain::Cut() {
       shiftHeld_ ? shiftHeld_() : QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
   // Without a name the walk would write nothing and end on an empty report.
   const QString source = browser_->SelectedFile();
-  if (!source.isEmpty() && QFileInfo(source).isFile() && !HasNamedPoint(*list_)) {
+  if (!source.isEmpty() && QFileInfo(source).isFile() && list_->Count() >= 2 &&
+      !HasNamedPoint(*list_)) {
     ShowMessage(kNoFragmentText);
     return;
   }

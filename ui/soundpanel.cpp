@@ -221,6 +221,7 @@ void TSoundPanel::GoTo() {
 }
 
 void TSoundPanel::UpdateReadouts() {
+  strip_->SetTimeUnitMs(Settings().TIME_TYPE == 1 ? 1000.0 / kCdFramesPerSecond : 1.0);
   const auto time = [](int64_t ms) { return ToQ(FormatPosition(1000, ms)); };
   const bool known = strip_->LengthMs() > 0;
   lblCursor_->setText("Curseur : " + (known ? time(strip_->CursorMs()) : QString("-")));

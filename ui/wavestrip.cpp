@@ -46,19 +46,23 @@ int64_t QuietestMsNear(const TStripLevels& levels, int64_t ms, int64_t radiusMs)
   const auto stepOf = [&levels](int64_t at) { return static_cast<int64_t>(at / levels.StepMs); };
   const int64_t first = std::max<int64_t>(0, stepOf(ms - radiusMs));
   const int64_t last = std::min(count - 1, stepOf(ms + radiusMs));
-  int64_t best = -1;
-  double bestMiddle = 0;
+  if (first > last)
+    return ms;
+  const auto peak = [&levels](int64_t step) { return levels.PeakDb[static_cast<size_t>(step)]; };
+  float quietest = peak(first);
+  for (int64_t step = first; step <= last; ++step)
+    quietest = std::min(quietest, peak(step));
+  // A point already in the quietest place stays where the user put it.
+  const int64_t own = stepOf(ms);
+  if (own >= first && own <= last && peak(own) == quietest)
+    return ms;
+  double best = -1;
   for (int64_t step = first; step <= last; ++step) {
     const double middle = (step + 0.5) * levels.StepMs;
-    const float peak = levels.PeakDb[static_cast<size_t>(step)];
-    const float bestPeak = best < 0 ? 0 : levels.PeakDb[static_cast<size_t>(best)];
-    if (best < 0 || peak < bestPeak ||
-        (peak == bestPeak && std::abs(middle - ms) < std::abs(bestMiddle - ms))) {
-      best = step;
-      bestMiddle = middle;
-    }
+    if (peak(step) == quietest && (best < 0 || std::abs(middle - ms) < std::abs(best - ms)))
+      best = middle;
   }
-  return best < 0 ? ms : RoundMs(bestMiddle);
+  return RoundMs(best);
 }
 
 TWaveStrip::TWaveStrip(QWidget* parent)
@@ -276,8 +280,10 @@ void TWaveStrip::leaveEvent(QEvent* event) {
 }
 
 int64_t TWaveStrip::Stepped(int64_t ms, int steps) const {
-  const double onGrid = std::round(ms / stepMs_) + steps;
-  return std::clamp<int64_t>(RoundMs(onGrid * stepMs_), 0, DurationMs());
+  const double step = std::max(stepMs_, unitMs_);
+  // Rounded up: a time shown in CD frames keeps its frame when read back in milliseconds.
+  const double onGrid = std::round(ms / step) + steps;
+  return std::clamp<int64_t>(static_cast<int64_t>(std::ceil(onGrid * step)), 0, DurationMs());
 }
 
 void TWaveStrip::MoveCursorKey(int64_t ms) {

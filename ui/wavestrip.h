@@ -52,6 +52,8 @@ class TWaveStrip : public QWidget {
   // The cursor's and the nudge's step: one MPEG frame, or 10 ms for sources without frames.
   void SetStepMs(double ms) { stepMs_ = ms > 0 ? ms : kDefaultStepMs; }
   double StepMs() const { return stepMs_; }
+  // The smallest time the grid shows (a CD frame or a millisecond): no step is shorter.
+  void SetTimeUnitMs(double ms) { unitMs_ = ms; }
   int64_t LengthMs() const { return DurationMs(); }
   int64_t CursorMs() const { return cursorMs_; }
   int SelectedRow() const { return selectedRow_; }
@@ -123,6 +125,7 @@ class TWaveStrip : public QWidget {
   bool fitted_ = true;  // follows the width until the user zooms
   const TCutPoint* dragged_ = nullptr;
   double stepMs_ = kDefaultStepMs;
+  double unitMs_ = 1;
 };
 
 }  // namespace zembrio
