@@ -38,10 +38,10 @@ class TEnvelopeLoader : public QObject {
   void Failed(const QString& message);
 
  private:
-  void Run(const std::string& path, int generation, std::shared_ptr<std::atomic<bool>> abort);
+  void Run(const std::string& path, int generation, std::shared_ptr<TSoundProgress> progress);
 
   std::thread worker_;
-  std::shared_ptr<std::atomic<bool>> abort_;
+  std::shared_ptr<TSoundProgress> progress_;  // asks the worker to stop, walk included
   int generation_ = 0;  // answers of a stopped worker that were already queued are dropped
   bool finished_ = true;
   std::shared_ptr<const TEnvelope> envelope_;

@@ -211,6 +211,9 @@ void TfrmMain::BuildLayout() {
   connect(pages_, &QTabWidget::currentChanged, this, &TfrmMain::SwitchPage);
   connect(browser_, &TFileBrowser::FileSelected, this, &TfrmMain::UpdateCutDestination);
   connect(browser_, &TFileBrowser::FileSelected, cutPage_->Sound(), &TSoundPanel::ShowSource);
+  // The strip shows only the file that a cut would read.
+  connect(browser_, &TFileBrowser::SelectedFileReplaced, cutPage_->Sound(),
+          &TSoundPanel::ShowSource);
   connect(cutPage_->Sound(), &TSoundPanel::StatusMessage, this,
           [this](const QString& text) { ShowInfoText(ToStd(text)); });
   connect(browser_, &TFileBrowser::FileDoubleClicked, this, &TfrmMain::OnFileDoubleClicked);

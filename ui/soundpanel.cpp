@@ -6,6 +6,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "core/settings.h"
 #include "core/timevalue.h"
@@ -103,7 +104,7 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   connect(strip_, &TWaveStrip::PlayToggled, this, &TSoundPanel::PlayOrStop);
   connect(player_, &TCutPlayer::PositionChanged, strip_, &TWaveStrip::SetCursorMs);
   connect(player_, &TCutPlayer::Message, this, &TSoundPanel::StatusMessage);
-  connect(player_, &TCutPlayer::Stopped, this, &TSoundPanel::UpdatePlayActions);
+  connect(player_, &TCutPlayer::Stopped, this, &TSoundPanel::OnPlaybackStopped);
   connect(loader_, &TEnvelopeLoader::Started, strip_,
           [this](double stepMs, qint64 durationMs, int sampleRate) {
             strip_->SetLevels({stepMs, durationMs, {}});
@@ -157,6 +158,7 @@ void TSoundPanel::PlayOrStop() {
     emit StatusMessage("Aucun fichier choisi");
     return;
   }
+  cursorAfterPlay_ = -1;
   player_->Play(ToStd(source_), strip_->CursorMs());
   UpdatePlayActions();
 }
@@ -168,9 +170,12 @@ void TSoundPanel::HearCut() {
     return;
   }
   const int64_t at = PositionAt(*point, 1000);
+  const int64_t cursor = cursorAfterPlay_ >= 0 ? cursorAfterPlay_ : strip_->CursorMs();
   // A length of nothing would hear nothing: a tenth of a second is the least.
   const int64_t around = std::clamp<int64_t>(Settings().HEARCUT, 100, 60000);
-  player_->Play(ToStd(source_), std::max<int64_t>(0, at - around), at + around);
+  // Hearing a cut is a look aside: the cursor comes back where the user left it.
+  if (player_->Play(ToStd(source_), std::max<int64_t>(0, at - around), at + around))
+    cursorAfterPlay_ = cursor;
   UpdatePlayActions();
 }
 
@@ -230,6 +235,15 @@ void TSoundPanel::UpdateReadouts() {
   lblPoint_->setText("Point choisi : " +
                      (point && !point->IsNew ? time(PositionAt(*point, 1000)) : QString("-")));
   lblLength_->setText("Durée : " + (known ? time(strip_->LengthMs()) : QString("-")));
+}
+
+void TSoundPanel::OnPlaybackStopped() {
+  if (cursorAfterPlay_ >= 0)
+    strip_->SetCursorMs(std::exchange(cursorAfterPlay_, -1));
+  // "Lecture..." no longer holds.
+  emit StatusMessage({});
+  UpdateReadouts();
+  UpdatePlayActions();
 }
 
 void TSoundPanel::UpdatePlayActions() {

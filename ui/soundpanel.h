@@ -63,6 +63,7 @@ class TSoundPanel : public QWidget {
 
  private:
   void UpdatePlayActions();
+  void OnPlaybackStopped();
 
   TCPList* list_ = nullptr;
   QString source_;
@@ -80,6 +81,7 @@ class TSoundPanel : public QWidget {
   QLabel* lblPoint_;
   QLabel* lblLength_;
   int64_t mouseMs_ = -1;
+  int64_t cursorAfterPlay_ = -1;  // where the cursor returns when hearing a cut ends
 };
 
 }  // namespace zembrio
