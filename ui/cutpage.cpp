@@ -44,6 +44,7 @@ TCutPage::TCutPage(QWidget* parent)
       acJoinNext_(MakeAction(this, "ACJoinNext", "Lier au suivant")),
       acClearList_(MakeAction(this, "ACClearList", "Effacer la liste")),
       acLoadCue_(MakeAction(this, "ACLoadCue", "Importer d'un fichier...")),
+      acSaveList_(MakeAction(this, "ACSaveList", "Enregistrer la liste...")),
       acSetCutDir_(MakeAction(this, "ACSetCutDir", "...")),
       acTags_(MakeAction(this, "ACTags", "Étiquettes")),
       acUndo_(MakeAction(this, "ACUndo", "Annuler")),
@@ -70,6 +71,7 @@ TCutPage::TCutPage(QWidget* parent)
   SetActionKeys(acJoinNext_, {Qt::CTRL | Qt::SHIFT | Qt::Key_Down});
   SetActionKeys(acClearList_, {Qt::CTRL | Qt::SHIFT | Qt::Key_Delete});
   SetActionKeys(acLoadCue_, {Qt::CTRL | Qt::Key_O});
+  SetActionKeys(acSaveList_, {Qt::CTRL | Qt::Key_S}, "Enregistrer la liste en feuille CUE");
   SetActionKeys(acTags_, {Qt::CTRL | Qt::Key_T});
   SetActionKeys(acSetCutDir_, {Qt::CTRL | Qt::SHIFT | Qt::Key_O}, "Choisir la destination");
   // Drawn as arrows, as editors show them: the toolbar keeps room for every action.
@@ -100,6 +102,13 @@ TCutPage::TCutPage(QWidget* parent)
   destination->addWidget(new QLabel("Destination:", this));
   destination->addWidget(editCutDir_, 1);
   destination->addWidget(browse);
+  // The toolbar has no room left at the design width: saving the list sits at the end of
+  // this row.
+  auto* save = new QToolButton(this);
+  save->setObjectName("BtnSaveList");
+  save->setDefaultAction(acSaveList_);
+  destination->addSpacing(8);
+  destination->addWidget(save);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 4);

@@ -36,6 +36,7 @@ class TCutPage : public QWidget {
   TTagPanel* TagPanel() const { return tagPanel_; }
   QLineEdit* EditCutDir() const { return editCutDir_; }
   QAction* ACLoadCue() const { return acLoadCue_; }
+  QAction* ACSaveList() const { return acSaveList_; }
   QAction* ACSetCutDir() const { return acSetCutDir_; }
   QAction* ACTags() const { return acTags_; }
   QAction* ACUndo() const { return acUndo_; }
@@ -77,6 +78,7 @@ class TCutPage : public QWidget {
   QAction* acJoinNext_;
   QAction* acClearList_;
   QAction* acLoadCue_;
+  QAction* acSaveList_;
   QAction* acSetCutDir_;
   QAction* acTags_;
   QAction* acUndo_;

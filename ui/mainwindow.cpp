@@ -28,6 +28,7 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "cut/splitter.h"
+#include "cutlist/cuewriter.h"
 #include "cutlist/gridmodel.h"
 #include "import/importer.h"
 #include "ui/actiontags.h"
@@ -219,6 +220,7 @@ void TfrmMain::BuildLayout() {
   connect(browser_, &TFileBrowser::FileDoubleClicked, this, &TfrmMain::OnFileDoubleClicked);
   connect(cutPage_->ACLoadCue(), &QAction::triggered, this, &TfrmMain::ImportFromFile);
   connect(cutPage_->ACSetCutDir(), &QAction::triggered, this, &TfrmMain::ChooseCutDestination);
+  connect(cutPage_->ACSaveList(), &QAction::triggered, this, &TfrmMain::SaveListAsCue);
 }
 
 // Tab goes from the folder tree to the file list, the strip, the grid and the tags, in the
@@ -458,6 +460,37 @@ void TfrmMain::ImportFromFile() {
     ReportError(error.what());
   }
   cutPage_->Grid()->RefreshGrid();
+}
+
+void TfrmMain::SaveListAsCue() {
+  if (!list_)
+    return;
+  const QString source = browser_->SelectedFile();
+  const QString folder = browser_->CurrentFolder();
+  const QString suggested = source.isEmpty() ? folder
+                                             : QFileInfo(source).path() + "/" +
+                                                   QFileInfo(source).completeBaseName() + ".cue";
+  QFileDialog dialog(this, "Enregistrer la liste", suggested, "Feuille CUE (*.cue)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix("cue");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  SaveListTo(ToStd(dialog.selectedFiles().constFirst()));
+}
+
+bool TfrmMain::SaveListTo(const std::string& path) {
+  if (!list_)
+    return false;
+  list_->SortByTime();
+  try {
+    WriteCueSheet(*list_, ToStd(browser_->SelectedFile()), path);
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+    return false;
+  }
+  ShowInfoText("Liste enregistrée : " + path);
+  return true;
 }
 
 // --- Operations ------------------------------------------------------------------------

@@ -84,6 +84,10 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   // (the track list beside it loaded): the file that the desktop hands over, or one dropped
   // onto the window. Before the first showing, it waits for the start to restore the state.
   void OpenFile(const QString& path);
+  // "Enregistrer la liste...": the cut list as a CUE sheet naming the selected source.
+  // SaveListTo writes it to path; false, with the error shown, when it cannot.
+  void SaveListAsCue();
+  bool SaveListTo(const std::string& path);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -8,6 +8,7 @@
 
 #include "cutlist/cutlisthistory.h"
 #include "cutlist/cutpoint.h"
+#include "import/cuesheet.h"
 #include "sound/proposals.h"
 #include "ui/cutpage.h"
 #include "ui/soundpanel.h"
@@ -131,6 +132,20 @@ class TestEditing : public QObject {
     QCOMPARE(window.Names(), QString("typed by hand"));
     window.Started.Action("ACRedo")->trigger();
     QCOMPARE(window.Grid->CellText(2, 1), QString("02 Deux"));
+
+    // Saved as a CUE sheet, the list reads back the same.
+    window.List().Album.Genre = "Jazz";
+    const std::string saved = window.Started.Dir.File("saved.cue");
+    QVERIFY(window.Started.Window->SaveListTo(saved));
+    TCPList back;
+    QVERIFY(ImportCueSheet(back, saved, window.Started.Dir.File("album/song.mp3")));
+    QCOMPARE(back.Count(), window.List().Count());
+    for (int index = 0; index < back.Count(); ++index) {
+      QCOMPARE(back[index].Name, window.List()[index].Name);
+      QCOMPARE(back[index].Title, window.List()[index].Title);
+      QCOMPARE(PositionAt(back[index], 1000), PositionAt(window.List()[index], 1000));
+    }
+    QCOMPARE(back.Album.Genre, std::string("Jazz"));
   }
 
   void aCutAddsNoStepAndANamelessListIsRefused() {
