@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -27,6 +28,15 @@ namespace {
 
 // The cursor keys step by one MPEG frame, the unit a cut of MPEG audio moves by (Layer III:
 // 1152 samples, 576 at the half rates); other sources have no such unit and step by 10 ms.
+// Whether the user has named anything in the list: that much work is not replaced unasked.
+bool HasNames(const TCPList& list) {
+  for (int index = 0; index < list.Count(); ++index) {
+    if (!list[index].IsNew && !list[index].IsSkipped())
+      return true;
+  }
+  return false;
+}
+
 double CursorStepMs(TSourceKind kind, int sampleRate) {
   if (kind != TSourceKind::Mpeg || sampleRate <= 0)
     return TWaveStrip::kDefaultStepMs;
@@ -192,6 +202,11 @@ void TSoundPanel::DetectPauses() {
   if (dialog.exec() != QDialog::Accepted || dialog.SampleRate() <= 0)
     return;
   dialog.StoreOptions();
+  if (HasNames(*list_) &&
+      QMessageBox::question(this, acDetectPauses_->text(), "Remplacer la liste actuelle ?",
+                            QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::No) != QMessageBox::Yes)
+    return;
   const std::vector<int64_t> starts = dialog.Starts();
   FillProposedCutList(*list_, starts, dialog.SampleRate());
   emit ListReplaced();
