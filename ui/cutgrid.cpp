@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <algorithm>
 #include <climits>
 
 #include "core/settings.h"
@@ -68,8 +69,8 @@ TCutGrid::TCutGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent) {
   horizontalHeader()->setSectionsClickable(false);
   for (int column = 0; column < kColumnCount; ++column)
     setColumnWidth(column, kGridColumnWidths[static_cast<size_t>(column)]);
-  // The status column takes what the window gives beyond the four widths, so the rows
-  // and the captions run to the grid's right edge.
+  // The names take what the window gives beyond the four widths (see resizeEvent), and the
+  // status column what is left, so the rows and captions run to the grid's right edge.
   horizontalHeader()->setStretchLastSection(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -272,6 +273,17 @@ void TCutGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
   RefreshGrid();
   viewport()->update();
   ResetColumnCaptions(true);
+}
+
+void TCutGrid::resizeEvent(QResizeEvent* event) {
+  QTableWidget::resizeEvent(event);
+  int others = 0;
+  for (int column = 0; column < kColumnCount; ++column) {
+    if (column != Settings().ColName)
+      others += kGridColumnWidths[static_cast<size_t>(column)];
+  }
+  const int name = kGridColumnWidths[static_cast<size_t>(Settings().ColName)];
+  setColumnWidth(Settings().ColName, std::max(name, viewport()->width() - others));
 }
 
 void TCutGrid::keyPressEvent(QKeyEvent* event) {

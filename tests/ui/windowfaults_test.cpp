@@ -1,6 +1,7 @@
 // The window keeps its place from one session to the next, the strip shows only the file a
 // cut would read, and a new selection never waits for the envelope of the last one.
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,6 +11,7 @@
 #include "ui/cutpage.h"
 #include "ui/envelopeloader.h"
 #include "ui/soundpanel.h"
+#include "ui/tagpanel.h"
 #include "ui/wavestrip.h"
 #include "ui/windowrules.h"
 #include "uitesthelpers.h"
@@ -60,6 +62,17 @@ class TestWindowFaults : public QObject {
     QCOMPARE(fitted.Top, 0);
     QCOMPARE(fitted.Left, 100);
     QCOMPARE(fitted.Height, 500);
+  }
+
+  void namesTakeTheExtraWidth() {
+    TStartedWindow started;
+    started.Start();
+    QVERIFY(QTest::qWaitForWindowExposed(started.Window.get()));
+    TCutGrid* grid = started.Window->Grid();
+    const int name = grid->columnWidth(1);
+    started.Window->resize(started.Window->width() + 200, started.Window->height());
+    QCoreApplication::processEvents();
+    QCOMPARE(grid->columnWidth(1), name + 200);
   }
 
   void theStripShowsOnlyTheSelectedFile() {
