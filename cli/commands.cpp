@@ -15,6 +15,7 @@
 #include "core/textutil.h"
 #include "core/timevalue.h"
 #include "cut/splitter.h"
+#include "cutlist/cuewriter.h"
 #include "cutlist/gridmodel.h"
 #include "import/importer.h"
 #include "join/join.h"
@@ -196,6 +197,8 @@ TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& c
   } else if (!ProposeCutList(options, source, list, ctx)) {
     return TExitCode::Aborted;
   }
+  if (options.WriteCue)
+    WriteCueSheet(list, source, ExpandFileName(*options.WriteCue));
   if (options.DryRun) {
     PrintCutList(list, out);
     return TExitCode::Finished;

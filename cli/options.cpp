@@ -124,6 +124,8 @@ bool TakeCommandOption(TCliOptions& options, TArgReader& reader, const std::stri
     options.Dest = reader.Value(name, value);
   } else if (command == TCommand::Cut && name == "--dry-run") {
     options.DryRun = true;
+  } else if (command == TCommand::Cut && name == "--write-cue") {
+    options.WriteCue = reader.Value(name, value);
   } else if (command == TCommand::Cut && name == "--cue") {
     SetTrackList(options, 1, reader.Value(name, value));
   } else if (command == TCommand::Cut && name == "--xmcd") {
@@ -262,6 +264,7 @@ std::string UsageText() {
   return R"(Usage:
   zembrio-cli stats SOURCE [--detail[=FICHIER]]
   zembrio-cli cut SOURCE [--point TEMPS[=NOM]]... [--dest DOSSIER] [--dry-run]
+                  [--write-cue FICHIER]
                   [--cue F | --xmcd F | --text F | --beside] [--batch SCRIPT]
                   [--silence [OPTIONS DE PAUSE] | --every TEMPS | --parts N]
                   [--tag CHAMP=VALEUR]...
@@ -284,6 +287,7 @@ Commandes:
                                  date, genre ou artist (remplace la liste de pistes)
             --dry-run            montre la liste des coupes et les étiquettes sans
                                  rien écrire
+            --write-cue F        enregistre la liste des coupes en feuille CUE F
             --batch SCRIPT       Ogg Vorbis: écrit les commandes dans un script shell
             --silence            coupe au milieu des pauses (voir silence)
             --every TEMPS        coupe toutes les TEMPS

@@ -38,7 +38,8 @@ struct TCliOptions {
   std::vector<TPointOption> Points;
   std::optional<std::string> Dest;
   bool DryRun = false;
-  int TrackListType = 0;  // 1 CUE, 2 XMCD, 3 plain text; 0 none
+  std::optional<std::string> WriteCue;  // the list as a CUE sheet, before anything is cut
+  int TrackListType = 0;                // 1 CUE, 2 XMCD, 3 plain text; 0 none
   std::string TrackList;
   bool Beside = false;
   std::optional<std::string> BatchFile;

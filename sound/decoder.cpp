@@ -22,10 +22,11 @@ bool IsMpegSource(const std::string& path) {
   return DetectSourceKind(path) == TSourceKind::Mpeg;
 }
 
-std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, TSourceKind kind) {
+std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, TSourceKind kind,
+                                                      TSoundProgress* progress) {
   switch (kind) {
     case TSourceKind::Mpeg: {
-      auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
+      auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, progress));
       const int64_t frames = map->FrameCount;
       return std::make_unique<TMpegDecoder>(path, std::move(map), 0, frames);
     }
@@ -49,8 +50,8 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, T
                                     : refusal);
 }
 
-std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path) {
-  return OpenSoundDecoderOfKind(path, DetectSourceKind(path));
+std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path, TSoundProgress* progress) {
+  return OpenSoundDecoderOfKind(path, DetectSourceKind(path), progress);
 }
 
 namespace {
@@ -86,6 +87,15 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int
       return OpenStretchFrom<TFlacDecoder>(path, fromMs);
     case TSourceKind::Wav:
       return OpenStretchFrom<TWavDecoder>(path, fromMs);
+    case TSourceKind::OggVorbis: {
+      // Entered by the library's seek: a stream it cannot seek in plays from its start.
+      auto decoder = std::make_unique<TOggDecoder>(path);
+      decoder->SeekTo(fromMs * decoder->Format().SampleRate / 1000);
+      return decoder;
+    }
+    case TSourceKind::OggOpus:
+      // Opus always decodes at 48 kHz; the decoder holds a start past the end at the end.
+      return std::make_unique<TOpusDecoder>(path, fromMs * 48);
     default:
       return OpenSoundDecoderOfKind(path, kind);  // read from the start
   }

@@ -15,6 +15,8 @@
 
 namespace zembrio {
 
+struct TSoundProgress;
+
 // A source that holds no audio this program can decode, or a library failure that ends
 // decoding; the text is the library's own where it gave one.
 class TSoundError : public std::runtime_error {
@@ -53,13 +55,16 @@ bool IsMpegSource(const std::string& path);
 // Opens path for decoding as a source of kind: MPEG audio through the frame walk (with the
 // SKIPVBRHEADER setting) and libmpg123, Ogg Vorbis through libvorbisfile. Throws
 // std::system_error when the file cannot be opened and TSoundError when it holds no audio
-// this program decodes.
-std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, TSourceKind kind);
+// this program decodes. An abort asked through progress ends the MPEG frame walk at once
+// (the decoder then holds only the frames walked); progress may be null.
+std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, TSourceKind kind,
+                                                      TSoundProgress* progress = nullptr);
 // The same for the kind the content of path shows.
-std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path);
+std::unique_ptr<TSoundDecoder> OpenSoundDecoder(const std::string& path,
+                                                TSoundProgress* progress = nullptr);
 // A decoder whose first block holds the sample at fromMs, or starts before it (playback
 // drops what lies before): MPEG from the frame that holds it, FLAC from the frame that
-// holds it, other sources from their start.
+// holds it, WAV at it, Ogg Vorbis and Opus where the library's seek puts them.
 std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int64_t fromMs);
 
 }  // namespace zembrio

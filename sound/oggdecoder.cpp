@@ -86,6 +86,14 @@ TOggDecoder::TOggDecoder(const std::string& path) : input_(std::make_unique<TInp
   total_ = total > 0 ? total : 0;
 }
 
+bool TOggDecoder::SeekTo(int64_t first) {
+  if (first < 0 || first > total_ || ov_pcm_seek(&vorbis_->File, first) != 0)
+    return false;
+  position_ = first;
+  ended_ = false;
+  return true;
+}
+
 bool TOggDecoder::Next(TPcmBlock& block) {
   out_.clear();
   while (!ended_ && out_.empty()) {

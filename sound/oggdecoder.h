@@ -23,6 +23,9 @@ class TOggDecoder : public TSoundDecoder {
   bool Next(TPcmBlock& block) override;
   double Progress() const override;
   int64_t TotalSamples() const override { return total_; }
+  // Goes on from sample first (from the start of the source on, first within it); false,
+  // the position unchanged, when the library cannot seek there.
+  bool SeekTo(int64_t first);
 
  private:
   // The library's struct, cleared with it once ov_open_callbacks succeeded.

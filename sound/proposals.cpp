@@ -51,14 +51,16 @@ std::vector<int64_t> CutSamples(const std::vector<TPause>& pauses) {
   return starts;
 }
 
+std::string ProposedName(int number) {
+  TTrackFields fields;
+  fields.Number = TrackNumberText(number);
+  // The title and disc fields are empty: what they leave around the number goes.
+  return ImportedName(Trim(ExpandNameMask(Settings().MASK, TMaskOrder::Cue, fields)));
+}
+
 void FillProposedCutList(TCPList& list, const std::vector<int64_t>& starts, int32_t sampleRate) {
   list.Clear();
-  const auto name = [](int number) {
-    TTrackFields fields;
-    fields.Number = TrackNumberText(number);
-    // The title and disc fields are empty: what they leave around the number goes.
-    return ImportedName(Trim(ExpandNameMask(Settings().MASK, TMaskOrder::Cue, fields)));
-  };
+  const auto name = ProposedName;
   TCutPoint& zero = list.Add();
   zero.Name = name(1);
   int number = 1;

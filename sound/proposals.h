@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/timevalue.h"
@@ -23,6 +24,9 @@ std::vector<int64_t> CutSamples(const std::vector<TPause>& pauses);
 
 // A cut list starting at 0 s, one cut point per start after it, every fragment named by
 // the MASK setting with its number ("%N"); the other fields of the mask read empty.
+// The name the MASK setting gives fragment number (1 for the first) when nothing else is
+// known of it.
+std::string ProposedName(int number);
 void FillProposedCutList(TCPList& list, const std::vector<int64_t>& starts, int32_t sampleRate);
 
 // The length of a source in samples and its sample rate, as the cut counts them.

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QAction>
+#include <QKeySequence>
+#include <QList>
 
 namespace zembrio {
 
@@ -15,6 +17,16 @@ inline QAction* MakeAction(QObject* owner, const char* name, const QString& capt
   action->setObjectName(name);
   action->setProperty(kTagProperty, tag);
   return action;
+}
+
+// Gives an action its keys; its tooltip (tip, or its caption) names the first of them.
+inline void SetActionKeys(QAction* action, const QList<QKeySequence>& keys,
+                          const QString& tip = {}) {
+  action->setShortcuts(keys);
+  const QString text = tip.isEmpty() ? action->iconText() : tip;
+  action->setToolTip(keys.isEmpty() ? text
+                                    : QString("%1 (%2)").arg(
+                                          text, keys.first().toString(QKeySequence::NativeText)));
 }
 
 inline int ActionTag(const QAction* action) {

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <algorithm>
 #include <climits>
 
 #include "core/settings.h"
@@ -68,14 +69,16 @@ TCutGrid::TCutGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent) {
   horizontalHeader()->setSectionsClickable(false);
   for (int column = 0; column < kColumnCount; ++column)
     setColumnWidth(column, kGridColumnWidths[static_cast<size_t>(column)]);
-  // The status column takes what the window gives beyond the four widths, so the rows
-  // and the captions run to the grid's right edge.
+  // The names take what the window gives beyond the four widths (see resizeEvent), and the
+  // status column what is left, so the rows and captions run to the grid's right edge.
   horizontalHeader()->setStretchLastSection(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
   setWordWrap(false);
+  // Tab leaves the grid for the next part of the window; the arrows move between cells.
+  setTabKeyNavigation(false);
   ResetColumnCaptions(false);
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row) {
     if (!refreshing_)
@@ -272,7 +275,26 @@ void TCutGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
   ResetColumnCaptions(true);
 }
 
+void TCutGrid::resizeEvent(QResizeEvent* event) {
+  QTableWidget::resizeEvent(event);
+  int others = 0;
+  for (int column = 0; column < kColumnCount; ++column) {
+    if (column != Settings().ColName)
+      others += kGridColumnWidths[static_cast<size_t>(column)];
+  }
+  const int name = kGridColumnWidths[static_cast<size_t>(Settings().ColName)];
+  setColumnWidth(Settings().ColName, std::max(name, viewport()->width() - others));
+}
+
 void TCutGrid::keyPressEvent(QKeyEvent* event) {
+  // Tab leaves the grid for the next part of the window, as everywhere else in it.
+  const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+  if (tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+      state() != QAbstractItemView::EditingState) {
+    const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+    focusNextPrevChild(forward);
+    return;
+  }
   if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier &&
       currentRow() == rowCount() - 1 && state() != QAbstractItemView::EditingState) {
     emit AppendRowRequested();

@@ -1,15 +1,21 @@
 #include "ui/cutpage.h"
 
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+#include <memory>
 
 #include "cut/runfeedback.h"
+#include "cutlist/cutlisthistory.h"
 #include "cutlist/cutpoint.h"
 #include "cutlist/gridmodel.h"
+#include "sound/proposals.h"
 #include "ui/actiontags.h"
 #include "ui/cutgrid.h"
 #include "ui/soundpanel.h"
@@ -17,6 +23,13 @@
 #include "ui/wavestrip.h"
 
 namespace zembrio {
+
+namespace {
+
+// Snapping looks at the half second around the point.
+constexpr int64_t kSnapRadiusMs = 250;
+
+}  // namespace
 
 TCutPage::TCutPage(QWidget* parent)
     : QWidget(parent),
@@ -31,8 +44,11 @@ TCutPage::TCutPage(QWidget* parent)
       acJoinNext_(MakeAction(this, "ACJoinNext", "Lier au suivant")),
       acClearList_(MakeAction(this, "ACClearList", "Effacer la liste")),
       acLoadCue_(MakeAction(this, "ACLoadCue", "Importer d'un fichier...")),
+      acSaveList_(MakeAction(this, "ACSaveList", "Enregistrer la liste...")),
       acSetCutDir_(MakeAction(this, "ACSetCutDir", "...")),
-      acTags_(MakeAction(this, "ACTags", "Étiquettes")) {
+      acTags_(MakeAction(this, "ACTags", "Étiquettes")),
+      acUndo_(MakeAction(this, "ACUndo", "Annuler")),
+      acRedo_(MakeAction(this, "ACRedo", "Rétablir")) {
   setObjectName("PgCut");
   editCutDir_->setObjectName("EditCutDir");
 
@@ -45,6 +61,25 @@ TCutPage::TCutPage(QWidget* parent)
   toolbar->layout()->setContentsMargins(0, 0, 0, 0);
   toolbar->setMovable(false);
   toolbar->setStyleSheet("QToolButton { padding: 1px 0px; } QToolBar::separator { width: 4px; }");
+  SetActionKeys(acUndo_, {Qt::CTRL | Qt::Key_Z}, "Annuler la dernière modification de la liste");
+  SetActionKeys(acRedo_, {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z},
+                "Rétablir la modification annulée");
+  SetActionKeys(acAdd_, {Qt::CTRL | Qt::Key_N},
+                "Ajouter un point de coupe (au curseur depuis la forme d'onde)");
+  SetActionKeys(acDelete_, {Qt::CTRL | Qt::Key_Delete}, "Retirer le point de coupe choisi");
+  SetActionKeys(acJoinPrew_, {Qt::CTRL | Qt::SHIFT | Qt::Key_Up});
+  SetActionKeys(acJoinNext_, {Qt::CTRL | Qt::SHIFT | Qt::Key_Down});
+  SetActionKeys(acClearList_, {Qt::CTRL | Qt::SHIFT | Qt::Key_Delete});
+  SetActionKeys(acLoadCue_, {Qt::CTRL | Qt::Key_O});
+  SetActionKeys(acSaveList_, {Qt::CTRL | Qt::Key_S}, "Enregistrer la liste en feuille CUE");
+  SetActionKeys(acTags_, {Qt::CTRL | Qt::Key_T});
+  SetActionKeys(acSetCutDir_, {Qt::CTRL | Qt::SHIFT | Qt::Key_O}, "Choisir la destination");
+  // Drawn as arrows, as editors show them: the toolbar keeps room for every action.
+  acUndo_->setIconText("↶");
+  acRedo_->setIconText("↷");
+  toolbar->addAction(acUndo_);
+  toolbar->addAction(acRedo_);
+  toolbar->addSeparator();
   toolbar->addAction(acAdd_);
   toolbar->addAction(acDelete_);
   toolbar->addSeparator();
@@ -67,6 +102,13 @@ TCutPage::TCutPage(QWidget* parent)
   destination->addWidget(new QLabel("Destination:", this));
   destination->addWidget(editCutDir_, 1);
   destination->addWidget(browse);
+  // The toolbar has no room left at the design width: saving the list sits at the end of
+  // this row.
+  auto* save = new QToolButton(this);
+  save->setObjectName("BtnSaveList");
+  save->setDefaultAction(acSaveList_);
+  destination->addSpacing(8);
+  destination->addWidget(save);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 4);
@@ -90,10 +132,26 @@ TCutPage::TCutPage(QWidget* parent)
   });
   connect(strip_, &TWaveStrip::MarkerDragged, grid_,
           [this](int row, qint64 ms) { grid_->SetStartTime(row, ms); });
+  connect(strip_, &TWaveStrip::MarkerDropped, this, &TCutPage::RecordChange);
+  connect(strip_, &TWaveStrip::RowReached, grid_, &TCutGrid::SelectRow);
+  connect(strip_, &TWaveStrip::InsertRequested, this, &TCutPage::AddPointAtCursor);
+  connect(strip_, &TWaveStrip::DeleteRequested, this, [this] {
+    if (strip_->SelectedRow() > 1 && acDelete_->isEnabled())
+      DeleteCutPoint();
+  });
+  connect(strip_, &TWaveStrip::SnapRequested, this, &TCutPage::SnapSelectedToQuiet);
+  connect(tagPanel_, &TTagPanel::TagsEdited, this, &TCutPage::RecordChange);
+  connect(acUndo_, &QAction::triggered, this, &TCutPage::Undo);
+  connect(acRedo_, &QAction::triggered, this, &TCutPage::Redo);
 }
 
 void TCutPage::SetList(TCPList* list) {
   list_ = list;
+  if (list) {
+    // The grid adds the zero point at its first showing; that is no step of the user's.
+    EnsureZeroPoint(*list);
+    history_.Reset(*list);
+  }
   grid_->SetList(list);
   sound_->SetList(list);
   tagPanel_->SetList(list);
@@ -115,8 +173,58 @@ void TCutPage::UpdateGridActions() {
   acDelete_->setEnabled(states.Delete);
   acJoinPrew_->setEnabled(states.LinkToPrevious);
   acJoinNext_->setEnabled(states.LinkToNext);
-  // Every change of the list or of the selection passes here: the strip redraws with it.
+  // Every change of the list or of the selection passes here: the strip redraws with it,
+  // and the history takes the change.
   strip_->SetSelectedRow(grid_->SelectedRow());
+  sound_->UpdateReadouts();
+  RecordChange();
+}
+
+int TCutPage::SnapSelectedToQuiet() {
+  const int row = strip_->SelectedRow();
+  const TCutPoint* point = list_ ? list_->Item(row - 1) : nullptr;
+  if (!point || point->IsNew || row < 2)
+    return 0;
+  const int64_t at = PositionAt(*point, 1000);
+  const int64_t quiet = std::max<int64_t>(1, QuietestMsNear(strip_->Levels(), at, kSnapRadiusMs));
+  return quiet == at ? row : grid_->SetStartTime(row, quiet);
+}
+
+bool TCutPage::IsIdle() const {
+  return state_ && state_->Idle;
+}
+
+void TCutPage::RecordChange() {
+  if (!list_ || strip_->Dragging())
+    return;
+  // A cut sorts the list and writes its reports, a pause search may run: none of that is
+  // the user's change.
+  if (IsIdle())
+    history_.Record(*list_);
+  else
+    history_.Resync(*list_);
+  acUndo_->setEnabled(IsIdle() && history_.CanUndo());
+  acRedo_->setEnabled(IsIdle() && history_.CanRedo());
+}
+
+void TCutPage::Undo() {
+  if (list_ && IsIdle())
+    ShowHistoryStep(history_.Undo(*list_));
+}
+
+void TCutPage::Redo() {
+  if (list_ && IsIdle())
+    ShowHistoryStep(history_.Redo(*list_));
+}
+
+void TCutPage::ShowHistoryStep(bool stepped) {
+  if (stepped) {
+    const int row = std::clamp(grid_->SelectedRow(), 1, std::max(1, list_->Count()));
+    grid_->RefreshGrid();
+    grid_->SelectRowQuietly(row);
+    tagPanel_->Reload();
+  }
+  RecordChange();
 }
 
 int TCutPage::SelectedIndex() const {
@@ -126,12 +234,41 @@ int TCutPage::SelectedIndex() const {
 void TCutPage::AddCutPoint() {
   if (!list_)
     return;
-  const bool atCursor = strip_->hasFocus() && strip_->CursorMs() > 0;
+  if (strip_->hasFocus() && strip_->CursorMs() > 0) {
+    AddPointAtCursor();
+    return;
+  }
   const int newRow = AddRowAfter(*list_, std::max(grid_->SelectedRow(), 1));
   grid_->RefreshGrid();
   grid_->SelectRow(newRow);
-  if (atCursor)
-    grid_->SetStartTime(newRow, strip_->CursorMs());
+}
+
+int TCutPage::AddPointAtCursor() {
+  const int64_t ms = strip_->CursorMs();
+  if (!list_ || !IsIdle() || ms <= 0 || ms / 1000 > INT32_MAX)
+    return 0;
+  list_->PurgeNew();
+  EnsureZeroPoint(*list_);
+  for (int index = 0; index < list_->Count(); ++index) {
+    // A point already there is the one the user means.
+    if (PositionAt((*list_)[index], 1000) == ms) {
+      grid_->SelectRow(index + 1);
+      return index + 1;
+    }
+  }
+  // Taken as if typed, so that the time is held in the grid's unit; named as pause
+  // detection names its points, so that the fragment is written.
+  TTimeValue time;
+  SetMilliseconds(time, static_cast<int32_t>(ms / 1000), static_cast<int32_t>(ms % 1000));
+  auto added = std::make_unique<TCutPoint>();
+  ApplyStartCellText(*added, FormatCutPoint(time));
+  TCutPoint& point = list_->Add(std::move(added));
+  list_->SortByTime();
+  const int row = list_->IndexOf(&point) + 1;
+  point.Name = ProposedName(row);
+  grid_->RefreshGrid();
+  grid_->SelectRow(row);
+  return row;
 }
 
 void TCutPage::DeleteCutPoint() {

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "cutlist/cutlisthistory.h"
+
 class QAction;
 class QLineEdit;
 class QToolBar;
@@ -34,8 +36,24 @@ class TCutPage : public QWidget {
   TTagPanel* TagPanel() const { return tagPanel_; }
   QLineEdit* EditCutDir() const { return editCutDir_; }
   QAction* ACLoadCue() const { return acLoadCue_; }
+  QAction* ACSaveList() const { return acSaveList_; }
   QAction* ACSetCutDir() const { return acSetCutDir_; }
   QAction* ACTags() const { return acTags_; }
+  QAction* ACUndo() const { return acUndo_; }
+  QAction* ACRedo() const { return acRedo_; }
+
+  // Takes the list's state as a step that can be undone, once it has settled after a
+  // change; while an operation runs, its changes are taken without a step.
+  void RecordChange();
+  void Undo();
+  void Redo();
+  // Adds a cut point at the strip's cursor, named from the mask with its number; returns
+  // its grid row (the row of a point already there; 0 when none can be added).
+  int AddPointAtCursor();
+  // Moves the selected cut point to the quietest 10 ms of the half second around it;
+  // returns its grid row (0 when no point can move).
+  int SnapSelectedToQuiet();
+  const TCutListHistory& History() const { return history_; }
 
  private:
   void AddCutPoint();
@@ -44,6 +62,8 @@ class TCutPage : public QWidget {
   void LinkToNext();
   void ClearList();
   int SelectedIndex() const;
+  void ShowHistoryStep(bool stepped);
+  bool IsIdle() const;
 
   TCPList* list_ = nullptr;
   const TRunState* state_ = nullptr;
@@ -58,8 +78,12 @@ class TCutPage : public QWidget {
   QAction* acJoinNext_;
   QAction* acClearList_;
   QAction* acLoadCue_;
+  QAction* acSaveList_;
   QAction* acSetCutDir_;
   QAction* acTags_;
+  QAction* acUndo_;
+  QAction* acRedo_;
+  TCutListHistory history_;
 };
 
 }  // namespace zembrio

@@ -27,11 +27,11 @@ TEnvelopeLoader::~TEnvelopeLoader() {
 
 void TEnvelopeLoader::Stop() {
   ++generation_;
-  if (abort_)
-    *abort_ = true;
+  if (progress_)
+    progress_->AbortRequested = true;
   if (worker_.joinable())
     worker_.join();
-  abort_.reset();
+  progress_.reset();
   finished_ = true;
   envelope_.reset();
 }
@@ -40,15 +40,16 @@ void TEnvelopeLoader::Load(const QString& path) {
   Stop();
   if (path.isEmpty())
     return;
-  abort_ = std::make_shared<std::atomic<bool>>(false);
+  progress_ = std::make_shared<TSoundProgress>();
   finished_ = false;
-  worker_ = std::thread(&TEnvelopeLoader::Run, this, ToStd(path), generation_, abort_);
+  worker_ = std::thread(&TEnvelopeLoader::Run, this, ToStd(path), generation_, progress_);
 }
 
 // On the worker thread: everything it shares with the window goes through queued calls,
 // each of which checks on arrival that its load is still the current one.
 void TEnvelopeLoader::Run(const std::string& path, int generation,
-                          std::shared_ptr<std::atomic<bool>> abort) {
+                          std::shared_ptr<TSoundProgress> progress) {
+  const std::atomic<bool>& abort = progress->AbortRequested;
   const auto post = [this, generation](auto call) {
     QMetaObject::invokeMethod(
         this,
@@ -59,12 +60,16 @@ void TEnvelopeLoader::Run(const std::string& path, int generation,
         Qt::QueuedConnection);
   };
   try {
-    std::unique_ptr<TSoundDecoder> decoder = OpenSoundDecoder(path);
+    // Asked to stop while the frames are walked, the walk ends at once.
+    std::unique_ptr<TSoundDecoder> decoder = OpenSoundDecoder(path, progress.get());
+    if (abort)
+      return;
     const TPcmFormat format = decoder->Format();
     const int32_t stepSamples = std::max(1, format.SampleRate * kStepMs / 1000);
     const double stepMs = 1000.0 * stepSamples / std::max(1, format.SampleRate);
     const qint64 durationMs = decoder->TotalSamples() * 1000 / std::max(1, format.SampleRate);
-    post([this, stepMs, durationMs] { emit Started(stepMs, durationMs); });
+    const int sampleRate = format.SampleRate;
+    post([this, stepMs, durationMs, sampleRate] { emit Started(stepMs, durationMs, sampleRate); });
 
     auto whole = std::make_shared<TEnvelope>(format.SampleRate, stepSamples);
     TEnvelope& envelope = *whole;
@@ -78,12 +83,12 @@ void TEnvelopeLoader::Run(const std::string& path, int generation,
       post([this, peaks = std::move(peaks)] { emit StepsReady(peaks); });
     };
     TPcmBlock block;
-    while (!*abort && decoder->Next(block)) {
+    while (!abort && decoder->Next(block)) {
       meter.Add(block.Data, block.Frames);
       if (envelope.Count() - handed >= kBatchSteps)
         handOver();
     }
-    if (*abort)
+    if (abort)
       return;
     meter.Finish();
     handOver();

@@ -30,18 +30,18 @@ class TEnvelopeLoader : public QObject {
   std::shared_ptr<const TEnvelope> Envelope() const { return envelope_; }
 
  signals:
-  // The source opened: its length and the length of one step.
-  void Started(double stepMs, qint64 durationMs);
+  // The source opened: the length of one step, its length and its sample rate.
+  void Started(double stepMs, qint64 durationMs, int sampleRate);
   void StepsReady(const std::vector<float>& peakDb);
   void Finished();
   // The source could not be decoded; the text says why, in French.
   void Failed(const QString& message);
 
  private:
-  void Run(const std::string& path, int generation, std::shared_ptr<std::atomic<bool>> abort);
+  void Run(const std::string& path, int generation, std::shared_ptr<TSoundProgress> progress);
 
   std::thread worker_;
-  std::shared_ptr<std::atomic<bool>> abort_;
+  std::shared_ptr<TSoundProgress> progress_;  // asks the worker to stop, walk included
   int generation_ = 0;  // answers of a stopped worker that were already queued are dropped
   bool finished_ = true;
   std::shared_ptr<const TEnvelope> envelope_;

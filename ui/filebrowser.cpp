@@ -159,6 +159,13 @@ void TFileBrowser::ShowFolderInTree() {
 
 void TFileBrowser::RefreshFiles() {
   const QString keep = files_->currentItem() ? files_->currentItem()->text() : QString();
+  const QString before = SelectedFile();
+  RefillFiles(keep);
+  if (SelectedFile() != before)
+    emit SelectedFileReplaced(SelectedFile());
+}
+
+void TFileBrowser::RefillFiles(const QString& keep) {
   const QSignalBlocker blocker(files_);
   files_->clear();
   QDir dir(folder_);

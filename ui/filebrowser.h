@@ -53,6 +53,9 @@ class TFileBrowser : public QWidget, public IJoinFileSource {
  signals:
   void FileSelected(const QString& path);
   void FileDoubleClicked(const QString& path);
+  // The list was filled anew and the selected file is another one or none (another
+  // folder, or the file was deleted): path, empty for none.
+  void SelectedFileReplaced(const QString& path);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +66,7 @@ class TFileBrowser : public QWidget, public IJoinFileSource {
   void OnDriveChosen(int index);
   void OnTreeFolderChosen();
   void RefreshFiles();
+  void RefillFiles(const QString& keep);
   void ShowFolderInTree();
 
   QString folder_;

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
@@ -16,6 +17,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
@@ -26,6 +28,7 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "cut/splitter.h"
+#include "cutlist/cuewriter.h"
 #include "cutlist/gridmodel.h"
 #include "import/importer.h"
 #include "ui/actiontags.h"
@@ -40,6 +43,8 @@
 #include "ui/statisticsoptions.h"
 #include "ui/statisticswindow.h"
 #include "ui/statuspanel.h"
+#include "ui/tagpanel.h"
+#include "ui/wavestrip.h"
 #include "ui/windowrules.h"
 
 namespace zembrio {
@@ -52,6 +57,19 @@ constexpr int kFileBoxesHeight = 132;
 constexpr int kSplitterHandle = 5;
 constexpr int kCutPageIndex = 0;
 constexpr int kListMinimumHeight = 40;
+// How long after the first showing a frame added by the window manager still corrects the
+// restored size.
+constexpr int kFrameWaitMs = 2000;
+constexpr const char* kNoFragmentText =
+    "Aucun fragment à écrire : donnez un nom à au moins un point de coupe.";
+
+bool HasNamedPoint(const TCPList& list) {
+  for (int index = 0; index < list.Count(); ++index) {
+    if (!list[index].IsNew && !list[index].IsSkipped())
+      return true;
+  }
+  return false;
+}
 
 // The font's character height in pixels, which the grid's row height is measured from:
 // a font given in points is converted at the screen's resolution.
@@ -109,6 +127,14 @@ void TfrmMain::BuildActions() {
   aSettings_ = MakeAction(this, "ASettings", "Réglages");
   aAbout_ = MakeAction(this, "AAbout", "A propos");
   aExit_ = MakeAction(this, "AExit", "Quitter");
+  // Only one of cut and join shows at a time, and a hidden action takes no key.
+  SetActionKeys(aCut_, {Qt::Key_F9});
+  SetActionKeys(aJoin_, {Qt::Key_F9});
+  SetActionKeys(aStatistics_, {Qt::CTRL | Qt::Key_I});
+  SetActionKeys(aAbort_, {Qt::Key_Escape});
+  SetActionKeys(aSettings_, {Qt::CTRL | Qt::Key_Comma});
+  SetActionKeys(aAbout_, {Qt::Key_F1});
+  SetActionKeys(aExit_, {Qt::CTRL | Qt::Key_Q});
   connect(aCut_, &QAction::triggered, this, [this] { RunOperation([this] { Cut(); }); });
   connect(aJoin_, &QAction::triggered, this, [this] { RunOperation([this] { Join(); }); });
   connect(aStatistics_, &QAction::triggered, this,
@@ -181,14 +207,32 @@ void TfrmMain::BuildLayout() {
   statusBar_ = new TMainStatusBar(this);
   setStatusBar(statusBar_);
 
+  SetTabOrder();
+
   connect(pages_, &QTabWidget::currentChanged, this, &TfrmMain::SwitchPage);
   connect(browser_, &TFileBrowser::FileSelected, this, &TfrmMain::UpdateCutDestination);
   connect(browser_, &TFileBrowser::FileSelected, cutPage_->Sound(), &TSoundPanel::ShowSource);
+  // The strip shows only the file that a cut would read.
+  connect(browser_, &TFileBrowser::SelectedFileReplaced, cutPage_->Sound(),
+          &TSoundPanel::ShowSource);
   connect(cutPage_->Sound(), &TSoundPanel::StatusMessage, this,
           [this](const QString& text) { ShowInfoText(ToStd(text)); });
   connect(browser_, &TFileBrowser::FileDoubleClicked, this, &TfrmMain::OnFileDoubleClicked);
   connect(cutPage_->ACLoadCue(), &QAction::triggered, this, &TfrmMain::ImportFromFile);
   connect(cutPage_->ACSetCutDir(), &QAction::triggered, this, &TfrmMain::ChooseCutDestination);
+  connect(cutPage_->ACSaveList(), &QAction::triggered, this, &TfrmMain::SaveListAsCue);
+}
+
+// Tab goes from the folder tree to the file list, the strip, the grid and the tags, in the
+// order the eye reads them; the destination comes last.
+void TfrmMain::SetTabOrder() {
+  QList<QWidget*> chain = {browser_->DirectoryListBox1(), browser_->FileListBox1(),
+                           cutPage_->Strip(), cutPage_->Grid()};
+  for (QLineEdit* field : cutPage_->TagPanel()->findChildren<QLineEdit*>())
+    chain.append(field);
+  chain.append(cutPage_->EditCutDir());
+  for (qsizetype index = 1; index < chain.size(); ++index)
+    setTabOrder(chain[index - 1], chain[index]);
 }
 
 // --- Start and closing ---------------------------------------------------------------
@@ -268,10 +312,42 @@ void TfrmMain::RestoreGeometry() {
   const QRect desktop = screen()->virtualGeometry();
   if (!SavedGeometryFits({desktop.x(), desktop.y(), desktop.width(), desktop.height()}, saved))
     return;
-  // The saved size is the outer one; the frame's part of it is not the client area's.
-  const QSize frame = frameGeometry().size() - size();
-  move(saved.Left, saved.Top);
-  resize(saved.Width - frame.width(), saved.Height - frame.height());
+  const QScreen* target =
+      QGuiApplication::screenAt(QPoint(saved.Left + saved.Width / 2, saved.Top + saved.Height / 2));
+  const QRect available = (target ? target : screen())->availableGeometry();
+  savedOuter_ =
+      FittedGeometry({available.x(), available.y(), available.width(), available.height()}, saved);
+  ApplySavedGeometry();
+  // The window manager adds its frame only once the window is on screen: the client size
+  // is set again when the frame becomes known, so the window keeps its outer size.
+  QTimer::singleShot(kFrameWaitMs, this, [this] { savedOuter_.reset(); });
+}
+
+void TfrmMain::ApplySavedGeometry() {
+  if (!savedOuter_)
+    return;
+  const QMargins frame(
+      geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+      frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  appliedFrame_ = frame;
+  const TRect& outer = *savedOuter_;
+  // The saved bounds are the outer ones: the client area is what the frame leaves.
+  setGeometry(outer.Left + frame.left(), outer.Top + frame.top(),
+              std::max(1, outer.Width - frame.left() - frame.right()),
+              std::max(1, outer.Height - frame.top() - frame.bottom()));
+}
+
+bool TfrmMain::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  if (savedOuter_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    if (frame != appliedFrame_)
+      ApplySavedGeometry();
+  }
+  return handled;
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -386,6 +462,37 @@ void TfrmMain::ImportFromFile() {
   cutPage_->Grid()->RefreshGrid();
 }
 
+void TfrmMain::SaveListAsCue() {
+  if (!list_)
+    return;
+  const QString source = browser_->SelectedFile();
+  const QString folder = browser_->CurrentFolder();
+  const QString suggested = source.isEmpty() ? folder
+                                             : QFileInfo(source).path() + "/" +
+                                                   QFileInfo(source).completeBaseName() + ".cue";
+  QFileDialog dialog(this, "Enregistrer la liste", suggested, "Feuille CUE (*.cue)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix("cue");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  SaveListTo(ToStd(dialog.selectedFiles().constFirst()));
+}
+
+bool TfrmMain::SaveListTo(const std::string& path) {
+  if (!list_)
+    return false;
+  list_->SortByTime();
+  try {
+    WriteCueSheet(*list_, ToStd(browser_->SelectedFile()), path);
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+    return false;
+  }
+  ShowInfoText("Liste enregistrée : " + path);
+  return true;
+}
+
 // --- Operations ------------------------------------------------------------------------
 
 void TfrmMain::RunOperation(const std::function<void()>& work) {
@@ -409,6 +516,13 @@ void TfrmMain::Cut() {
   cutPage_->Grid()->RefreshGrid();
   const bool batch =
       shiftHeld_ ? shiftHeld_() : QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+  // Without a name the walk would write nothing and end on an empty report.
+  const QString source = browser_->SelectedFile();
+  if (!source.isEmpty() && QFileInfo(source).isFile() && list_->Count() >= 2 &&
+      !HasNamedPoint(*list_)) {
+    ShowMessage(kNoFragmentText);
+    return;
+  }
   CutSource(context_, *list_, ToStd(browser_->SelectedFile()),
             ToStd(cutPage_->EditCutDir()->text()), batch);
   cutPage_->Grid()->RefreshGrid();

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMargins>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cut/runfeedback.h"
 #include "cutlist/cutpoint.h"
 #include "ui/dialogquestions.h"
+#include "ui/windowrules.h"
 
 class QSplitter;
 class QTabWidget;
@@ -81,10 +84,15 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   // (the track list beside it loaded): the file that the desktop hands over, or one dropped
   // onto the window. Before the first showing, it waits for the start to restore the state.
   void OpenFile(const QString& path);
+  // "Enregistrer la liste...": the cut list as a CUE sheet naming the selected source.
+  // SaveListTo writes it to path; false, with the error shown, when it cannot.
+  void SaveListAsCue();
+  bool SaveListTo(const std::string& path);
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -92,9 +100,11 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   void BuildActions();
   QWidget* BuildMainToolbar();
   void BuildLayout();
+  void SetTabOrder();
   void RunStartSequence();
   void RestoreLastFolder();
   void RestoreGeometry();
+  void ApplySavedGeometry();
   void SaveWindowState();
   void SwitchPage();
   void UpdateCutDestination(const QString& path);
@@ -118,6 +128,8 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   std::string iniPath_;
   std::function<bool()> shiftHeld_;
   bool started_ = false;
+  std::optional<TRect> savedOuter_;  // while the frame may still change
+  QMargins appliedFrame_;
   QString pendingFile_;  // handed over before the first showing
   bool closed_ = false;
   bool closePending_ = false;

@@ -131,7 +131,8 @@ void TfrmPauses::UpdatePreview() {
       points == 0   ? QString("Aucun point de coupe : le fichier reste entier")
       : points == 1 ? QString("1 point de coupe, soit 2 fichiers")
                     : QString("%1 points de coupe, soit %2 fichiers").arg(points).arg(points + 1));
-  ok->setEnabled(true);
+  // Accepting nothing would only empty the list.
+  ok->setEnabled(points > 0);
 }
 
 }  // namespace zembrio

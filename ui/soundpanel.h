@@ -6,7 +6,10 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "format/sourcekind.h"
+
 class QAction;
+class QLabel;
 
 namespace zembrio {
 
@@ -34,6 +37,19 @@ class TSoundPanel : public QWidget {
   QAction* ACStopPlay() const { return acStop_; }
   QAction* ACHearCut() const { return acHearCut_; }
   QAction* ACDetectPauses() const { return acDetectPauses_; }
+  QAction* ACGoTo() const { return acGoTo_; }
+
+  // "Aller à...": asks for a time and puts the cursor there. GoToTime takes a typed time
+  // as the grid reads it; false, with a message, when it does not read as one.
+  void GoTo();
+  bool GoToTime(const QString& text);
+
+  // The cursor's time, the time under the mouse, the selected point's and the length.
+  void UpdateReadouts();
+  QLabel* CursorReadout() const { return lblCursor_; }
+  QLabel* MouseReadout() const { return lblMouse_; }
+  QLabel* PointReadout() const { return lblPoint_; }
+  QLabel* LengthReadout() const { return lblLength_; }
 
   void PlayOrStop();
   void HearCut();
@@ -47,9 +63,11 @@ class TSoundPanel : public QWidget {
 
  private:
   void UpdatePlayActions();
+  void OnPlaybackStopped();
 
   TCPList* list_ = nullptr;
   QString source_;
+  TSourceKind sourceKind_ = TSourceKind::Unknown;
   TWaveStrip* strip_;
   TCutPlayer* player_;
   TEnvelopeLoader* loader_;
@@ -57,6 +75,13 @@ class TSoundPanel : public QWidget {
   QAction* acStop_;
   QAction* acHearCut_;
   QAction* acDetectPauses_;
+  QAction* acGoTo_;
+  QLabel* lblCursor_;
+  QLabel* lblMouse_;
+  QLabel* lblPoint_;
+  QLabel* lblLength_;
+  int64_t mouseMs_ = -1;
+  int64_t cursorAfterPlay_ = -1;  // where the cursor returns when hearing a cut ends
 };
 
 }  // namespace zembrio

@@ -38,18 +38,20 @@ TTagPanel::TTagPanel(TCutGrid* grid, QWidget* parent)
       edTitle_(NewField("edTagTitle")),
       edArtist_(NewField("edTagArtist")) {
   setObjectName("GbTags");
-  // The selected row's fields first, where the eye comes from the grid; three rows keep
-  // the grid tall enough to work in at the window's usual height.
+  // The selected row's fields first, where the eye comes from the grid; two rows keep the
+  // strip and the grid tall enough to work in at the window's usual height.
   auto* layout = new QGridLayout(this);
   layout->setVerticalSpacing(2);
+  layout->setContentsMargins(6, 2, 6, 2);
   AddField(layout, 0, 0, "Titre:", edTitle_);
   AddField(layout, 0, 2, "Artiste:", edArtist_);
+  AddField(layout, 0, 4, "Date:", edDate_);
   AddField(layout, 1, 0, "Album:", edAlbum_);
   AddField(layout, 1, 2, "Artiste de l'album:", edAlbumArtist_);
-  AddField(layout, 2, 0, "Date:", edDate_);
-  AddField(layout, 2, 2, "Genre:", edGenre_);
-  layout->setColumnStretch(1, 1);
-  layout->setColumnStretch(3, 1);
+  AddField(layout, 1, 4, "Genre:", edGenre_);
+  layout->setColumnStretch(1, 2);
+  layout->setColumnStretch(3, 2);
+  layout->setColumnStretch(5, 1);
   connect(grid_, &TCutGrid::GridActionsChanged, this, &TTagPanel::Reload);
 }
 
@@ -57,6 +59,7 @@ QLineEdit* TTagPanel::NewField(const char* name) {
   auto* edit = new QLineEdit(this);
   edit->setObjectName(name);
   connect(edit, &QLineEdit::textEdited, this, &TTagPanel::TakeEdits);
+  connect(edit, &QLineEdit::editingFinished, this, &TTagPanel::TagsEdited);
   return edit;
 }
 

@@ -26,6 +26,10 @@ class TTagPanel : public QGroupBox {
   // refresh and selection.
   void Reload();
 
+ signals:
+  // The user has finished editing a field: the list's tags have changed.
+  void TagsEdited();
+
  private:
   QLineEdit* NewField(const char* name);
   void TakeEdits();

@@ -39,6 +39,32 @@ QString RulerText(int64_t ms, int64_t step) {
 
 }  // namespace
 
+int64_t QuietestMsNear(const TStripLevels& levels, int64_t ms, int64_t radiusMs) {
+  const auto count = static_cast<int64_t>(levels.PeakDb.size());
+  if (count == 0 || levels.StepMs <= 0)
+    return ms;
+  const auto stepOf = [&levels](int64_t at) { return static_cast<int64_t>(at / levels.StepMs); };
+  const int64_t first = std::max<int64_t>(0, stepOf(ms - radiusMs));
+  const int64_t last = std::min(count - 1, stepOf(ms + radiusMs));
+  if (first > last)
+    return ms;
+  const auto peak = [&levels](int64_t step) { return levels.PeakDb[static_cast<size_t>(step)]; };
+  float quietest = peak(first);
+  for (int64_t step = first; step <= last; ++step)
+    quietest = std::min(quietest, peak(step));
+  // A point already in the quietest place stays where the user put it.
+  const int64_t own = stepOf(ms);
+  if (own >= first && own <= last && peak(own) == quietest)
+    return ms;
+  double best = -1;
+  for (int64_t step = first; step <= last; ++step) {
+    const double middle = (step + 0.5) * levels.StepMs;
+    if (peak(step) == quietest && (best < 0 || std::abs(middle - ms) < std::abs(best - ms)))
+      best = middle;
+  }
+  return RoundMs(best);
+}
+
 TWaveStrip::TWaveStrip(QWidget* parent)
     : QWidget(parent), scrollBar_(new QScrollBar(Qt::Horizontal, this)) {
   setObjectName("WaveStrip");
@@ -209,6 +235,7 @@ void TWaveStrip::mousePressEvent(QMouseEvent* event) {
 
 void TWaveStrip::mouseMoveEvent(QMouseEvent* event) {
   const int x = static_cast<int>(event->position().x());
+  emit HoverMoved(MsOfX(x));
   if (!dragged_) {
     setCursor(RowNear(x) > 0 ? Qt::SizeHorCursor : Qt::ArrowCursor);
     return;
@@ -225,9 +252,12 @@ void TWaveStrip::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TWaveStrip::mouseReleaseEvent(QMouseEvent* event) {
+  const bool dropped = dragged_ != nullptr;
   if (dragged_ && event->button() == Qt::LeftButton)
     mouseMoveEvent(event);
   dragged_ = nullptr;
+  if (dropped)
+    emit MarkerDropped();
   QWidget::mouseReleaseEvent(event);
 }
 
@@ -244,19 +274,98 @@ void TWaveStrip::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
+void TWaveStrip::leaveEvent(QEvent* event) {
+  emit HoverMoved(-1);
+  QWidget::leaveEvent(event);
+}
+
+int64_t TWaveStrip::Stepped(int64_t ms, int steps) const {
+  const double step = std::max(stepMs_, unitMs_);
+  // Rounded up: a time shown in CD frames keeps its frame when read back in milliseconds.
+  const double onGrid = std::round(ms / step) + steps;
+  return std::clamp<int64_t>(static_cast<int64_t>(std::ceil(onGrid * step)), 0, DurationMs());
+}
+
+void TWaveStrip::MoveCursorKey(int64_t ms) {
+  SetCursorMs(ms);
+  emit CursorMoved(cursorMs_);
+}
+
+// Page Up/Down: the cursor goes to the nearest cut point before (after) it.
+void TWaveStrip::ReachPoint(int direction) {
+  if (!list_)
+    return;
+  int best = 0;
+  int64_t bestMs = 0;
+  for (int index = 0; index < list_->Count(); ++index) {
+    const TCutPoint& point = (*list_)[index];
+    const int64_t ms = PointMs(point);
+    if (point.IsNew || (direction < 0 ? ms >= cursorMs_ : ms <= cursorMs_))
+      continue;
+    if (best == 0 || (direction < 0 ? ms > bestMs : ms < bestMs)) {
+      best = index + 1;
+      bestMs = ms;
+    }
+  }
+  if (best == 0)
+    return;
+  MoveCursorKey(bestMs);
+  emit RowReached(best);
+}
+
+// Alt+arrows move the selected point as a drag would; the zero point never moves.
+void TWaveStrip::NudgeSelected(int steps) {
+  const TCutPoint* point = list_ ? list_->Item(selectedRow_ - 1) : nullptr;
+  if (!point || point->IsNew || selectedRow_ < 2 || !isEnabled())
+    return;
+  const int64_t ms = std::max<int64_t>(Stepped(PointMs(*point), steps), 1);
+  if (ms == PointMs(*point))
+    return;
+  emit MarkerDragged(selectedRow_, ms);
+  emit MarkerDropped();
+}
+
 void TWaveStrip::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+    const int direction = event->key() == Qt::Key_Left ? -1 : 1;
+    if (modifiers == Qt::AltModifier)
+      NudgeSelected(direction);
+    else if (modifiers == Qt::ShiftModifier)
+      MoveCursorKey(std::clamp<int64_t>(cursorMs_ + direction * 1000, 0, DurationMs()));
+    else if (modifiers == Qt::ControlModifier)
+      MoveCursorKey(std::clamp<int64_t>(cursorMs_ + direction * 10000, 0, DurationMs()));
+    else
+      MoveCursorKey(Stepped(cursorMs_, direction));
+    return;
+  }
   switch (event->key()) {
+    case Qt::Key_Home:
+      MoveCursorKey(0);
+      break;
+    case Qt::Key_End:
+      MoveCursorKey(DurationMs());
+      break;
+    case Qt::Key_PageUp:
+      ReachPoint(-1);
+      break;
+    case Qt::Key_PageDown:
+      ReachPoint(1);
+      break;
+    case Qt::Key_Insert:
+      emit InsertRequested();
+      break;
+    case Qt::Key_Delete:
+      emit DeleteRequested();
+      break;
+    case Qt::Key_S:
+      emit SnapRequested();
+      break;
     case Qt::Key_Plus:
       ZoomBy(kZoomStep, XOfMs(cursorMs_));
       break;
     case Qt::Key_Minus:
       ZoomBy(1 / kZoomStep, XOfMs(cursorMs_));
-      break;
-    case Qt::Key_Left:
-      ScrollTo(firstMs_ - scrollBar_->singleStep());
-      break;
-    case Qt::Key_Right:
-      ScrollTo(firstMs_ + scrollBar_->singleStep());
       break;
     case Qt::Key_Space:
       emit PlayToggled();

@@ -23,12 +23,17 @@ struct TStripLevels {
   std::vector<float> PeakDb;
 };
 
+// The middle of the quietest step within radiusMs either side of ms, from the levels; the
+// nearest of equally quiet steps wins. ms itself when no step is known there.
+int64_t QuietestMsNear(const TStripLevels& levels, int64_t ms, int64_t radiusMs);
+
 class TWaveStrip : public QWidget {
   Q_OBJECT
 
  public:
   // Levels at or below this draw as silence.
   static constexpr double kFloorDb = -60.0;
+  static constexpr double kDefaultStepMs = 10.0;
 
   explicit TWaveStrip(QWidget* parent = nullptr);
 
@@ -44,8 +49,16 @@ class TWaveStrip : public QWidget {
   // The grid row whose marker stands out (row 1 shows cut point 0).
   void SetSelectedRow(int row);
   void SetCursorMs(int64_t ms);
+  // The cursor's and the nudge's step: one MPEG frame, or 10 ms for sources without frames.
+  void SetStepMs(double ms) { stepMs_ = ms > 0 ? ms : kDefaultStepMs; }
+  double StepMs() const { return stepMs_; }
+  // The smallest time the grid shows (a CD frame or a millisecond): no step is shorter.
+  void SetTimeUnitMs(double ms) { unitMs_ = ms; }
+  int64_t LengthMs() const { return DurationMs(); }
   int64_t CursorMs() const { return cursorMs_; }
   int SelectedRow() const { return selectedRow_; }
+  // While a marker is dragged its every move changes the list; the drop ends one change.
+  bool Dragging() const { return dragged_ != nullptr; }
 
   // The view: milliseconds per pixel and the time at the left edge.
   double MsPerPixel() const { return msPerPixel_; }
@@ -61,8 +74,19 @@ class TWaveStrip : public QWidget {
   void CursorMoved(qint64 ms);
   // A marker was dragged: the cut point of that grid row should start at ms.
   void MarkerDragged(int row, qint64 ms);
+  // The dragged marker was let go.
+  void MarkerDropped();
   // Space: play from the cursor, or stop.
   void PlayToggled();
+  // The time under the mouse pointer; -1 when it left the strip.
+  void HoverMoved(qint64 ms);
+  // Page Up/Down reached the cut point of a grid row: the grid selects it.
+  void RowReached(int row);
+  // Insert: a cut point at the cursor; Delete: the selected one goes; S: the selected one
+  // moves to the quiet nearby.
+  void InsertRequested();
+  void DeleteRequested();
+  void SnapRequested();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -72,6 +96,7 @@ class TWaveStrip : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   int64_t DurationMs() const;
@@ -79,6 +104,11 @@ class TWaveStrip : public QWidget {
   int WaveTop() const;
   int WaveBottom() const;
   int RowNear(int x) const;
+  // The point a whole number of steps from ms on the step grid, steps either way.
+  int64_t Stepped(int64_t ms, int steps) const;
+  void MoveCursorKey(int64_t ms);
+  void ReachPoint(int direction);
+  void NudgeSelected(int steps);
   void ScrollTo(int64_t firstMs);
   void UpdateScrollBar();
   void PaintRuler(class QPainter& painter);
@@ -94,6 +124,8 @@ class TWaveStrip : public QWidget {
   int64_t firstMs_ = 0;
   bool fitted_ = true;  // follows the width until the user zooms
   const TCutPoint* dragged_ = nullptr;
+  double stepMs_ = kDefaultStepMs;
+  double unitMs_ = 1;
 };
 
 }  // namespace zembrio

@@ -1,5 +1,7 @@
 #include "ui/windowrules.h"
 
+#include <algorithm>
+
 #include <array>
 
 #include "core/fileio.h"
@@ -34,6 +36,17 @@ bool SavedGeometryFits(const TRect& desktop, const TRect& saved) {
   const int64_t l = saved.Left, t = saved.Top;
   return dl < l + saved.Width - kMargin && dt < t + saved.Height - kMargin &&
          l + kMargin < dl + desktop.Width && t + kMargin < dt + desktop.Height;
+}
+
+TRect FittedGeometry(const TRect& available, const TRect& saved) {
+  TRect fitted = saved;
+  fitted.Width = std::min(saved.Width, available.Width);
+  fitted.Height = std::min(saved.Height, available.Height);
+  fitted.Left =
+      std::clamp(saved.Left, available.Left, available.Left + available.Width - fitted.Width);
+  fitted.Top =
+      std::clamp(saved.Top, available.Top, available.Top + available.Height - fitted.Height);
+  return fitted;
 }
 
 std::string CutDestinationFor(const std::string& folder, const std::string& cutDir) {

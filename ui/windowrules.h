@@ -25,6 +25,10 @@ std::string DeepestExistingFolder(const std::string& lastDir);
 // side; the defaults (-1) never do.
 bool SavedGeometryFits(const TRect& desktop, const TRect& saved);
 
+// The saved outer bounds moved and shrunk as little as needed to lie inside the screen's
+// available area, so that the title bar can always be reached.
+TRect FittedGeometry(const TRect& available, const TRect& saved);
+
 // The fragment folder for a source shown in folder: CUTDIR below the folder unless it is
 // an absolute path; always with a trailing "/".
 std::string CutDestinationFor(const std::string& folder, const std::string& cutDir);

@@ -154,6 +154,12 @@ TEST_F(CliTest, CueSheetBecomesTheCutList) {
             "00m 00s 00f\t01 Intro\t03m 25s 10f\n"
             "03m 25s 10f\t02 AC-DC- Live-\t(---> fin)\n");
   EXPECT_EQ(Cli({"cut", "song.mp3", "--beside", "--dry-run"}).Out, viaCue.Out);
+
+  // Written back as a sheet, the list reads the same.
+  const auto written =
+      Cli({"cut", "song.mp3", "--cue", "song.cue", "--dry-run", "--write-cue", "saved.cue"});
+  ASSERT_EQ(written.Exit, 0) << written.Err;
+  EXPECT_EQ(Cli({"cut", "song.mp3", "--cue", "saved.cue", "--dry-run"}).Out, viaCue.Out);
 }
 
 TEST_F(CliTest, JoinCopiesFramesAndDropsTags) {

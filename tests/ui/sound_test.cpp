@@ -1,7 +1,9 @@
 // The strip and the player on a real source, in a process without any audio output.
 #include <algorithm>
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -70,6 +72,7 @@ class TestSoundPanel : public QObject {
     script.Then(On<TfrmPauses>([&previews](TfrmPauses* dialog) {
       // Both songs before the last are shorter than the default minimum track length.
       previews << dialog->Preview()->text();
+      QVERIFY(!dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled());
       dialog->findChild<QSpinBox*>("SpinMinTrack")->setValue(2);
       previews << dialog->Preview()->text();
       dialog->ByLength()->setChecked(true);
@@ -94,6 +97,21 @@ class TestSoundPanel : public QObject {
     QVERIFY(std::abs(PositionAt(list[2], 1000) - 11250) < 300);
     QCOMPARE(grid->CellText(2, 1), QString("02"));
     QCOMPARE(Settings().TRACKMIN, 2000);  // kept for the next time
+
+    // Now that the list has names, it is not replaced unasked.
+    QString asked;
+    script.Then(On<TfrmPauses>([](TfrmPauses* dialog) {
+      dialog->ByParts()->setChecked(true);
+      dialog->Parts()->setValue(5);
+      dialog->accept();
+    }));
+    script.Then(On<QMessageBox>([&asked](QMessageBox* box) {
+      asked = box->text();
+      box->button(QMessageBox::No)->click();
+    }));
+    sound->ACDetectPauses()->trigger();
+    QCOMPARE(asked, QString("Remplacer la liste actuelle ?"));
+    QCOMPARE(grid->rowCount(), 3);
   }
 
   void playingWithoutADeviceSaysSoAndBreaksNothing() {

@@ -29,7 +29,7 @@ int NamePixelSize(const QWidget& widget) {
 }  // namespace
 
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("About"));
+  setWindowTitle(QStringLiteral("À propos"));
   UseModalDialogFrame(*this);
   setFixedSize(265, 224);
 

@@ -264,7 +264,7 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   browse->setText(QStringLiteral("..."));
   connect(browse, &QToolButton::clicked, this, &TfrmSettings::ChooseCutter);
   auto* vorbisLayout = new QHBoxLayout(vorbis);
-  vorbisLayout->addWidget(new QLabel(QStringLiteral("vcut.exe:"), vorbis));
+  vorbisLayout->addWidget(new QLabel(QStringLiteral("Découpeur Ogg Vorbis (vcut) :"), vorbis));
   vorbisLayout->addWidget(edVcutExe_, 1);
   vorbisLayout->addWidget(browse);
 
