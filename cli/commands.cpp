@@ -171,11 +171,12 @@ bool FillCutList(const TCliOptions& options, const std::string& source, TCPList&
                  IRunFeedback& feedback) {
   bool complete = true;
   if (options.Beside) {
-    complete = LoadTrackListBesideSource(list, feedback, source);
+    complete = LoadTrackListBesideSource(list, feedback, source, options.CueFile);
   } else if (options.TrackListType != 0) {
     const std::string path = ExpandFileName(options.TrackList);
     RequireReadableTrackList(path);
-    complete = ImportTrackList(list, feedback, path, options.TrackListType, source);
+    complete =
+        ImportTrackList(list, feedback, path, options.TrackListType, source, options.CueFile);
   } else {
     AddTypedPoints(list, options.Points);
   }

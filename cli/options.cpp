@@ -128,6 +128,10 @@ bool TakeCommandOption(TCliOptions& options, TArgReader& reader, const std::stri
     options.WriteCue = reader.Value(name, value);
   } else if (command == TCommand::Cut && name == "--cue") {
     SetTrackList(options, 1, reader.Value(name, value));
+  } else if (command == TCommand::Cut && name == "--cue-file") {
+    options.CueFile = reader.Value(name, value);
+    if (options.CueFile.empty())
+      throw TUsageError("--cue-file attend le nom ou le numéro d'un fichier de la liste");
   } else if (command == TCommand::Cut && name == "--xmcd") {
     SetTrackList(options, 2, reader.Value(name, value));
   } else if (command == TCommand::Cut && name == "--text") {
@@ -209,6 +213,8 @@ void CheckComplete(const TCliOptions& options) {
       if (!options.Points.empty() && (options.TrackListType != 0 || options.Beside)) {
         throw TUsageError("--point ne se combine pas avec une liste de pistes");
       }
+      if (!options.CueFile.empty() && options.TrackListType != 1 && !options.Beside)
+        throw TUsageError("--cue-file va avec --cue ou --beside");
       CheckProposedPoints(options);
       break;
     case TCommand::Join:
@@ -265,7 +271,8 @@ std::string UsageText() {
   zembrio-cli stats SOURCE [--detail[=FICHIER]]
   zembrio-cli cut SOURCE [--point TEMPS[=NOM]]... [--dest DOSSIER] [--dry-run]
                   [--write-cue FICHIER]
-                  [--cue F | --xmcd F | --text F | --beside] [--batch SCRIPT]
+                  [--cue F | --xmcd F | --text F | --beside] [--cue-file NOM|N]
+                  [--batch SCRIPT]
                   [--silence [OPTIONS DE PAUSE] | --every TEMPS | --parts N]
                   [--tag CHAMP=VALEUR]...
   zembrio-cli join --output FICHIER ENTREE... [--raw]
@@ -283,6 +290,9 @@ Commandes:
                                  dossier de la source)
             --cue/--xmcd/--text F  points importés d'une liste de pistes
             --beside             la liste .cue ou .xmcd posée à côté de la source
+            --cue-file NOM|N     d'une liste CUE de plusieurs fichiers, les pistes du
+                                 fichier NOM (ou du N-ième), quel que soit le nom de
+                                 la source
             --tag CHAMP=VALEUR   étiquette de toute la coupe: album, albumartist,
                                  date, genre ou artist (remplace la liste de pistes)
             --dry-run            montre la liste des coupes et les étiquettes sans
@@ -302,7 +312,8 @@ Commandes:
 
 Options communes:
   --ini FICHIER         fichier de réglages à lire (défaut: celui du bureau)
-  --set CLE=VALEUR      remplace un réglage pour cette exécution (ex. ADJUSTSTART=2)
+  --set CLE=VALEUR      remplace un réglage pour cette exécution (ex. ADJUSTSTART=2,
+                        LISTCODEPAGE=1251 pour des listes de pistes en cyrillique)
   --overwrite ask|all|never  fichiers existants: demander, tout écraser, ne rien écraser
   --quiet               pas de rapport ni de progression
   --help, --version

@@ -42,6 +42,7 @@ struct TCliOptions {
   int TrackListType = 0;                // 1 CUE, 2 XMCD, 3 plain text; 0 none
   std::string TrackList;
   bool Beside = false;
+  std::string CueFile;  // --cue-file: the name or number of one of a CUE sheet's files
   std::optional<std::string> BatchFile;
   std::vector<std::pair<std::string, std::string>> Tags;  // --tag FIELD=VALUE, in order
   // join.

@@ -1,7 +1,6 @@
 #include "import/cuesheet.h"
 
 #include <algorithm>
-#include <set>
 
 #include "core/casefold.h"
 #include "core/platform.h"
@@ -197,19 +196,71 @@ class TCueReader {
   std::string timeText_;
 };
 
-// The distinct files that the sheet's FILE lines name.
-bool NamesSeveralFiles(const std::vector<std::string>& lines) {
-  std::set<std::string> stems;
-  for (const std::string& rawLine : lines) {
-    const std::string line = Trim(rawLine);
-    if (StartsWithText(line, "FILE")) {
-      stems.insert(CueFileStem(FileNameOf(line)));
-    }
+// The number of an INDEX line, or -1 when it has none: the listing of files never refuses
+// a line, the reading of tracks says what is wrong with it.
+int32_t IndexNumberOrNone(std::string_view line) {
+  try {
+    size_t end = 0;
+    return NumberField(line, "INDEX", end);
+  } catch (const TConversionError&) {
+    return -1;
   }
-  return stems.size() > 1;
+}
+
+// The stem of the file the user chose by name or number; empty when the sheet has none
+// such.
+std::string ChosenFileStem(const std::vector<TCueFile>& files, const std::string& chosenFile) {
+  const bool number = std::all_of(chosenFile.begin(), chosenFile.end(),
+                                  [](char c) { return c >= '0' && c <= '9'; });
+  if (number && chosenFile.size() <= 9) {
+    const size_t index = std::stoul(chosenFile);
+    return index >= 1 && index <= files.size() ? CueFileStem(files[index - 1].Name) : "";
+  }
+  const std::string stem = CueFileStem(chosenFile);
+  const bool named = std::any_of(files.begin(), files.end(), [&](const TCueFile& file) {
+    return CueFileStem(file.Name) == stem;
+  });
+  return named ? stem : "";
 }
 
 }  // namespace
+
+std::vector<TCueFile> CueSheetFiles(const std::vector<std::string>& lines) {
+  std::vector<TCueFile> files;
+  std::vector<std::string> stems;
+  // A track counts in the file its INDEX 01 lies in, else in the one it was opened in.
+  int current = -1;
+  int opened = -1;
+  int started = -1;
+  bool inTrack = false;
+  const auto finishTrack = [&] {
+    const int file = started != -1 ? started : opened;
+    if (inTrack && file != -1)
+      ++files[file].Tracks;
+  };
+  for (const std::string& rawLine : lines) {
+    const std::string line = Trim(rawLine);
+    if (StartsWithText(line, "FILE")) {
+      const std::string name = FileNameOf(line);
+      const auto found = std::find(stems.begin(), stems.end(), CueFileStem(name));
+      current = static_cast<int>(found - stems.begin());
+      if (found == stems.end()) {
+        stems.push_back(CueFileStem(name));
+        files.push_back({name, 0});
+      }
+    } else if (StartsWithText(line, "TRACK")) {
+      finishTrack();
+      inTrack = true;
+      opened = current;
+      started = -1;
+    } else if (inTrack && started == -1 && StartsWithText(line, "INDEX") &&
+               IndexNumberOrNone(line) == 1) {
+      started = current;
+    }
+  }
+  finishTrack();
+  return files;
+}
 
 bool StartsWithText(std::string_view line, std::string_view keyword) {
   return line.size() >= keyword.size() &&
@@ -245,8 +296,17 @@ std::string FieldValue(std::string_view line, std::string_view keyword) {
 }
 
 bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
-                  const std::string& sourcePath, TImportNotes* notes) {
-  TCueReader reader(list, CueFileStem(ExtractFileName(sourcePath)), NamesSeveralFiles(lines));
+                  const std::string& sourcePath, TImportNotes* notes,
+                  const std::string& chosenFile) {
+  const std::vector<TCueFile> files = CueSheetFiles(lines);
+  std::string stem = CueFileStem(ExtractFileName(sourcePath));
+  if (!chosenFile.empty()) {
+    stem = ChosenFileStem(files, chosenFile);
+    if (stem.empty())
+      return false;
+  }
+  // A chosen file is always picked out, even from a sheet of one file.
+  TCueReader reader(list, stem, files.size() > 1 || !chosenFile.empty());
   for (const std::string& line : lines) {
     reader.ReadLine(line);
   }
@@ -257,10 +317,10 @@ bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
 }
 
 bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath,
-                    TImportNotes* notes) {
+                    TImportNotes* notes, const std::string& chosenFile) {
   const std::vector<std::string> lines = ReadTrackListLines(path);
   try {
-    return ReadCueSheet(list, lines, sourcePath, notes);
+    return ReadCueSheet(list, lines, sourcePath, notes, chosenFile);
   } catch (const TConversionError& error) {
     throw TConversionError(path + ", " + error.what());
   }

@@ -6,6 +6,7 @@
 #include "import/cuesheet.h"
 #include "import/embeddedcue.h"
 #include "import/plaintext.h"
+#include "import/textfile.h"
 #include "import/xmcd.h"
 
 namespace zembrio {
@@ -15,16 +16,37 @@ namespace {
 constexpr const char* kNumberedTracks =
     " piste(s) sans nom après le masque : nommée(s) par leur numéro.";
 
+// The sheet's files, one per line, so the user can choose one of them.
+std::string CueFileListText(const std::string& path) {
+  std::string text = "Fichiers de la liste :";
+  int number = 0;
+  for (const TCueFile& file : CueSheetFiles(ReadTrackListLines(path))) {
+    text += "\n  " + std::to_string(++number) + ". " + file.Name + " (" +
+            std::to_string(file.Tracks) + " piste(s))";
+  }
+  return text;
+}
+
+// Why nothing was taken from the sheet. A message rather than an info text: it must reach
+// the user wherever the program's output goes.
+std::string NothingImportedText(const std::string& path, const std::string& sourcePath,
+                                const std::string& cueFile) {
+  if (!cueFile.empty())
+    return path + " ne décrit aucun fichier « " + cueFile + " » : rien n'est importé.";
+  const std::string source = ExtractFileName(sourcePath);
+  return path + " décrit plusieurs fichiers" + (source.empty() ? "" : ", aucun n'est " + source) +
+         " : rien n'est importé.";
+}
+
 // False when the reader stopped on an error that it reported.
 bool RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
-               const std::string& sourcePath, TImportNotes& notes) {
+               const std::string& sourcePath, const std::string& cueFile, TImportNotes& notes) {
   switch (type) {
     case tlCue:
-      if (!ImportCueSheet(list, path, sourcePath, &notes)) {
-        const std::string source = ExtractFileName(sourcePath);
-        feedback.ShowInfoText(path + " décrit plusieurs fichiers" +
-                              (source.empty() ? "" : ", aucun n'est " + source) +
-                              " : rien n'est importé.");
+      if (!ImportCueSheet(list, path, sourcePath, &notes, cueFile)) {
+        feedback.ShowMessage(NothingImportedText(path, sourcePath, cueFile) + "\n" +
+                             CueFileListText(path));
+        return false;
       }
       break;
     case tlXmcd:
@@ -41,14 +63,14 @@ bool RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, i
 }  // namespace
 
 bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
-                     const std::string& sourcePath) {
+                     const std::string& sourcePath, const std::string& cueFile) {
   list.Clear();
   TImportNotes notes;
   bool complete = true;
   try {
     if (FileExists(path)) {
       feedback.ShowInfoText(path + " chargé.");
-      complete = RunReader(list, feedback, path, type, sourcePath, notes);
+      complete = RunReader(list, feedback, path, type, sourcePath, cueFile, notes);
     }
   } catch (...) {
     // The grid must not go on showing the rows of the list that was just cleared.
@@ -61,11 +83,11 @@ bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& p
   return complete;
 }
 
-bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
-                               const std::string& sourcePath) {
+bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback, const std::string& sourcePath,
+                               const std::string& cueFile) {
   const std::string cuePath = ChangeFileExt(sourcePath, ".cue");
   if (FileExists(cuePath)) {
-    return ImportTrackList(list, feedback, cuePath, tlCue, sourcePath);
+    return ImportTrackList(list, feedback, cuePath, tlCue, sourcePath, cueFile);
   }
   const std::string xmcdPath = ChangeFileExt(sourcePath, ".xmcd");
   if (FileExists(xmcdPath)) {

@@ -17,16 +17,18 @@ enum TTrackListType : int { tlCue = 1, tlXmcd = 2, tlPlainText = 3 };
 // number, an unreadable file) propagate after the grid refresh, the cut points read before
 // them staying; the XMCD reader shows its own message through feedback instead. A CUE sheet
 // that names several files gives the tracks of the one named like sourcePath, and says so
-// when there is none. Tracks whose name the mask leaves empty are named by their number,
-// which a message says once. False when the reader stopped on an error it reported itself
-// (XMCD): the list then holds only the tracks before it.
+// when there is none (a message, with the list of the sheet's files); cueFile, the name or
+// number of one of the sheet's files, takes that file's tracks instead. Tracks whose name the mask
+// leaves empty are named by their number, which a message says once. False when the reader stopped
+// on an error it reported itself (XMCD; a CUE sheet that gave nothing of the source): the list then
+// holds only the tracks before it.
 bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
-                     const std::string& sourcePath = {});
+                     const std::string& sourcePath = {}, const std::string& cueFile = {});
 
 // The ".cue", then ".xmcd" file beside a source, then the track list a FLAC source holds
 // of itself (its CUESHEET comment or block); otherwise the list is cleared and the grid
 // refreshed. False as ImportTrackList says. A plain text list is never loaded this way.
-bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback,
-                               const std::string& sourcePath);
+bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback, const std::string& sourcePath,
+                               const std::string& cueFile = {});
 
 }  // namespace zembrio

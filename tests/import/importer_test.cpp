@@ -49,10 +49,29 @@ TEST_F(ImportTest, SheetOfOtherFilesImportsNothingAndSaysSo) {
                   "FILE \"02.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
   ImportTrackList(list, feedback, path, tlCue, dir.File("album.mp3"));
   EXPECT_EQ(list.Count(), 0);
-  EXPECT_EQ(feedback.InfoTexts.back(),
-            path + " décrit plusieurs fichiers, aucun n'est album.mp3 : rien n'est importé.");
+  // A message, not an info text: it must reach standard error whatever the terminal.
+  EXPECT_EQ(feedback.Messages.back(),
+            path +
+                " décrit plusieurs fichiers, aucun n'est album.mp3 : rien n'est importé.\n"
+                "Fichiers de la liste :\n  1. 01.wav (1 piste(s))\n  2. 02.wav (1 piste(s))");
   ImportTrackList(list, feedback, path, tlCue, dir.File("02.mp3"));
   EXPECT_EQ(list.Count(), 1);
+}
+
+TEST_F(ImportTest, ChosenFileOfASheetTakesItsTracksByNameOrNumber) {
+  const std::string path = dir.File("album.cue");
+  // Gaps left out: track 2 is opened in 01.wav (its INDEX 00) but starts in 02.wav.
+  test::WriteText(path,
+                  "FILE \"01.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                  "TRACK 02 AUDIO\nINDEX 00 03:00:00\nFILE \"02.wav\" WAVE\nINDEX 01 00:00:00\n"
+                  "TRACK 03 AUDIO\nINDEX 01 02:00:00\n");
+  EXPECT_TRUE(ImportTrackList(list, feedback, path, tlCue, dir.File("album.mp3"), "02.wav"));
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_TRUE(ImportTrackList(list, feedback, path, tlCue, dir.File("album.mp3"), "1"));
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_FALSE(ImportTrackList(list, feedback, path, tlCue, dir.File("01.mp3"), "3"));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(feedback.Messages.back().starts_with(path + " ne décrit aucun fichier « 3 »"));
 }
 
 TEST_F(ImportTest, BesideTheSourceCueComesBeforeXmcd) {
