@@ -1,6 +1,7 @@
 #include "import/cuesheet.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "core/casefold.h"
 #include "core/platform.h"
@@ -46,6 +47,16 @@ std::string FileNameOf(std::string_view line) {
   }
   const size_t type = rest.rfind(' ');
   return type == std::string::npos ? rest : Trim(rest.substr(0, type));
+}
+
+// The mm:ss:ff field of an INDEX line. The minutes are read whole: sheets of long mixes
+// and audiobooks (and the ones this program saves) go past 99 minutes.
+std::string CueTimeField(const std::string& line, size_t start) {
+  size_t minutesEnd = start;
+  while (minutesEnd < line.size() && std::isdigit(static_cast<unsigned char>(line[minutesEnd])))
+    ++minutesEnd;
+  const size_t minutesWidth = std::max<size_t>(minutesEnd - start, 2);
+  return line.substr(start, minutesWidth + 6);
 }
 
 }  // namespace
@@ -134,7 +145,7 @@ class TCueReader {
       while (end < line.size() && IsBlank(line[end]))
         ++end;
       if (inSource_ && end < line.size()) {
-        timeText_ = line.substr(end, 8);  // the mm:ss:ff field
+        timeText_ = CueTimeField(line, end);
       }
       startsInSource_ = inSource_;
     }

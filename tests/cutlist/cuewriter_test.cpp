@@ -26,11 +26,13 @@ TEST(CueWriter, WritesTheSheetTheImportReadsBackToTheSameList) {
   AddTrack(list, 0, 0, "Un").Name = "01 Un";
   AddTrack(list, 200, 74, "Deux \"live\"", "Invitée").Name = "02 Deux \"live\"";
   AddTrack(list, 4000, 3, "Trois").Name = "03 Trois";
+  AddTrack(list, 7265, 42, "Quatre").Name = "04 Quatre";  // past 99 minutes
 
   const std::string text = CueSheetText(list, "/music/Racines.mp3");
   EXPECT_NE(text.find("FILE \"Racines.mp3\" MP3\n"), std::string::npos);
   EXPECT_NE(text.find("INDEX 01 03:20:74\n"), std::string::npos);
   EXPECT_NE(text.find("INDEX 01 66:40:03\n"), std::string::npos);
+  EXPECT_NE(text.find("INDEX 01 121:05:42\n"), std::string::npos);
 
   test::TempDir dir;
   const std::string path = dir.File("Racines.cue");

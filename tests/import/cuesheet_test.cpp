@@ -75,7 +75,7 @@ TEST_F(ImportTest, OddSheetsStillGiveEveryTrack) {
                   "TITLE \"No index\"\n"
                   "TRACK 02 AUDIO\n"
                   "PERFORMER \"late disc-level line\"\n"
-                  "INDEX 01 123:45:67\n"  // the field is cut to 8 characters
+                  "INDEX 01 123:45:67\n"  // minutes past 99 are read whole
                   "INDEX 01 00:00:01\n"   // the first qualifying INDEX wins
                   "TRACK 03 AUDIO\n"
                   "TITLE \"Unclosed \xC3\xA9t\xC3\xA9\n"  // loses a character, not a byte
@@ -84,7 +84,7 @@ TEST_F(ImportTest, OddSheetsStillGiveEveryTrack) {
   ImportCueSheet(list, path);
   ASSERT_EQ(list.Count(), 3);
   EXPECT_EQ(Point(0), "0s0f 01 No index");
-  EXPECT_EQ(Point(1), "7425s6f 02 late disc-level line");
+  EXPECT_EQ(Point(1), "7425s67f 02 late disc-level line");
   EXPECT_EQ(Point(2), "0s0f 03 Unclosed \xC3\xA9t");
 }
 
@@ -197,7 +197,9 @@ TEST_F(ImportTest, TrackAndIndexNumbersOfAnyWidth) {
       {"TRACK 099 AUDIO\nINDEX 01 01:00:00\nTRACK 100 AUDIO\nINDEX 01 02:00:00\n"
        "TRACK 101 AUDIO\nINDEX 001 03:00:00\n",
        {"60s0f 99", "120s0f 100", "180s0f 101"}},
-      {"TRACK 01 AUDIO\nINDEX 01 123:45:67\n", {"7425s6f 01"}},  // mm:ss:ff cut to 8
+      // Long mixes and audiobooks run past 99 minutes: the minutes are read whole.
+      {"TRACK 01 AUDIO\nINDEX 01 123:45:67\nTRACK 02 AUDIO\nINDEX 01 100:00:30 \n",
+       {"7425s67f 01", "6000s30f 02"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Sheet);
