@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# each for SECONDS (default 180), one after the other, on one core.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]
+# each for SECONDS (default 180), one after the other, on one core (FUZZ_LANES=N: N targets
+# at a time, one per core).
+#   [FUZZ_LANES=N] scripts/fuzz.sh [SECONDS] [TARGET...]
 # Corpora grow in build-fuzz/corpus/<target> from run to run; crashes, hangs and leaks are
 # kept in build-fuzz/artifacts/ and make the script fail. Each target's last figures
 # (executions per second, coverage) are printed at the end.
@@ -69,25 +70,39 @@ dict_of() {
   esac
 }
 
-mkdir -p "$BUILD/artifacts" "$BUILD/logs"
-failed=()
-for target in "${TARGETS[@]}"; do
-  corpus="$BUILD/corpus/$target"
+run_target() {
+  local target=$1 corpus="$BUILD/corpus/$1" maxlen=4096
   mkdir -p "$corpus" "$BUILD/seeds/$target"
-  maxlen=4096
   case "$target" in
     fuzz_mpgwalk | fuzz_splitter | fuzz_sound | fuzz_flac* | fuzz_wavreader | fuzz_opuswalk)
       maxlen=65536 ;;
   esac
   echo "== $target: ${SECONDS_EACH}s"
-  dict=()
+  local dict=()
   [[ -z $(dict_of "$target") ]] || dict=(-dict="fuzz/dict/$(dict_of "$target").dict")
+  rm -f "$BUILD/logs/$target.failed"
   if ! nice -n 10 "$BUILD/fuzz/$target" "$corpus" "$BUILD/seeds/$target" \
       "${dict[@]}" -max_total_time="$SECONDS_EACH" \
       -max_len="$maxlen" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$BUILD/artifacts/$target-" >"$BUILD/logs/$target.log" 2>&1; then
-    failed+=("$target")
+    touch "$BUILD/logs/$target.failed"
   fi
+}
+
+# Each lane takes every LANES-th target, so the lanes end at about the same time.
+LANES=${FUZZ_LANES:-1}
+mkdir -p "$BUILD/artifacts" "$BUILD/logs"
+for ((lane = 0; lane < LANES; ++lane)); do
+  (
+    for ((i = lane; i < ${#TARGETS[@]}; i += LANES)); do
+      run_target "${TARGETS[i]}"
+    done
+  ) &
+done
+wait
+failed=()
+for target in "${TARGETS[@]}"; do
+  [[ ! -e "$BUILD/logs/$target.failed" ]] || failed+=("$target")
 done
 
 echo
