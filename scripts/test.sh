@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds, and runs every test, first in a
-# normal build, then in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The test command: installs what is missing, checks the style, builds, and runs every
+# test, first in a normal build, then in a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
+scripts/format-check.sh
 
 JOBS=$(nproc)
 export QT_QPA_PLATFORM=offscreen
