@@ -72,7 +72,7 @@ TEST(DecoderFrom, OggOpusIsEnteredAtTheTime) {
   if (!sources || std::system("opusenc --version >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "sox or opusenc missing";
   const std::string opus = sources->Dir.File("pattern.opus");
-  SoundSources::Run("opusenc --quiet " + sources->Dir.File("pattern.wav") + " " + opus);
+  SoundSources::Run("opusenc --quiet " + sources->Wav + " " + opus);
   ExpectEnteredAt(opus, 7000, 0.05);
 }
 
