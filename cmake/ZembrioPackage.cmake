@@ -13,11 +13,12 @@ set(ZEMBRIO_PACKAGING_OUT ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 configure_file(${ZEMBRIO_PACKAGING}/zembrio.metainfo.xml.in
                ${ZEMBRIO_PACKAGING_OUT}/org.zembrio.Zembrio.metainfo.xml @ONLY)
 configure_file(${ZEMBRIO_PACKAGING}/changelog.in ${ZEMBRIO_PACKAGING_OUT}/changelog @ONLY)
+configure_file(${ZEMBRIO_PACKAGING}/zembrio-cli.1.in ${ZEMBRIO_PACKAGING_OUT}/zembrio-cli.1 @ONLY)
 
 # Debian wants manual pages and the changelog compressed, without a time stamp in the
 # gzip header so that the same sources give the same package.
 set(ZEMBRIO_GZIPPED)
-foreach(source IN ITEMS ${ZEMBRIO_PACKAGING}/zembrio.1 ${ZEMBRIO_PACKAGING}/zembrio-cli.1
+foreach(source IN ITEMS ${ZEMBRIO_PACKAGING}/zembrio.1 ${ZEMBRIO_PACKAGING_OUT}/zembrio-cli.1
                         ${ZEMBRIO_PACKAGING_OUT}/changelog)
   get_filename_component(name ${source} NAME)
   set(output ${ZEMBRIO_PACKAGING_OUT}/${name}.gz)

@@ -100,6 +100,6 @@ std::string ReportErrorText(const std::string& text);  // adds "." after a lette
 bool ProgressDue(TRunState& state, bool forced);
 
 constexpr const char* kApplicationTitle = "Zembrio";
-constexpr const char* kMainCaption = "Zembrio 0.7.1";
+constexpr const char* kMainCaption = "Zembrio " ZEMBRIO_VERSION;
 
 }  // namespace zembrio

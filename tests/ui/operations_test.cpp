@@ -89,7 +89,7 @@ class TestOperations : public QObject {
     QVERIFY(report.contains("Fragments:"));
     QVERIFY(report.contains(" Nom fich: " + QString::fromStdString(cutDir) + "fin.mp3"));
     QVERIFY(!report.contains("Total frames"));
-    QCOMPARE(started.Window->windowTitle(), QString("Zembrio 0.7.1"));
+    QCOMPARE(started.Window->windowTitle(), QString("Zembrio " ZEMBRIO_VERSION));
     QVERIFY(started.Window->State().Idle);
   }
 

@@ -24,7 +24,7 @@ class TestMainWindow : public QObject {
     const std::string folder = QDir::currentPath().toStdString() + "/";
     started.StartWithoutWritingIni();
     TfrmMain& window = *started.Window;
-    QCOMPARE(window.windowTitle(), QString("Zembrio 0.7.1"));
+    QCOMPARE(window.windowTitle(), QString("Zembrio " ZEMBRIO_VERSION));
     QCOMPARE(window.StatusPanel()->StateText(), QString(" Prêt"));
     QCOMPARE(window.StatusPanel()->InfoText(), QString(" "));
     QCOMPARE(window.Browser()->height(), 132);
@@ -141,7 +141,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(window.StatusPanel()->StateText(), QString(" En cours.."));
     window.ShowReady();
     QCOMPARE(bar->value(), 0);
-    QCOMPARE(window.windowTitle(), QString("Zembrio 0.7.1"));
+    QCOMPARE(window.windowTitle(), QString("Zembrio " ZEMBRIO_VERSION));
     QCOMPARE(window.StatusPanel()->InfoText(), QString(" "));
   }
 

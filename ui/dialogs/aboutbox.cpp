@@ -41,7 +41,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   lAppName->move(24, 24);
   lAppName->adjustSize();
 
-  lVersion = new QLabel(QStringLiteral("version 0.7.1"), this);
+  lVersion = new QLabel(QStringLiteral("version " ZEMBRIO_VERSION), this);
   lVersion->move(24, 56);
   lVersion->adjustSize();
 

@@ -236,7 +236,7 @@ class SettingsDialogTest : public QObject {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
       bool shown = false;
       test::WhenModal<TfrmAbout>([&](TfrmAbout* box) {
-        shown = box->lVersion->text() == "version 0.7.1";
+        shown = box->lVersion->text() == "version " ZEMBRIO_VERSION;
         QTest::keyClick(box, key);
       });
       ShowAboutBox(nullptr);
