@@ -36,6 +36,7 @@ struct TTrack {
   bool Reached = false;  // a packet holding its own samples was read
   bool Done = false;
   int64_t FirstOffset = 0;  // where its first packet lies in the source's decoded samples
+  int CopiedLeft = 0;       // packets still to come of the source page copied last
   std::unique_ptr<TOpusFragmentWriter> Writer;
 };
 
@@ -63,6 +64,7 @@ class TOpusCutter {
   void StartTrack(TTrack& track, const TOpusPacket& packet);
   void OpenOutput(TTrack& track);
   void FeedTrack(TTrack& track, const TOpusPacket& packet);
+  void WritePacket(TTrack& track, const TOpusPacket& packet);
   void FinishTrack(TTrack& track);
   // The stream's length is known with its last packet: no stretch goes past it.
   void ClampToEnd(int64_t total);
@@ -144,6 +146,9 @@ void TOpusCutter::Prepare() {
   walk_ = std::make_unique<TOpusWalk>(*input_);
   if (!walk_->ReadHeaders())
     throw TRunError("Source invalide : " + walk_->Problem() + ".");
+  // Only the first link would be cut, and the fragments would miss the others' sound.
+  if (walk_->ChainedFile())
+    throw TRunError("Source Opus chaînée (plusieurs flux à la suite) : coupe impossible.");
   MakeFragmentFolder(outputDir_);
   lastSerial_ = walk_->Serial();
   PlanTracks();
@@ -262,14 +267,30 @@ void TOpusCutter::FeedTrack(TTrack& track, const TOpusPacket& packet) {
     point.Report.push_back(" début demandé:    " + FormatCutPoint(point));
     point.Report.push_back(" début réel:  " + PositionOf(track.Start));
   }
-  if (track.Writer) {
-    const int64_t end = Decoded(track.End) - track.FirstOffset;
-    const int64_t granule = std::min(packet.End() - track.FirstOffset, end);
-    const bool last = packet.End() >= Decoded(track.End) || packet.Last;
-    track.Writer->AddPacket(packet.Data, packet.Size, granule, last);
-  }
+  if (track.Writer)
+    WritePacket(track, packet);
   if (packet.End() >= Decoded(track.End) || packet.Last)
     FinishTrack(track);
+}
+
+// A source page whose packets all belong to the fragment, its last one included, is copied
+// as it is; the page that ends the fragment is made anew, its granule trimming the end.
+void TOpusCutter::WritePacket(TTrack& track, const TOpusPacket& packet) {
+  const int64_t end = Decoded(track.End) - track.FirstOffset;
+  const int64_t granule = std::min(packet.End() - track.FirstOffset, end);
+  const bool last = packet.End() >= Decoded(track.End) || packet.Last;
+  if (packet.Page != nullptr && !packet.Page->Last() && packet.PageEnd < Decoded(track.End)) {
+    track.Writer->AddPage(*packet.Page, packet.PagePackets, packet.PageEnd - track.FirstOffset);
+    track.CopiedLeft = packet.PagePackets;
+  }
+  if (track.CopiedLeft == 0) {
+    track.Writer->AddPacket(packet.Data, packet.Size, granule, last);
+    return;
+  }
+  --track.CopiedLeft;
+  // The source's stream ended without its last page (a download cut short).
+  if (last)
+    track.Writer->EndOnLastPage(granule);
 }
 
 void TOpusCutter::OpenOutput(TTrack& track) {
