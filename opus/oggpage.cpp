@@ -129,7 +129,8 @@ void RewriteOggHeader(uint8_t* header, size_t headerSize, size_t bodySize,
   Put32(header + kCrcField, oldCrc ^ change);
 }
 
-TOggPageReader::TOggPageReader(TInputFile& input) : input_(input), buffer_(kReadBlock) {
+TOggPageReader::TOggPageReader(TInputFile& input)
+    : input_(input), buffers_{TByteBlock(kReadBlock), TByteBlock(kReadBlock)} {
   scanPosition_ = input.Position();
 }
 
@@ -138,16 +139,14 @@ bool TOggPageReader::Have(size_t count) {
     return true;
   if (fileEnded_)
     return false;
-  // The page given last stays, then what is left from scan_ on; bytes passed over between
-  // them go.
-  const size_t lastSize = lastSize_;
-  std::memmove(buffer_.data(), buffer_.data() + last_, lastSize);
-  std::memmove(buffer_.data() + lastSize, buffer_.data() + scan_, end_ - scan_);
-  end_ = lastSize + (end_ - scan_);
-  last_ = 0;
-  scan_ = lastSize;
+  // What is left from scan_ on goes to the front; the page given last stays where it is.
+  const int target = lastIn_ == current_ ? 1 - current_ : current_;
+  std::memmove(buffers_[target].data(), Data() + scan_, end_ - scan_);
+  end_ -= scan_;
+  scan_ = 0;
+  current_ = target;
   while (end_ - scan_ < count && !fileEnded_) {
-    const size_t got = input_.Read(buffer_.data() + end_, buffer_.size() - end_);
+    const size_t got = input_.Read(Data() + end_, buffers_[current_].size() - end_);
     end_ += got;
     fileEnded_ = got == 0;
   }
@@ -156,7 +155,7 @@ bool TOggPageReader::Have(size_t count) {
 
 long TOggPageReader::PageAt() {
   for (;;) {
-    const long result = CheckPage(buffer_.data() + scan_, end_ - scan_);
+    const long result = CheckPage(Data() + scan_, end_ - scan_);
     if (result >= 0)
       return result;
     if (!Have(static_cast<size_t>(-result)))
@@ -168,7 +167,7 @@ bool TOggPageReader::Next(TOggPage& page) {
   for (;;) {
     if (!Have(kOggHeaderFixed))
       return false;
-    const auto* start = buffer_.data() + scan_;
+    const auto* start = Data() + scan_;
     const auto* found = static_cast<const uint8_t*>(std::memchr(start, 'O', end_ - scan_));
     if (found == nullptr) {
       scanPosition_ += static_cast<int64_t>(end_ - scan_);
@@ -185,12 +184,11 @@ bool TOggPageReader::Next(TOggPage& page) {
       ++scanPosition_;
       continue;
     }
-    page.Bytes = buffer_.data() + scan_;
+    page.Bytes = Data() + scan_;
     page.HeaderSize = kOggHeaderFixed + page.Bytes[26];
     page.BodySize = static_cast<size_t>(size) - page.HeaderSize;
     page.Position = scanPosition_;
-    last_ = scan_;
-    lastSize_ = static_cast<size_t>(size);
+    lastIn_ = current_;
     scan_ += static_cast<size_t>(size);
     scanPosition_ += size;
     return true;

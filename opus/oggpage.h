@@ -83,10 +83,14 @@ class TOggPageReader {
   // here) or -1 (the file ends inside it).
   long PageAt();
 
+  uint8_t* Data() const { return buffers_[current_].data(); }
+
   TInputFile& input_;
-  std::vector<uint8_t> buffer_;
-  size_t last_ = 0;  // the page given last, kept in place when the buffer is refilled
-  size_t lastSize_ = 0;
+  // The bytes being read, in one of two buffers: a refill goes into the other one when
+  // this one holds the page given last.
+  TByteBlock buffers_[2];
+  int current_ = 0;
+  int lastIn_ = -1;           // the buffer holding the page given last
   size_t scan_ = 0;           // where the next page is looked for
   size_t end_ = 0;            // bytes of the buffer that hold the file's bytes
   int64_t scanPosition_ = 0;  // where buffer_[scan_] lies in the file

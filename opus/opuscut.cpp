@@ -95,6 +95,7 @@ class TOpusCutter {
   std::unique_ptr<TOpusWalk> walk_;
   std::vector<TTrack> tracks_;
   size_t firstWaiting_ = 0;  // the first track whose first packet has not come yet
+  size_t firstOpen_ = 0;     // tracks before it are done
   std::mt19937 serials_;
   uint32_t lastSerial_ = 0;
   int64_t packetsRead_ = 0;
@@ -218,7 +219,9 @@ void TOpusCutter::TakePacket(const TOpusPacket& packet) {
       return;
     }
   }
-  for (size_t i = 0; i < firstWaiting_; ++i) {
+  while (firstOpen_ < firstWaiting_ && tracks_[firstOpen_].Done)
+    ++firstOpen_;
+  for (size_t i = firstOpen_; i < firstWaiting_; ++i) {
     TTrack& track = tracks_[i];
     if (track.Done)
       continue;
