@@ -11,9 +11,6 @@ namespace {
 
 constexpr uint32_t kOggPolynomial = 0x04c11db7;
 constexpr size_t kCrcField = 22;
-// Read at once: the source's reader hands a read this large straight over, without a copy
-// through its own buffer.
-constexpr size_t kReadBlock = size_t{2} << 20;
 
 uint32_t Get32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -28,10 +25,10 @@ void Put32(uint8_t* p, uint32_t value) {
 // a times b modulo the polynomial, both of degree below 32, highest power in the top bit.
 uint32_t MultiplyModulo(uint32_t a, uint32_t b) {
   uint32_t product = 0;
+  // Without branches: which way each bit goes cannot be foreseen.
   for (int bit = 31; bit >= 0; --bit) {
-    product = (product << 1) ^ ((product >> 31) != 0 ? kOggPolynomial : 0);
-    if (((a >> bit) & 1) != 0)
-      product ^= b;
+    product = (product << 1) ^ (kOggPolynomial & (0u - (product >> 31)));
+    product ^= b & (0u - ((a >> bit) & 1));
   }
   return product;
 }
@@ -130,7 +127,7 @@ void RewriteOggHeader(uint8_t* header, size_t headerSize, size_t bodySize,
 }
 
 TOggPageReader::TOggPageReader(TInputFile& input)
-    : input_(input), buffers_{TByteBlock(kReadBlock), TByteBlock(kReadBlock)} {
+    : input_(input), buffers_{TByteBlock(kOggReadBuffer), TByteBlock(kOggReadBuffer)} {
   scanPosition_ = input.Position();
 }
 

@@ -20,6 +20,13 @@ constexpr size_t kOggHeaderFixed = 27;   // the header up to its segment table
 // The largest page: a full segment table and 255 segments of 255 bytes.
 constexpr size_t kOggMaxPage = kOggHeaderFixed + 255 + 255 * 255;
 
+// The page reader's two buffers: small enough to stay in the processor's cache between
+// the read that fills them and the CRC, the copy and the write that follow. A read from the
+// source that is at least its own buffer's size comes straight into them: the source is best
+// opened with kOggSourceBuffer.
+constexpr size_t kOggReadBuffer = size_t{256} << 10;
+constexpr size_t kOggSourceBuffer = kOggReadBuffer / 2;
+
 // A page in the reader's buffer: its header (segment table included) then its body.
 struct TOggPage {
   const uint8_t* Bytes = nullptr;
@@ -63,10 +70,10 @@ struct TOggPageFields {
 void RewriteOggHeader(uint8_t* header, size_t headerSize, size_t bodySize,
                       const TOggPageFields& fields);
 
-// Pages one after another from the file, in blocks of a megabyte and more read straight
-// into a buffer of its own. Bytes between pages (garbage, a page whose CRC fails) are passed
-// over as players pass them over. The page given last stays in place through the next call
-// of Next: with the page that call gives, two pages are at hand.
+// Pages one after another from the file, read in large blocks into buffers of its own. Bytes
+// between pages (garbage, a page whose CRC fails) are passed over as players pass them over. The
+// page given last stays in place through the next call of Next: with the page that call gives, two
+// pages are at hand.
 class TOggPageReader {
  public:
   explicit TOggPageReader(TInputFile& input);

@@ -143,7 +143,7 @@ void TOpusCutter::Prepare() {
   extension_ = OpusFragmentExtension(run_.SourcePath);
   if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath))
     throw TRunError("Source invalide.");
-  input_ = std::make_unique<TInputFile>(run_.SourcePath);
+  input_ = std::make_unique<TInputFile>(run_.SourcePath, kOggSourceBuffer);
   walk_ = std::make_unique<TOpusWalk>(*input_);
   if (!walk_->ReadHeaders())
     throw TRunError("Source invalide : " + walk_->Problem() + ".");

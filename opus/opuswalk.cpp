@@ -66,6 +66,7 @@ void TOpusWalk::TakePage(const TOggPage& page, bool& hole) {
   pageNumber_ = pagesRead_;
   segment_ = 0;
   bodyAt_ = 0;
+  pagePacketsOut_ = 0;
   if (page.Last())
     streamEnded_ = true;
   // The rest of a packet whose start is not in the stream (its first page) is passed over.
@@ -85,6 +86,7 @@ void TOpusWalk::MeasurePage() {
   pageWhole_ = !page_.Continued() && segments > 0 && page_.Lacing()[segments - 1] < 255;
   pagePackets_ = 0;
   pageSamples_ = 0;
+  packetSamples_.clear();
   if (!pageWhole_)
     return;
   size_t start = 0;
@@ -94,6 +96,7 @@ void TOpusWalk::MeasurePage() {
     if (page_.Lacing()[i] == 255)
       continue;
     const int32_t samples = OpusPacketSamples(page_.Body() + start, size);
+    packetSamples_.push_back(samples);
     if (samples < 0) {
       pageSamples_ = -1;
       return;
@@ -146,6 +149,10 @@ bool TOpusWalk::ReadPacket(bool& hole) {
       for (int i = segment_; i < segments && !endsLater; ++i)
         endsLater = page_.Lacing()[i] < 255;
       ahead_.Granule = endsLater ? -1 : page_.Granule();
+      ahead_.Samples = pageWhole_ && pagePacketsOut_ < packetSamples_.size()
+                           ? packetSamples_[pagePacketsOut_]
+                           : -1;
+      ++pagePacketsOut_;
       ahead_.Eos = page_.Last() && segment_ == segments;
       ahead_.OpensPage = opensPage;
       ahead_.Page = page_;
@@ -205,7 +212,8 @@ TOpusWalkResult TOpusWalk::Next(TOpusPacket& packet) {
   }
   std::swap(current_, ahead_);
   currentStore_.swap(aheadStore_);
-  const int32_t samples = OpusPacketSamples(current_.Data, current_.Size);
+  const int32_t samples =
+      current_.Samples >= 0 ? current_.Samples : OpusPacketSamples(current_.Data, current_.Size);
   if (samples < 0) {
     haveAhead_ = false;
     damagedAt_ = current_.PageNumber >= 0 ? current_.Page.Position : reader_.Position();

@@ -73,6 +73,7 @@ class TOpusWalk {
   struct TRawPacket {
     const uint8_t* Data = nullptr;
     size_t Size = 0;
+    int32_t Samples = -1;     // when its page was measured; -1: not yet counted
     int64_t Granule = -1;     // of its page when it is the last packet that ends there
     bool Eos = false;         // the last packet of the stream's last page
     int64_t PageNumber = -1;  // the reader's page that holds it; -1 when the walk holds it
@@ -114,6 +115,8 @@ class TOpusWalk {
   int segment_ = 0;    // its next lacing value
   size_t bodyAt_ = 0;  // where its next packet starts in its body
   bool pageWhole_ = false;
+  std::vector<int32_t> packetSamples_;  // of the page's packets, when it was measured
+  size_t pagePacketsOut_ = 0;           // packets of the page read so far
   int pagePackets_ = 0;
   int64_t pageSamples_ = -1;
   int64_t lastSequence_ = -1;

@@ -29,7 +29,7 @@ void TOpusFragmentWriter::AddHeader(const std::vector<uint8_t>& packet) {
 
 void TOpusFragmentWriter::Open(const std::string& path) {
   path_ = path;
-  file_ = std::make_unique<TOutputFile>(path);
+  file_ = std::make_unique<TOutputFile>(path, kOggReadBuffer);
   file_->Write(held_.data(), held_.size());
   held_.clear();
   held_.shrink_to_fit();
