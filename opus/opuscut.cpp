@@ -276,7 +276,7 @@ void TOpusCutter::FeedTrack(TTrack& track, const TOpusPacket& packet) {
     FinishTrack(track);
 }
 
-// A source page whose packets all belong to the fragment, its last one included, is copied
+// A source page that holds packets of the fragment only, none of them its last, is copied
 // as it is; the page that ends the fragment is made anew, its granule trimming the end.
 void TOpusCutter::WritePacket(TTrack& track, const TOpusPacket& packet) {
   const int64_t end = Decoded(track.End) - track.FirstOffset;
