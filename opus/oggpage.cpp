@@ -1,7 +1,6 @@
 #include "opus/oggpage.h"
 
-#include <isa-l/crc.h>
-
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -45,25 +44,6 @@ const std::array<uint32_t, 64>& ZeroBytePowers() {
   return powers;
 }
 
-// The page starting at p, of which available bytes are at hand: its size when it is whole
-// and its CRC holds; 0 when no page starts there; minus the bytes it needs when more of it
-// must be read first.
-long CheckPage(const uint8_t* p, size_t available) {
-  if (available < kOggHeaderFixed)
-    return -static_cast<long>(kOggHeaderFixed);
-  if (std::memcmp(p, "OggS", 4) != 0 || p[4] != 0)
-    return 0;
-  const size_t headerSize = kOggHeaderFixed + p[26];
-  if (available < headerSize)
-    return -static_cast<long>(headerSize);
-  size_t size = headerSize;
-  for (size_t i = kOggHeaderFixed; i < headerSize; ++i)
-    size += p[i];
-  if (available < size)
-    return -static_cast<long>(size);
-  return OggPageCrc(p, size) == Get32(p + kCrcField) ? static_cast<long>(size) : 0;
-}
-
 }  // namespace
 
 int64_t TOggPage::Granule() const {
@@ -81,10 +61,15 @@ uint32_t TOggPage::Sequence() const {
   return Get32(Bytes + 18);
 }
 
-// The library's CRC inverts the register before and after: inverted around it, the
-// register starts from the CRC given and ends without a final xor, as Ogg's does.
+// Bit by bit: only the few bytes of a header's difference and the tests go through it;
+// pages read are checked by libogg.
 uint32_t OggCrc(uint32_t crc, const uint8_t* data, size_t size) {
-  return ~crc32_ieee(~crc, data, size);
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= static_cast<uint32_t>(data[i]) << 24;
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc << 1) ^ (kOggPolynomial & (0u - (crc >> 31)));
+  }
+  return crc;
 }
 
 uint32_t OggCrcAppendZeros(uint32_t crc, uint64_t count) {
@@ -127,87 +112,55 @@ void RewriteOggHeader(uint8_t* header, size_t headerSize, size_t bodySize,
 }
 
 TOggPageReader::TOggPageReader(TInputFile& input)
-    : input_(input), buffers_{TByteBlock(kOggReadBuffer), TByteBlock(kOggReadBuffer)} {
-  scanPosition_ = input.Position();
+    : input_(input), pages_{TByteBlock(kOggMaxPage), TByteBlock(kOggMaxPage)} {
+  ogg_sync_init(&sync_);
+  position_ = input.Position();
 }
 
-bool TOggPageReader::Have(size_t count) {
-  if (end_ - scan_ >= count)
-    return true;
-  if (fileEnded_)
-    return false;
-  // What is left from scan_ on goes to the front; the page given last stays where it is.
-  const int target = lastIn_ == current_ ? 1 - current_ : current_;
-  std::memmove(buffers_[target].data(), Data() + scan_, end_ - scan_);
-  end_ -= scan_;
-  scan_ = 0;
-  current_ = target;
-  while (end_ - scan_ < count && !fileEnded_) {
-    const size_t got = input_.Read(Data() + end_, buffers_[current_].size() - end_);
-    end_ += got;
-    fileEnded_ = got == 0;
-  }
-  return end_ - scan_ >= count;
+TOggPageReader::~TOggPageReader() {
+  ogg_sync_clear(&sync_);
 }
 
-long TOggPageReader::PageAt() {
-  for (;;) {
-    const long result = CheckPage(Data() + scan_, end_ - scan_);
-    if (result >= 0)
-      return result;
-    if (!Have(static_cast<size_t>(-result)))
-      return -1;
-  }
-}
-
+// libogg finds the pages, checks their CRC and passes over what lies between them; each page
+// is copied out of its buffer, which moves on the next read, into one of two of ours.
 bool TOggPageReader::Next(TOggPage& page) {
+  ogg_page found;
   for (;;) {
-    if (!Have(kOggHeaderFixed))
-      return false;
-    const auto* start = Data() + scan_;
-    const auto* found = static_cast<const uint8_t*>(std::memchr(start, 'O', end_ - scan_));
-    if (found == nullptr) {
-      scanPosition_ += static_cast<int64_t>(end_ - scan_);
-      scan_ = end_;
+    const long size = ogg_sync_pageseek(&sync_, &found);
+    if (size < 0) {
+      position_ -= size;
       continue;
     }
-    scanPosition_ += found - start;
-    scan_ += static_cast<size_t>(found - start);
-    const long size = PageAt();
-    if (size < 0)
+    if (size > 0)
+      break;
+    char* buffer = ogg_sync_buffer(&sync_, static_cast<long>(kOggReadBuffer));
+    const size_t got = input_.Read(buffer, kOggReadBuffer);
+    if (got == 0)
       return false;
-    if (size == 0) {
-      ++scan_;
-      ++scanPosition_;
-      continue;
-    }
-    page.Bytes = Data() + scan_;
-    page.HeaderSize = kOggHeaderFixed + page.Bytes[26];
-    page.BodySize = static_cast<size_t>(size) - page.HeaderSize;
-    page.Position = scanPosition_;
-    lastIn_ = current_;
-    scan_ += static_cast<size_t>(size);
-    scanPosition_ += size;
-    return true;
+    ogg_sync_wrote(&sync_, static_cast<long>(got));
   }
+  current_ = 1 - current_;
+  uint8_t* copy = pages_[current_].data();
+  const auto headerSize = static_cast<size_t>(found.header_len);
+  const auto bodySize = static_cast<size_t>(found.body_len);
+  std::memcpy(copy, found.header, headerSize);
+  std::memcpy(copy + headerSize, found.body, bodySize);
+  page.Bytes = copy;
+  page.HeaderSize = headerSize;
+  page.BodySize = bodySize;
+  page.Position = position_;
+  position_ += static_cast<int64_t>(headerSize + bodySize);
+  return true;
 }
 
 std::optional<uint32_t> LastOggPageSerial(const std::string& path) {
   TInputFile input(path, 2 * kOggMaxPage);
   const int64_t from = std::max<int64_t>(0, input.Size() - static_cast<int64_t>(2 * kOggMaxPage));
   input.Seek(from);
-  std::vector<uint8_t> tail(static_cast<size_t>(input.Size() - from));
-  tail.resize(input.Read(tail.data(), tail.size()));
+  TOggPageReader reader(input);
   std::optional<uint32_t> serial;
-  for (size_t at = 0; at + kOggHeaderFixed <= tail.size();) {
-    const long size = CheckPage(tail.data() + at, tail.size() - at);
-    if (size > 0) {
-      serial = Get32(tail.data() + at + 14);
-      at += static_cast<size_t>(size);
-    } else {
-      ++at;
-    }
-  }
+  for (TOggPage page; reader.Next(page);)
+    serial = page.Serial();
   return serial;
 }
 

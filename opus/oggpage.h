@@ -7,7 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
+
+#include <ogg/ogg.h>
 
 #include "core/fileio.h"
 
@@ -20,10 +23,10 @@ constexpr size_t kOggHeaderFixed = 27;   // the header up to its segment table
 // The largest page: a full segment table and 255 segments of 255 bytes.
 constexpr size_t kOggMaxPage = kOggHeaderFixed + 255 + 255 * 255;
 
-// The page reader's two buffers: small enough to stay in the processor's cache between
-// the read that fills them and the CRC, the copy and the write that follow. A read from the
-// source that is at least its own buffer's size comes straight into them: the source is best
-// opened with kOggSourceBuffer.
+// The reads that feed the page reader: small enough to stay in the processor's cache between
+// the read and the CRC, the copy and the write that follow. A read from the source that is at
+// least its own buffer's size comes straight into them: the source is best opened with
+// kOggSourceBuffer.
 constexpr size_t kOggReadBuffer = size_t{256} << 10;
 constexpr size_t kOggSourceBuffer = kOggReadBuffer / 2;
 
@@ -70,13 +73,16 @@ struct TOggPageFields {
 void RewriteOggHeader(uint8_t* header, size_t headerSize, size_t bodySize,
                       const TOggPageFields& fields);
 
-// Pages one after another from the file, read in large blocks into buffers of its own. Bytes
-// between pages (garbage, a page whose CRC fails) are passed over as players pass them over. The
-// page given last stays in place through the next call of Next: with the page that call gives, two
-// pages are at hand.
+// Pages one after another from the file, found and checked by libogg: bytes between pages
+// (garbage, a page whose CRC fails) are passed over as players pass them over. The page
+// given last stays in place through the next call of Next: with the page that call gives,
+// two pages are at hand.
 class TOggPageReader {
  public:
   explicit TOggPageReader(TInputFile& input);
+  ~TOggPageReader();
+  TOggPageReader(const TOggPageReader&) = delete;
+  TOggPageReader& operator=(const TOggPageReader&) = delete;
 
   // The next whole page whose CRC holds; false at the file's end.
   bool Next(TOggPage& page);
@@ -84,24 +90,11 @@ class TOggPageReader {
   int64_t Position() const { return input_.Position(); }
 
  private:
-  // Brings count bytes from scan_ into the buffer; false when the file ends first.
-  bool Have(size_t count);
-  // Checks the page that starts at scan_: its size when whole and sound, else 0 (no page
-  // here) or -1 (the file ends inside it).
-  long PageAt();
-
-  uint8_t* Data() const { return buffers_[current_].data(); }
-
   TInputFile& input_;
-  // The bytes being read, in one of two buffers: a refill goes into the other one when
-  // this one holds the page given last.
-  TByteBlock buffers_[2];
+  ogg_sync_state sync_;
+  TByteBlock pages_[2];  // the page given last and the one given before it
   int current_ = 0;
-  int lastIn_ = -1;           // the buffer holding the page given last
-  size_t scan_ = 0;           // where the next page is looked for
-  size_t end_ = 0;            // bytes of the buffer that hold the file's bytes
-  int64_t scanPosition_ = 0;  // where buffer_[scan_] lies in the file
-  bool fileEnded_ = false;
+  int64_t position_ = 0;  // where the next page libogg gives starts in the file
 };
 
 // The serial number of the file's last sound page, read from its last 64 KiB and more:
