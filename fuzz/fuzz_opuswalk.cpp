@@ -1,10 +1,15 @@
 // The Opus page and packet walk over any bytes: either the input as a file, or the input
 // read as packets and granules put into well-formed pages (so that the walk's own checks,
-// not the page CRC, meet the odd values), with one byte of the result changed.
+// not the page CRC, meet the odd values), with one byte of the result changed. Every page
+// the reader gives is rewritten as a fragment's copy is, and must keep a CRC that holds.
+#include <endian.h>
+
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "fuzzinput.h"
+#include "opus/oggpage.h"
 #include "opus/opustags.h"
 #include "opus/opuswalk.h"
 #include "opus/opuswriter.h"
@@ -21,8 +26,8 @@ void WritePaged(const uint8_t* data, size_t size, const std::string& path) {
   const std::vector<uint8_t> head = {'O',     'p',     'u',  's',  'H', 'e', 'a', 'd', 1, data[0],
                                      data[1], data[2], 0x80, 0xBB, 0,   0,   0,   0,   0};
   std::vector<uint8_t> tags = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
-  size_t at = 3;
-  const size_t tagLength = std::min<size_t>(data[at++], size - at);
+  size_t at = 4;
+  const size_t tagLength = std::min<size_t>(data[3], size - at);
   tags.insert(tags.end(), data + at, data + at + tagLength);
   at += tagLength;
   TOpusFragmentWriter writer(1, head, tags);
@@ -37,6 +42,36 @@ void WritePaged(const uint8_t* data, size_t size, const std::string& path) {
     at += length;
   }
   writer.Finish();
+}
+
+// Each page rewritten with fields taken from its own bytes; the page given before it is
+// still in place.
+void RewritePages(const std::string& path) {
+  TInputFile input(path);
+  TOggPageReader reader(input);
+  TOggPage page;
+  TOggPage before;
+  std::vector<uint8_t> copy;
+  while (reader.Next(page)) {
+    fuzz::Check(page.Size() <= kOggMaxPage, "a page is no larger than a page can be");
+    if (before.Bytes != nullptr) {
+      copy.assign(before.Bytes, before.Bytes + before.Size());
+      uint32_t stored = 0;
+      std::memcpy(&stored, copy.data() + 22, 4);
+      fuzz::Check(OggPageCrc(copy.data(), copy.size()) == le32toh(stored),
+                  "the page given before stays in place");
+    }
+    copy.assign(page.Bytes, page.Bytes + page.Size());
+    const TOggPageFields fields{static_cast<uint8_t>(page.Bytes[page.Size() - 1] & 7),
+                                page.Granule() ^ static_cast<int64_t>(page.Size()),
+                                page.Sequence() * 31u, page.Serial() + 1};
+    RewriteOggHeader(copy.data(), page.HeaderSize, page.BodySize, fields);
+    uint32_t stored = 0;
+    std::memcpy(&stored, copy.data() + 22, 4);
+    fuzz::Check(OggPageCrc(copy.data(), copy.size()) == le32toh(stored),
+                "a rewritten page's CRC holds");
+    before = page;
+  }
 }
 
 void Walk(const std::string& path) {
@@ -83,5 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   Walk(path);
+  RewritePages(path);
   return 0;
 }

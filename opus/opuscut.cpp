@@ -36,6 +36,7 @@ struct TTrack {
   bool Reached = false;  // a packet holding its own samples was read
   bool Done = false;
   int64_t FirstOffset = 0;  // where its first packet lies in the source's decoded samples
+  int CopiedLeft = 0;       // packets still to come of the source page copied last
   std::unique_ptr<TOpusFragmentWriter> Writer;
 };
 
@@ -63,6 +64,7 @@ class TOpusCutter {
   void StartTrack(TTrack& track, const TOpusPacket& packet);
   void OpenOutput(TTrack& track);
   void FeedTrack(TTrack& track, const TOpusPacket& packet);
+  void WritePacket(TTrack& track, const TOpusPacket& packet);
   void FinishTrack(TTrack& track);
   // The stream's length is known with its last packet: no stretch goes past it.
   void ClampToEnd(int64_t total);
@@ -93,6 +95,7 @@ class TOpusCutter {
   std::unique_ptr<TOpusWalk> walk_;
   std::vector<TTrack> tracks_;
   size_t firstWaiting_ = 0;  // the first track whose first packet has not come yet
+  size_t firstOpen_ = 0;     // tracks before it are done
   std::mt19937 serials_;
   uint32_t lastSerial_ = 0;
   int64_t packetsRead_ = 0;
@@ -140,10 +143,13 @@ void TOpusCutter::Prepare() {
   extension_ = OpusFragmentExtension(run_.SourcePath);
   if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath))
     throw TRunError("Source invalide.");
-  input_ = std::make_unique<TInputFile>(run_.SourcePath);
+  input_ = std::make_unique<TInputFile>(run_.SourcePath, kOggSourceBuffer);
   walk_ = std::make_unique<TOpusWalk>(*input_);
   if (!walk_->ReadHeaders())
     throw TRunError("Source invalide : " + walk_->Problem() + ".");
+  // Only the first link would be cut, and the fragments would miss the others' sound.
+  if (walk_->ChainedFile())
+    throw TRunError("Source Opus chaînée (plusieurs flux à la suite) : coupe impossible.");
   MakeFragmentFolder(outputDir_);
   lastSerial_ = walk_->Serial();
   PlanTracks();
@@ -213,7 +219,9 @@ void TOpusCutter::TakePacket(const TOpusPacket& packet) {
       return;
     }
   }
-  for (size_t i = 0; i < firstWaiting_; ++i) {
+  while (firstOpen_ < firstWaiting_ && tracks_[firstOpen_].Done)
+    ++firstOpen_;
+  for (size_t i = firstOpen_; i < firstWaiting_; ++i) {
     TTrack& track = tracks_[i];
     if (track.Done)
       continue;
@@ -262,14 +270,30 @@ void TOpusCutter::FeedTrack(TTrack& track, const TOpusPacket& packet) {
     point.Report.push_back(" début demandé:    " + FormatCutPoint(point));
     point.Report.push_back(" début réel:  " + PositionOf(track.Start));
   }
-  if (track.Writer) {
-    const int64_t end = Decoded(track.End) - track.FirstOffset;
-    const int64_t granule = std::min(packet.End() - track.FirstOffset, end);
-    const bool last = packet.End() >= Decoded(track.End) || packet.Last;
-    track.Writer->AddPacket(packet.Data, packet.Size, granule, last);
-  }
+  if (track.Writer)
+    WritePacket(track, packet);
   if (packet.End() >= Decoded(track.End) || packet.Last)
     FinishTrack(track);
+}
+
+// A source page that holds packets of the fragment only, none of them its last, is copied
+// as it is; the page that ends the fragment is made anew, its granule trimming the end.
+void TOpusCutter::WritePacket(TTrack& track, const TOpusPacket& packet) {
+  const int64_t end = Decoded(track.End) - track.FirstOffset;
+  const int64_t granule = std::min(packet.End() - track.FirstOffset, end);
+  const bool last = packet.End() >= Decoded(track.End) || packet.Last;
+  if (packet.Page != nullptr && !packet.Page->Last() && packet.PageEnd < Decoded(track.End)) {
+    track.Writer->AddPage(*packet.Page, packet.PagePackets, packet.PageEnd - track.FirstOffset);
+    track.CopiedLeft = packet.PagePackets;
+  }
+  if (track.CopiedLeft == 0) {
+    track.Writer->AddPacket(packet.Data, packet.Size, granule, last);
+    return;
+  }
+  --track.CopiedLeft;
+  // The source's stream ended without its last page (a download cut short).
+  if (last)
+    track.Writer->EndOnLastPage(granule);
 }
 
 void TOpusCutter::OpenOutput(TTrack& track) {

@@ -1,7 +1,5 @@
 #include "opus/opuswalk.h"
 
-#include <ogg/ogg.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -9,95 +7,160 @@ namespace zembrio {
 
 namespace {
 
-// What is handed to libogg at a time: a few pages.
-constexpr long kReadChunk = 1 << 16;
-
-bool PageOpensOpus(const ogg_page& page) {
-  return ogg_page_bos(&page) != 0 && page.body_len >= 8 &&
-         std::memcmp(page.body, "OpusHead", 8) == 0;
+bool PageOpensOpus(const TOggPage& page) {
+  return page.First() && page.BodySize >= 8 && std::memcmp(page.Body(), "OpusHead", 8) == 0;
 }
 
 }  // namespace
 
-struct TOpusWalk::TOggState {
-  ogg_sync_state Sync{};
-  ogg_stream_state Stream{};
-  bool StreamOpen = false;
-  TOggState() { ogg_sync_init(&Sync); }
-  ~TOggState() {
-    if (StreamOpen)
-      ogg_stream_clear(&Stream);
-    ogg_sync_clear(&Sync);
-  }
-  TOggState(const TOggState&) = delete;
-  TOggState& operator=(const TOggState&) = delete;
-};
-
-TOpusWalk::TOpusWalk(TInputFile& input) : input_(input), ogg_(std::make_unique<TOggState>()) {}
+TOpusWalk::TOpusWalk(TInputFile& input) : input_(input), reader_(input) {}
 
 TOpusWalk::~TOpusWalk() = default;
 
-// Pages of other streams (a picture stream beside the sound, garbage between pages) are
-// passed over; libogg resynchronises on its own.
-bool TOpusWalk::ReadPage() {
-  ogg_page page;
+// Pages of other streams (a picture stream beside the sound) are passed over.
+bool TOpusWalk::ReadPage(bool& hole) {
+  TOggPage page;
   for (;;) {
-    const int result = ogg_sync_pageout(&ogg_->Sync, &page);
-    if (result < 0)
-      continue;
-    if (result == 0) {
-      if (fileEnded_)
-        return false;
-      char* buffer = ogg_sync_buffer(&ogg_->Sync, kReadChunk);
-      if (buffer == nullptr)
-        return false;
-      const size_t read = input_.Read(buffer, static_cast<size_t>(kReadChunk));
-      ogg_sync_wrote(&ogg_->Sync, static_cast<long>(read));
-      fileEnded_ = read == 0;
-      continue;
-    }
+    // The reader keeps only the page it gave last in place.
+    if (current_.PageNumber >= 0 && current_.PageNumber != pagesRead_)
+      KeepCurrent();
+    if (!reader_.Next(page))
+      return false;
+    ++pagesRead_;
     if (streamEnded_) {
       // Only a new stream's first page can tell that a chain goes on.
-      if (ogg_page_bos(&page) != 0) {
+      if (page.First()) {
         chainFollows_ = true;
         return false;
       }
       continue;
     }
+    if (!openingDone_) {
+      if (page.First())
+        openingSerials_.push_back(page.Serial());
+      else
+        openingDone_ = true;
+    }
     if (!streamFound_ && PageOpensOpus(page)) {
-      serial_ = static_cast<uint32_t>(ogg_page_serialno(&page));
-      ogg_stream_init(&ogg_->Stream, ogg_page_serialno(&page));
-      ogg_->StreamOpen = true;
+      serial_ = page.Serial();
       streamFound_ = true;
     }
-    if (!streamFound_ || static_cast<uint32_t>(ogg_page_serialno(&page)) != serial_)
+    if (!streamFound_ || page.Serial() != serial_)
       continue;
-    ogg_stream_pagein(&ogg_->Stream, &page);
-    if (ogg_page_eos(&page) != 0)
-      streamEnded_ = true;
+    TakePage(page, hole);
     return true;
   }
 }
 
-bool TOpusWalk::ReadPacket(bool& hole) {
-  ogg_packet packet;
-  for (;;) {
-    if (ogg_->StreamOpen) {
-      const int result = ogg_stream_packetout(&ogg_->Stream, &packet);
-      if (result < 0) {
-        hole = true;
-        return false;
-      }
-      if (result == 1) {
-        ahead_.assign(packet.packet, packet.packet + packet.bytes);
-        aheadGranule_ = packet.granulepos;
-        aheadEos_ = packet.e_o_s != 0;
-        return true;
-      }
-      if (streamEnded_)
-        return false;
+// A page missing from the sequence, or a packet whose rest never came, loses packets:
+// positions after it could not be trusted.
+void TOpusWalk::TakePage(const TOggPage& page, bool& hole) {
+  if (lastSequence_ >= 0 && page.Sequence() != static_cast<uint32_t>(lastSequence_ + 1))
+    hole = true;
+  if (partialOpen_ && !page.Continued())
+    hole = true;
+  if (hole)
+    damagedAt_ = page.Position;
+  lastSequence_ = page.Sequence();
+  page_ = page;
+  pageNumber_ = pagesRead_;
+  segment_ = 0;
+  bodyAt_ = 0;
+  pagePacketsOut_ = 0;
+  if (page.Last())
+    streamEnded_ = true;
+  // The rest of a packet whose start is not in the stream (its first page) is passed over.
+  if (page.Continued() && !partialOpen_) {
+    while (segment_ < page.Segments()) {
+      const uint8_t lacing = page.Lacing()[segment_++];
+      bodyAt_ += lacing;
+      if (lacing < 255)
+        break;
     }
-    if (!ReadPage())
+  }
+  MeasurePage();
+}
+
+void TOpusWalk::MeasurePage() {
+  const int segments = page_.Segments();
+  pageWhole_ = !page_.Continued() && segments > 0 && page_.Lacing()[segments - 1] < 255;
+  pagePackets_ = 0;
+  pageSamples_ = 0;
+  packetSamples_.clear();
+  if (!pageWhole_)
+    return;
+  size_t start = 0;
+  size_t size = 0;
+  for (int i = 0; i < segments; ++i) {
+    size += page_.Lacing()[i];
+    if (page_.Lacing()[i] == 255)
+      continue;
+    const int32_t samples = OpusPacketSamples(page_.Body() + start, size);
+    packetSamples_.push_back(samples);
+    if (samples < 0) {
+      pageSamples_ = -1;
+      return;
+    }
+    pageSamples_ += samples;
+    ++pagePackets_;
+    start += size;
+    size = 0;
+  }
+}
+
+void TOpusWalk::KeepCurrent() {
+  currentStore_.assign(current_.Data, current_.Data + current_.Size);
+  current_.Data = currentStore_.data();
+  current_.PageNumber = -1;
+  current_.OpensPage = false;
+}
+
+bool TOpusWalk::ReadPacket(bool& hole) {
+  for (;;) {
+    const int segments = pageNumber_ >= 0 ? page_.Segments() : 0;
+    if (segment_ < segments) {
+      const bool opensPage = segment_ == 0 && pageWhole_;
+      const uint8_t* data = page_.Body() + bodyAt_;
+      size_t size = 0;
+      bool ended = false;
+      while (segment_ < segments && !ended) {
+        const uint8_t lacing = page_.Lacing()[segment_++];
+        size += lacing;
+        ended = lacing < 255;
+      }
+      bodyAt_ += size;
+      if (partialOpen_ || !ended) {
+        partial_.insert(partial_.end(), data, data + size);
+        partialOpen_ = !ended;
+        if (!ended)
+          continue;
+        aheadStore_.swap(partial_);
+        partial_.clear();
+        ahead_.Data = aheadStore_.data();
+        ahead_.Size = aheadStore_.size();
+        ahead_.PageNumber = -1;
+      } else {
+        ahead_.Data = data;
+        ahead_.Size = size;
+        ahead_.PageNumber = pageNumber_;
+      }
+      // As libogg gives packets: the page's granule on the last packet that ends on it.
+      bool endsLater = false;
+      for (int i = segment_; i < segments && !endsLater; ++i)
+        endsLater = page_.Lacing()[i] < 255;
+      ahead_.Granule = endsLater ? -1 : page_.Granule();
+      ahead_.Samples = pageWhole_ && pagePacketsOut_ < packetSamples_.size()
+                           ? packetSamples_[pagePacketsOut_]
+                           : -1;
+      ++pagePacketsOut_;
+      ahead_.Eos = page_.Last() && segment_ == segments;
+      ahead_.OpensPage = opensPage;
+      ahead_.Page = page_;
+      ahead_.PagePackets = pagePackets_;
+      ahead_.PageSamples = pageSamples_;
+      return true;
+    }
+    if (streamEnded_ || !ReadPage(hole) || hole)
       return false;
   }
 }
@@ -105,8 +168,15 @@ bool TOpusWalk::ReadPacket(bool& hole) {
 void TOpusWalk::LookForChain() {
   if (!streamEnded_)
     return;
-  while (ReadPage()) {
+  bool hole = false;
+  while (ReadPage(hole)) {
   }
+}
+
+bool TOpusWalk::ChainedFile() const {
+  const std::optional<uint32_t> last = LastOggPageSerial(input_.Path());
+  return last &&
+         std::find(openingSerials_.begin(), openingSerials_.end(), *last) == openingSerials_.end();
 }
 
 bool TOpusWalk::ReadHeaders() {
@@ -115,20 +185,18 @@ bool TOpusWalk::ReadHeaders() {
     problem_ = "aucun flux Ogg Opus lisible";
     return false;
   }
-  const auto head = ParseOpusHead(ahead_.data(), ahead_.size());
+  const auto head = ParseOpusHead(ahead_.Data, ahead_.Size);
   if (!head) {
     problem_ = "en-tête OpusHead invalide";
     return false;
   }
   head_ = *head;
-  if (!ReadPacket(hole) || !IsOpusTagsPacket(ahead_.data(), ahead_.size())) {
+  if (!ReadPacket(hole) || !IsOpusTagsPacket(ahead_.Data, ahead_.Size)) {
     problem_ = "en-tête OpusTags absent";
     return false;
   }
-  tags_ = ahead_;
+  tags_.assign(ahead_.Data, ahead_.Data + ahead_.Size);
   haveAhead_ = ReadPacket(hole);
-  if (hole)
-    damagedAt_ = input_.Position();
   return true;
 }
 
@@ -142,32 +210,35 @@ TOpusWalkResult TOpusWalk::Next(TOpusPacket& packet) {
     LookForChain();
     return TOpusWalkResult::End;
   }
-  current_.swap(ahead_);
-  const int64_t granule = aheadGranule_;
-  const bool eos = aheadEos_;
-  const int32_t samples = OpusPacketSamples(current_.data(), current_.size());
+  std::swap(current_, ahead_);
+  currentStore_.swap(aheadStore_);
+  const int32_t samples =
+      current_.Samples >= 0 ? current_.Samples : OpusPacketSamples(current_.Data, current_.Size);
   if (samples < 0) {
     haveAhead_ = false;
-    damagedAt_ = input_.Position();
+    damagedAt_ = current_.PageNumber >= 0 ? current_.Page.Position : reader_.Position();
     return TOpusWalkResult::Damaged;
   }
-  packet.Data = current_.data();
-  packet.Size = current_.size();
   packet.Offset = offset_;
   packet.Samples = samples;
+  packet.PageEnd = offset_ + current_.PageSamples;
   offset_ += samples;
-  if (granule >= 0) {
+  if (current_.Granule >= 0) {
     // A first granule above the samples before it says the stream starts later than at
     // sample 0 (a stream cut out of a longer one); below them it says nothing usable.
     if (startGranule_ < 0)
-      startGranule_ = granule >= offset_ ? granule - offset_ : 0;
-    endGranule_ = granule;
+      startGranule_ = current_.Granule >= offset_ ? current_.Granule - offset_ : 0;
+    endGranule_ = current_.Granule;
   }
   bool hole = false;
-  haveAhead_ = !eos && ReadPacket(hole);
-  if (hole)
-    damagedAt_ = input_.Position();
+  haveAhead_ = !current_.Eos && ReadPacket(hole);
   packet.Last = !haveAhead_ && !hole;
+  // Read only now: reading ahead may have moved the packet out of the reader's buffer.
+  packet.Data = current_.Data;
+  packet.Size = current_.Size;
+  const bool page = current_.OpensPage && current_.PageSamples >= 0;
+  packet.Page = page ? &current_.Page : nullptr;
+  packet.PagePackets = page ? current_.PagePackets : 0;
   return TOpusWalkResult::Packet;
 }
 

@@ -1,5 +1,7 @@
 #include "opus/opuswriter.h"
 
+#include <algorithm>
+
 namespace zembrio {
 
 TOpusFragmentWriter::TOpusFragmentWriter(uint32_t serial, const std::vector<uint8_t>& head,
@@ -27,7 +29,7 @@ void TOpusFragmentWriter::AddHeader(const std::vector<uint8_t>& packet) {
 
 void TOpusFragmentWriter::Open(const std::string& path) {
   path_ = path;
-  file_ = std::make_unique<TOutputFile>(path);
+  file_ = std::make_unique<TOutputFile>(path, kOggReadBuffer);
   file_->Write(held_.data(), held_.size());
   held_.clear();
   held_.shrink_to_fit();
@@ -45,6 +47,33 @@ void TOpusFragmentWriter::AddPacket(const uint8_t* data, size_t size, int64_t gr
   TakePages(last);
 }
 
+void TOpusFragmentWriter::AddPage(const TOggPage& page, int packets, int64_t granule) {
+  TakePages(true);
+  copiedHeader_.assign(page.Bytes, page.Bytes + page.HeaderSize);
+  copiedBody_ = page.BodySize;
+  RewriteOggHeader(
+      copiedHeader_.data(), copiedHeader_.size(), copiedBody_,
+      {0, granule, static_cast<uint32_t>(stream_.serialno), static_cast<uint32_t>(stream_.pageno)});
+  ++stream_.pageno;
+  packetNo_ += packets;
+  audioPackets_ += packets;
+  copiedAt_ = written_;
+  Put(copiedHeader_.data(), copiedHeader_.size());
+  Put(page.Body(), page.BodySize);
+}
+
+void TOpusFragmentWriter::EndOnLastPage(int64_t granule) {
+  RewriteOggHeader(copiedHeader_.data(), copiedHeader_.size(), copiedBody_,
+                   {kOggLast, granule, static_cast<uint32_t>(stream_.serialno),
+                    static_cast<uint32_t>(stream_.pageno - 1)});
+  if (file_) {
+    file_->WriteAt(copiedAt_, copiedHeader_.data(), copiedHeader_.size());
+  } else {
+    std::copy(copiedHeader_.begin(), copiedHeader_.end(),
+              held_.begin() + static_cast<std::ptrdiff_t>(copiedAt_));
+  }
+}
+
 void TOpusFragmentWriter::Finish() {
   TakePages(true);
   if (file_)
@@ -54,14 +83,15 @@ void TOpusFragmentWriter::Finish() {
 void TOpusFragmentWriter::TakePages(bool flush) {
   ogg_page page;
   while ((flush ? ogg_stream_flush(&stream_, &page) : ogg_stream_pageout(&stream_, &page)) != 0) {
-    Put(page.header, page.header_len);
-    Put(page.body, page.body_len);
+    Put(page.header, static_cast<size_t>(page.header_len));
+    Put(page.body, static_cast<size_t>(page.body_len));
   }
 }
 
-void TOpusFragmentWriter::Put(const unsigned char* data, long size) {
+void TOpusFragmentWriter::Put(const unsigned char* data, size_t size) {
+  written_ += static_cast<int64_t>(size);
   if (file_)
-    file_->Write(data, static_cast<size_t>(size));
+    file_->Write(data, size);
   else
     held_.insert(held_.end(), data, data + size);
 }

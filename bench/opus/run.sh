@@ -2,6 +2,9 @@
 # Opus cut benchmark: a 60-minute stereo Opus file at 128 kbit/s (sox noise + opusenc, about
 # 40 MB) cut into 20 fragments by a CUE sheet, points a little off the packet grid. Prints
 # the medians of the cut against cp of the same file and the ratio; goal: cut <= 1.5 x cp.
+# Two floors are printed beside them: dd (a copy through a program's buffer, as the cut must
+# read and write; cp copies inside the kernel) and zembrio-cli --version (starting the
+# program and loading its libraries, before any cut).
 #
 #   bench/opus/run.sh [BUILD_DIR] [RUNS]
 #
@@ -43,16 +46,18 @@ CUT=("$CLI" --ini "$WORK/none.ini" cut "$SOURCE" --cue "$CUE" --dest "$WORK/out"
 
 cat "$SOURCE" >/dev/null  # warm the page cache
 for _ in $(seq 1 "$RUNS"); do
-  rm -rf "$WORK/out" "$WORK/copy.opus"
+  rm -rf "$WORK/out" "$WORK/copy.opus" "$WORK/dd.opus"
   mkdir -p "$WORK/out"
   sync
   bench_run cp cp "$SOURCE" "$WORK/copy.opus"
+  bench_run dd dd if="$SOURCE" of="$WORK/dd.opus" bs=1M status=none
+  bench_run start "$CLI" --version
   sync
   bench_run cut "${CUT[@]}"
   sync
 done
-rm -f "$WORK/copy.opus"
+rm -f "$WORK/copy.opus" "$WORK/dd.opus"
 
-bench_report cp cp "cp" cut "cut (20 fragments)"
+bench_report cp cp "cp" dd "dd bs=1M" start "zembrio-cli --version" cut "cut (20 fragments)"
 PEAK_KB=$(/usr/bin/time -f %M "${CUT[@]}" 2>&1 >/dev/null | tail -1)
 echo "cut peak memory: $((PEAK_KB / 1024)) MiB; fragments: $(find "$WORK/out" -name '*.opus' | wc -l)"

@@ -237,6 +237,46 @@ TEST_F(OpusCutTest, ADamagedPageStopsTheCutAndDropsTheFragmentInProgress) {
   EXPECT_EQ(rc.Feedback.RowStatus[2], "** erreur**");
 }
 
+// Links of a chain each have their own pre-skip and positions: the cut refuses the file
+// rather than cut its first link alone.
+TEST_F(OpusCutTest, AChainedSourceIsRefusedAndNothingWritten) {
+  const std::string first = dir.File("first.opus");
+  const std::string second = dir.File("second.opus");
+  MakeOpus(OpusKind::Music, 2, first);
+  MakeOpus(OpusKind::Speech, 2, second);
+  Bytes chain = ReadFile(first);
+  Append(chain, ReadFile(second));
+  const std::string source = dir.File("chain.opus");
+  WriteFile(source, chain);
+  AddPoint(0, "a");
+  AddPoint(1000, "b");
+  EXPECT_EQ(Cut(source), RunFailed);
+  ASSERT_FALSE(rc.Feedback.Messages.empty());
+  EXPECT_EQ(rc.Feedback.Messages[0].rfind("Source Opus chaînée", 0), 0u);
+  EXPECT_FALSE(fs::exists(FragmentPath("a")));
+  EXPECT_FALSE(fs::exists(FragmentPath("b")));
+
+  // A stream followed by bytes that are no page is no chain.
+  Bytes trailed = ReadFile(first);
+  Append(trailed, Garbage(5000));
+  WriteFile(source, trailed);
+  rc.Feedback.Messages.clear();
+  EXPECT_EQ(Cut(source), RunEndOfData);
+  EXPECT_TRUE(fs::exists(FragmentPath("b")));
+}
+
+// A batch script holds the commands of an outside cutter: Opus, like FLAC and WAV, is cut
+// by the program itself, batch or not, and no script is written.
+TEST_F(OpusCutTest, ABatchRunCutsAsAnyOther) {
+  const std::string source = dir.File("music.opus");
+  MakeOpus(OpusKind::Music, 2, source);
+  AddPoint(0, "a");
+  AddPoint(1000, "b");
+  ASSERT_EQ(CutSource(rc.Context, list, source, out, true), RunEndOfData);
+  EXPECT_TRUE(fs::exists(FragmentPath("a")));
+  EXPECT_TRUE(fs::exists(FragmentPath("b")));
+}
+
 TEST_F(OpusCutTest, AnAbortDropsTheFragmentInProgress) {
   const std::string source = dir.File("music.opus");
   MakeOpus(OpusKind::Music, 3, source);
