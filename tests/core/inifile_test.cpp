@@ -182,7 +182,8 @@ TEST_F(IniFileTest, WritesEveryKeyInOrderWithTheDefaultReplaceText) {
       "XMCDSEPDISC=\" / \"\nXMCDSEPTRACK=\" / \"\nADJUSTSTART=1\nTIME_SHOWH=0\nTIME_TYPE=1\n"
       "TIME_H=\"h \"\nTIME_M=\"m \"\nTIME_S=\"s \"\nTIME_MS=\"ms\"\nTIME_F=\"f\"\n"
       "JOINNAME=\"join_output\"\nCUTDIR=\"\"\n"
-      "SILENCEDB=-48\nSILENCEMIN=1000\nSILENCEPOS=50\nTRACKMIN=10000\nHEARCUT=3000\n" +
+      "SILENCEDB=-48\nSILENCEMIN=1000\nSILENCEPOS=50\nTRACKMIN=10000\nHEARCUT=3000\n"
+      "LISTCODEPAGE=1252\n" +
       std::string(kDefaultReplace) + "\n";
   EXPECT_EQ(ReadIni(), expected);
 
