@@ -7,7 +7,7 @@ namespace zembrio {
 namespace {
 
 const TCodePageChoice kChoices[] = {
-    {kDetectCodePage, "détecter"},
+    {kDetectCodePage, "0 : détecter"},
     {874, "874 : thaï"},
     {932, "932 : japonais"},
     {936, "936 : chinois simplifié"},
