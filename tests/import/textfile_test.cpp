@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/codepages.h"
 #include "import/codepage.h"
 
 namespace zembrio {
@@ -59,6 +60,22 @@ TEST(TrackListText, BytesACodePageCannotConvertBecomeReplacementCharacters) {
   EXPECT_EQ(DecodeTrackListText("\x82\xA0\x81", 932), "\xE3\x81\x82" + kFffd);
   EXPECT_EQ(DecodeTrackListText("\x85\x40x", 932), kFffd + "@x");
   EXPECT_TRUE(IsValidUtf8(DecodeTrackListText("\xFF\xFE\x80\x81\xFE", 936)));
+}
+
+// Every page the setting offers is one this system's iconv knows, and whatever the bytes,
+// the names built from them are valid UTF-8.
+TEST(TrackListText, EveryOfferedCodePageGivesValidUtf8) {
+  std::string bytes;
+  for (int byte = 0x80; byte <= 0xFF; ++byte) {
+    bytes += static_cast<char>(byte);
+    bytes += static_cast<char>(0xFF - byte + 0x80);
+  }
+  for (const TCodePageChoice& choice : ListCodePageChoices()) {
+    const std::string text = DecodeTrackListText("x" + bytes, choice.Number);
+    EXPECT_TRUE(IsValidUtf8(text)) << choice.Number;
+    EXPECT_TRUE(text.starts_with("x")) << choice.Number;
+    EXPECT_GE(text.size(), bytes.size() / 2) << choice.Number;
+  }
 }
 
 TEST(TrackListText, DetectionReadsACyrillicListAndFallsBackTo1252) {
