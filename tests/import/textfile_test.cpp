@@ -86,6 +86,11 @@ TEST(TrackListText, DetectionReadsACyrillicListAndFallsBackTo1252) {
   EXPECT_EQ(DetectCharset(cyrillic), "CP1251");
   EXPECT_EQ(DecodeTrackListText(cyrillic, 0),
             "PERFORMER \"Супер группа\"\r\nTITLE \"Трек первый\"\r\n");
+  // uchardet names ISO 8859-2 here, which has no letters at 0x9A, 0x9D, 0x9E: the bytes
+  // are those of the Windows page of the same script.
+  const std::string czech = "TITLE \"P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2\"\r\n";
+  EXPECT_EQ(DetectCharset(czech), "CP1250");
+  EXPECT_EQ(DecodeTrackListText(czech, 0), "TITLE \"Příliš žluťoučký kůň\"\r\n");
   // Too little to tell: read as 1252.
   EXPECT_EQ(DecodeTrackListText("x\xE9", 0), "x\xC3\xA9");
 }
