@@ -4,6 +4,7 @@
 #include <optional>
 #include <variant>
 
+#include "core/codepages.h"
 #include "core/fileio.h"
 #include "core/platform.h"
 #include "core/profiletext.h"
@@ -66,6 +67,7 @@ const TIniKey kKeys[] = {
     {kSettings, "SILENCEPOS", &TSettings::SILENCEPOS},
     {kSettings, "TRACKMIN", &TSettings::TRACKMIN},
     {kSettings, "HEARCUT", &TSettings::HEARCUT},
+    {kSettings, "LISTCODEPAGE", &TSettings::LISTCODEPAGE},
     {kSettings, "REPLACE", TReplaceListKey{}, true},
 };
 
@@ -139,6 +141,27 @@ const TIniRange kRanges[] = {
     {"SILENCEDB", -120, -1},   {"SILENCEMIN", 0, 600000}, {"SILENCEPOS", 0, 100},
     {"TRACKMIN", 0, 36000000}, {"HEARCUT", 100, 60000},
 };
+
+// Settings that take a set of values rather than a range.
+struct TIniChoices {
+  std::string_view Name;
+  bool (*Takes)(int32_t value);
+  std::string_view Text;
+};
+
+const TIniChoices kChoices[] = {
+    {"LISTCODEPAGE", IsListCodePage,
+     "0 (détecter) ou une page de code Windows : 874, 932, 936, 949, 950, 1250 à 1258"},
+};
+
+const TIniChoices* ChoicesOf(std::string_view name) {
+  for (const TIniChoices& choices : kChoices) {
+    if (choices.Name == name) {
+      return &choices;
+    }
+  }
+  return nullptr;
+}
 
 const TIniRange* RangeOf(std::string_view name) {
   for (const TIniRange& range : kRanges) {
@@ -240,7 +263,9 @@ bool AssignValue(const TIniKey& key, const std::string& value) {
   } else if (auto number = std::get_if<int32_t TSettings::*>(&key.Field)) {
     const std::optional<int32_t> parsed = ParseIniInteger(value);
     const TIniRange* range = RangeOf(key.Name);
-    if (!parsed || (range && (*parsed < range->Low || *parsed > range->High))) {
+    const TIniChoices* choices = ChoicesOf(key.Name);
+    if (!parsed || (range && (*parsed < range->Low || *parsed > range->High)) ||
+        (choices && !choices->Takes(*parsed))) {
       return false;
     }
     s.** number = *parsed;
@@ -345,6 +370,9 @@ std::string SettingValuesText(const std::string& key) {
     }
     if (const TIniRange* range = RangeOf(candidate.Name)) {
       return "un nombre de " + std::to_string(range->Low) + " à " + std::to_string(range->High);
+    }
+    if (const TIniChoices* choices = ChoicesOf(candidate.Name)) {
+      return std::string(choices->Text);
     }
     const bool numeric = std::holds_alternative<int32_t TSettings::*>(candidate.Field) ||
                          std::holds_alternative<bool TSettings::*>(candidate.Field);

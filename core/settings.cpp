@@ -1,5 +1,6 @@
 #include "core/settings.h"
 
+#include "core/codepages.h"
 #include "core/platform.h"
 #include "core/textutil.h"
 
@@ -79,6 +80,7 @@ void ApplyDefaults(TPairList& workingCopy) {
   s.SILENCEPOS = 50;
   s.TRACKMIN = 10000;
   s.HEARCUT = 3000;
+  s.LISTCODEPAGE = kDefaultListCodePage;
   AddDefaultPairs(workingCopy);
   ReplacementList() = workingCopy;
 }

@@ -53,6 +53,8 @@ struct TSettings {
   int32_t TRACKMIN = 10000;
   // The window's "Écouter la coupe": milliseconds heard on either side of the cut point.
   int32_t HEARCUT = 3000;
+  // The code page of track lists that are not UTF-8 (core/codepages.h); 0 detects it.
+  int32_t LISTCODEPAGE = 1252;
   // REPLACE lives in the global ReplacementList() (core/textutil.h).
 
   // Grid columns; not persisted.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/codepages.h"
 #include "core/timevalue.h"
 #include "cutlist/cutpoint.h"
 #include "fuzzinput.h"
@@ -33,8 +34,14 @@ inline void ConfigureTrackListSettings(uint8_t config) {
   }
 }
 
+// The second last byte picks the code page of a list that is not UTF-8, detection included.
+inline int32_t TrackListCodePage(const uint8_t* data, size_t size) {
+  const auto choices = ListCodePageChoices();
+  return size > 1 ? choices[data[size - 2] % choices.size()].Number : kDefaultListCodePage;
+}
+
 inline std::vector<std::string> TrackListLines(const uint8_t* data, size_t size) {
-  return SplitLines(DecodeTrackListText(AsText(data, size)));
+  return SplitLines(DecodeTrackListText(AsText(data, size), TrackListCodePage(data, size)));
 }
 
 inline void CheckNames(const TCPList& list) {

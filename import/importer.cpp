@@ -1,5 +1,7 @@
 #include "import/importer.h"
 
+#include <utility>
+
 #include "core/fileio.h"
 #include "core/platform.h"
 #include "format/sourcekind.h"
@@ -20,7 +22,7 @@ constexpr const char* kNumberedTracks =
 std::string CueFileListText(const std::string& path) {
   std::string text = "Fichiers de la liste :";
   int number = 0;
-  for (const TCueFile& file : CueSheetFiles(ReadTrackListLines(path))) {
+  for (const TCueFile& file : ReadCueSheetFiles(path)) {
     text += "\n  " + std::to_string(++number) + ". " + file.Name + " (" +
             std::to_string(file.Tracks) + " piste(s))";
   }
@@ -83,15 +85,26 @@ bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& p
   return complete;
 }
 
+std::vector<TCueFile> ReadCueSheetFiles(const std::string& path) {
+  return CueSheetFiles(ReadTrackListLines(path));
+}
+
+TTrackListFile TrackListBesideSource(const std::string& sourcePath) {
+  for (const auto& [extension, type] : {std::pair{".cue", tlCue}, std::pair{".xmcd", tlXmcd}}) {
+    if (std::string path = ChangeFileExt(sourcePath, extension); FileExists(path))
+      return {std::move(path), type};
+  }
+  return {};
+}
+
 bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback, const std::string& sourcePath,
                                const std::string& cueFile) {
-  const std::string cuePath = ChangeFileExt(sourcePath, ".cue");
-  if (FileExists(cuePath)) {
-    return ImportTrackList(list, feedback, cuePath, tlCue, sourcePath, cueFile);
+  const TTrackListFile beside = TrackListBesideSource(sourcePath);
+  if (beside.Type == tlCue) {
+    return ImportTrackList(list, feedback, beside.Path, tlCue, sourcePath, cueFile);
   }
-  const std::string xmcdPath = ChangeFileExt(sourcePath, ".xmcd");
-  if (FileExists(xmcdPath)) {
-    return ImportTrackList(list, feedback, xmcdPath, tlXmcd);
+  if (beside.Type == tlXmcd) {
+    return ImportTrackList(list, feedback, beside.Path, tlXmcd);
   }
   list.Clear();
   try {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cut/runfeedback.h"
 #include "cutlist/cutpoint.h"
+#include "import/cuesheet.h"
 
 namespace zembrio {
 
@@ -24,6 +26,18 @@ enum TTrackListType : int { tlCue = 1, tlXmcd = 2, tlPlainText = 3 };
 // holds only the tracks before it.
 bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
                      const std::string& sourcePath = {}, const std::string& cueFile = {});
+
+// The files a CUE sheet names, with their counts of tracks, in the sheet's order: what the
+// user chooses from when none of them is the source. Throws std::system_error.
+std::vector<TCueFile> ReadCueSheetFiles(const std::string& path);
+
+// The track list beside a source: its ".cue", else its ".xmcd" file; an empty path when
+// there is neither.
+struct TTrackListFile {
+  std::string Path;
+  int Type = 0;
+};
+TTrackListFile TrackListBesideSource(const std::string& sourcePath);
 
 // The ".cue", then ".xmcd" file beside a source, then the track list a FLAC source holds
 // of itself (its CUESHEET comment or block); otherwise the list is cleared and the grid

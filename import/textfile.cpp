@@ -1,35 +1,14 @@
 #include "import/textfile.h"
 
-#include <array>
-#include <cstdint>
-
 #include "core/fileio.h"
+#include "core/settings.h"
+#include "import/codepage.h"
 
 namespace zembrio {
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-// Windows-1252 0x80..0x9F; the rest of the code page equals Latin-1.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
 
 // Length of the well-formed UTF-8 sequence at text[pos], or 0 when it is malformed.
 size_t SequenceLength(std::string_view text, size_t pos) {
@@ -78,27 +57,13 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-std::string Windows1252ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 4);
-  for (char c : bytes) {
-    const auto byte = static_cast<uint8_t>(c);
-    if (byte >= 0x80 && byte <= 0x9F) {
-      AppendUtf8(out, kCp1252High[byte - 0x80]);
-    } else {
-      AppendUtf8(out, byte);
-    }
-  }
-  return out;
-}
-
-std::string DecodeTrackListText(std::string_view bytes) {
-  // The mark is dropped; should invalid bytes follow it anyway, the file is read as the
-  // Windows code page like any other, so that every name stays valid UTF-8.
+std::string DecodeTrackListText(std::string_view bytes, int32_t codePage) {
+  // The mark is dropped; should invalid bytes follow it anyway, the file is read in the
+  // code page like any other, so that every name stays valid UTF-8.
   if (bytes.starts_with(kByteOrderMark)) {
     bytes.remove_prefix(kByteOrderMark.size());
   }
-  return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
+  return IsValidUtf8(bytes) ? std::string(bytes) : TrackListTextToUtf8(bytes, codePage);
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -120,7 +85,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 std::vector<std::string> ReadTrackListLines(const std::string& path) {
-  return SplitLines(DecodeTrackListText(ReadWholeFile(path)));
+  return SplitLines(DecodeTrackListText(ReadWholeFile(path), Settings().LISTCODEPAGE));
 }
 
 }  // namespace zembrio

@@ -17,7 +17,7 @@ DEFAULT_PACKAGES=(
   qt6-multimedia-dev pulseaudio pulseaudio-utils
   libflac-dev flac libssl-dev shntool
   libogg-dev libopus-dev libopusfile-dev opus-tools
-  clang-format
+  clang-format libuchardet-dev
 )
 ZEMBRIO_PACKAGES=("${@:-${DEFAULT_PACKAGES[@]}}")
 

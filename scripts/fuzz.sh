@@ -21,7 +21,7 @@ TARGETS=("${@:-${ALL_TARGETS[@]}}")
 
 scripts/deps.sh clang-14 libclang-rt-14-dev cmake make pkg-config libstdc++-12-dev libmpg123-dev \
   libvorbis-dev sox vorbis-tools libtag1-dev libflac-dev flac libssl-dev libogg-dev libopus-dev \
-  libopusfile-dev opus-tools
+  libopusfile-dev opus-tools libuchardet-dev
 
 cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZEMBRIO_FUZZ=ON -DZEMBRIO_BUILD_UI=OFF -DZEMBRIO_BUILD_TESTS=OFF >/dev/null

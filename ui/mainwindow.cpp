@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "app/sourceformat.h"
+#include "core/fileio.h"
 #include "core/inifile.h"
 #include "core/platform.h"
 #include "core/settings.h"
@@ -32,6 +33,7 @@
 #include "cutlist/gridmodel.h"
 #include "import/importer.h"
 #include "ui/actiontags.h"
+#include "ui/cuefilechoice.h"
 #include "ui/cutgrid.h"
 #include "ui/cutpage.h"
 #include "ui/dialogs/aboutbox.h"
@@ -415,12 +417,56 @@ void TfrmMain::OnFileDoubleClicked(const QString& path) {
       joinPage_->AddFocusedFile();
     return;
   }
+  const std::string source = ToStd(path);
+  if (TTrackListFile beside = TrackListBesideSource(source); beside.Type != 0) {
+    LoadTrackList({path, std::move(beside.Path), beside.Type, {}});
+    return;
+  }
+  // No list beside it; a FLAC image may hold its own (in UTF-8: nothing to read again).
+  loadedList_.reset();
   try {
-    LoadTrackListBesideSource(*list_, *this, ToStd(path));
+    LoadTrackListBesideSource(*list_, *this, source);
   } catch (const std::exception& error) {
     ReportError(error.what());
   }
   cutPage_->Grid()->RefreshGrid();
+}
+
+void TfrmMain::LoadTrackList(TLoadedList list) {
+  loadedList_ = list;
+  bool complete = true;
+  try {
+    complete =
+        ImportTrackList(*list_, *this, list.Path, list.Type, ToStd(list.Source), list.CueFile);
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+  }
+  cutPage_->Grid()->RefreshGrid();
+  if (!complete && list.Type == tlCue && list.CueFile.empty())
+    ChooseCueFile(std::move(list));
+}
+
+void TfrmMain::ChooseCueFile(TLoadedList list) {
+  std::vector<TCueFile> files;
+  try {
+    files = ReadCueSheetFiles(list.Path);
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+    return;
+  }
+  if (files.size() < 2)
+    return;
+  TfrmCueFileChoice dialog(ToQ(ExtractFileName(list.Path)), files, this);
+  if (dialog.exec() != QDialog::Accepted || dialog.ChosenNumber() == 0)
+    return;
+  list.CueFile = std::to_string(dialog.ChosenNumber());
+  LoadTrackList(std::move(list));
+}
+
+void TfrmMain::RereadTrackList() {
+  if (list_ && loadedList_ && loadedList_->Source == browser_->SelectedFile() &&
+      FileExists(loadedList_->Path))
+    LoadTrackList(*loadedList_);
 }
 
 void TfrmMain::ChooseCutDestination() {
@@ -453,13 +499,10 @@ void TfrmMain::ImportFromFile() {
   // The reader follows the filter entry chosen, not the file's extension.
   Settings().IMPIDX =
       static_cast<int32_t>(ImportFilters().indexOf(dialog.selectedNameFilter())) + 1;
-  try {
-    ImportTrackList(*list_, *this, ToStd(dialog.selectedFiles().constFirst()), Settings().IMPIDX,
-                    ToStd(browser_->SelectedFile()));
-  } catch (const std::exception& error) {
-    ReportError(error.what());
-  }
-  cutPage_->Grid()->RefreshGrid();
+  LoadTrackList({browser_->SelectedFile(),
+                 ToStd(dialog.selectedFiles().constFirst()),
+                 Settings().IMPIDX,
+                 {}});
 }
 
 void TfrmMain::SaveListAsCue() {
@@ -551,6 +594,7 @@ void TfrmMain::OpenSettings() {
     return;
   if (!iniPath_.empty())
     dialogs_.Settings->SetIniPath(iniPath_);
+  const int32_t codePage = Settings().LISTCODEPAGE;
   switch (dialogs_.Settings->Execute()) {
     case TfrmSettings::SettingsSaved:
       ShowInfoText("Réglages sauvés");
@@ -562,6 +606,9 @@ void TfrmMain::OpenSettings() {
     case TfrmSettings::SettingsCancelled:
       break;
   }
+  // The user sees the names of the list in the code page just chosen.
+  if (Settings().LISTCODEPAGE != codePage)
+    RereadTrackList();
 }
 
 // --- Run feedback ------------------------------------------------------------------------

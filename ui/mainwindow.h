@@ -111,6 +111,18 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   void OnFileDoubleClicked(const QString& path);
   void ChooseCutDestination();
   void ImportFromFile();
+  // The track list the grid was last loaded from: read again when its code page changes.
+  struct TLoadedList {
+    QString Source;
+    std::string Path;
+    int Type = 0;
+    std::string CueFile;  // the file of a sheet of several that the user chose
+  };
+  // Loads the list into the grid; a CUE sheet none of whose files is the source then
+  // offers its files to choose from.
+  void LoadTrackList(TLoadedList list);
+  void ChooseCueFile(TLoadedList list);
+  void RereadTrackList();
   // Runs an action's work: errors it does not handle go to ReportError, and a close
   // asked for meanwhile happens once it has ended.
   void RunOperation(const std::function<void()>& work);
@@ -131,6 +143,7 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   std::optional<TRect> savedOuter_;  // while the frame may still change
   QMargins appliedFrame_;
   QString pendingFile_;  // handed over before the first showing
+  std::optional<TLoadedList> loadedList_;
   bool closed_ = false;
   bool closePending_ = false;
   bool waitCursor_ = false;

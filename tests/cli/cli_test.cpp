@@ -162,6 +162,22 @@ TEST_F(CliTest, CueSheetBecomesTheCutList) {
   EXPECT_EQ(Cli({"cut", "song.mp3", "--cue", "saved.cue", "--dry-run"}).Out, viaCue.Out);
 }
 
+// A Cyrillic sheet from a Windows ripper: read in 1252 unless told its code page.
+TEST_F(CliTest, CueSheetInItsCodePage) {
+  MakeSource("song.mp3", Frames(FrameSpec{}, 10));
+  const std::string sheet =
+      "FILE \"song.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"\xD2\xF0\xE5\xEA 01\"\n"
+      "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:00:10\n";
+  WriteFile(dir_.File("song.cue"), Bytes(sheet.begin(), sheet.end()));
+  const auto asBefore = Cli({"cut", "song.mp3", "--beside", "--dry-run"});
+  EXPECT_NE(asBefore.Out.find("\t01 Òðåê 01\t"), std::string::npos) << asBefore.Out;
+  for (const char* codePage : {"LISTCODEPAGE=1251", "LISTCODEPAGE=0"}) {
+    const auto cyrillic = Cli({"cut", "song.mp3", "--beside", "--dry-run", "--set", codePage});
+    ASSERT_EQ(cyrillic.Exit, 0) << cyrillic.Err;
+    EXPECT_NE(cyrillic.Out.find("\t01 Трек 01\t"), std::string::npos) << cyrillic.Out;
+  }
+}
+
 TEST_F(CliTest, JoinCopiesFramesAndDropsTags) {
   Bytes first = Frames(FrameSpec{}, 30);
   Bytes tagged = Id3v2Tag(300);
@@ -186,7 +202,8 @@ TEST_F(CliTest, JoinCopiesFramesAndDropsTags) {
 // a FIFO would block every command: refused too.
 TEST_F(CliTest, SettingsThatCannotBeUsedAreRefused) {
   MakeSource("song.mp3", Frames(FrameSpec{}, 20));
-  for (const char* setting : {"ADJUSTSTART=9", "ADJUSTSTART=abc", "ID3V1TAG=yes", "HEARCUT=5"}) {
+  for (const char* setting :
+       {"ADJUSTSTART=9", "ADJUSTSTART=abc", "ID3V1TAG=yes", "HEARCUT=5", "LISTCODEPAGE=9999"}) {
     const auto result =
         Cli({"cut", "song.mp3", "--point", "0=a", "--point", "0s 10f=b", "--set", setting});
     EXPECT_EQ(result.Exit, 2) << setting;

@@ -112,6 +112,10 @@ TEST_F(IniFileTest, ValuesOutOfRangeGiveTheDefault) {
       {"PLAINTEXTFMT", "$FFFFFFFF", &TSettings::PLAINTEXTFMT, 0},
       {"HEARCUT", "0", &TSettings::HEARCUT, 3000},
       {"IMPIDX", "4", &TSettings::IMPIDX, 1},
+      {"LISTCODEPAGE", "9999", &TSettings::LISTCODEPAGE, 1252},
+      {"LISTCODEPAGE", "1249", &TSettings::LISTCODEPAGE, 1252},
+      {"LISTCODEPAGE", "1251", &TSettings::LISTCODEPAGE, 1251},
+      {"LISTCODEPAGE", "0", &TSettings::LISTCODEPAGE, 0},
   };
   for (const Case& c : cases) {
     const bool state = std::string(c.Key) == "IMPIDX";
@@ -127,6 +131,8 @@ TEST_F(IniFileTest, ValuesOutOfRangeGiveTheDefault) {
   EXPECT_EQ(SettingValuesText("adjuststart"), "un nombre de 0 à 3");
   EXPECT_EQ(SettingValuesText("ZEROINDEX"), "un nombre");
   EXPECT_EQ(SettingValuesText("MASK"), "");
+  EXPECT_EQ(SettingValuesText("LISTCODEPAGE"),
+            "0 (détecter) ou une page de code Windows : 874, 932, 936, 949, 950, 1250 à 1258");
 }
 
 // A FIFO read as a settings file would block at its opening until a writer came.
@@ -182,7 +188,8 @@ TEST_F(IniFileTest, WritesEveryKeyInOrderWithTheDefaultReplaceText) {
       "XMCDSEPDISC=\" / \"\nXMCDSEPTRACK=\" / \"\nADJUSTSTART=1\nTIME_SHOWH=0\nTIME_TYPE=1\n"
       "TIME_H=\"h \"\nTIME_M=\"m \"\nTIME_S=\"s \"\nTIME_MS=\"ms\"\nTIME_F=\"f\"\n"
       "JOINNAME=\"join_output\"\nCUTDIR=\"\"\n"
-      "SILENCEDB=-48\nSILENCEMIN=1000\nSILENCEPOS=50\nTRACKMIN=10000\nHEARCUT=3000\n" +
+      "SILENCEDB=-48\nSILENCEMIN=1000\nSILENCEPOS=50\nTRACKMIN=10000\nHEARCUT=3000\n"
+      "LISTCODEPAGE=1252\n" +
       std::string(kDefaultReplace) + "\n";
   EXPECT_EQ(ReadIni(), expected);
 

@@ -225,6 +225,62 @@ TEST_F(ImportTest, TrackAndIndexNumbersOfAnyWidth) {
   EXPECT_EQ(list[99].Name, "100");
 }
 
+// Sheets written by rippers on Windows in the code page of their language, read with
+// LISTCODEPAGE set to it; the default 1252 reads them as it always has.
+TEST_F(ImportTest, SheetsInTheirCodePagesGiveTheirOwnNamesAndTags) {
+  struct Case {
+    int32_t CodePage;
+    std::string Performer;  // as the sheet holds them, in the code page
+    std::string Title;
+    std::string ExpectedPerformer;
+    std::string ExpectedTitle;
+  };
+  const Case cases[] = {
+      {1251, "\xD1\xF3\xEF\xE5\xF0 \xE3\xF0\xF3\xEF\xEF\xE0", "\xD2\xF0\xE5\xEA 01", "Супер группа",
+       "Трек 01"},
+      {1253, "\xCF\xEC\xDC\xE4\xE1", "\xC8\xDC\xEB\xE1\xF3\xF3\xE1", "Ομάδα", "Θάλασσα"},
+      {1250,
+       "\xC8"
+       "esk\xFD orchestr",
+       "P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2", "Český orchestr", "Příliš žluťoučký kůň"},
+      {1252, "\xD1\xF3\xEF\xE5\xF0", "\xD2\xF0\xE5\xEA 01", "Ñóïåð", "Òðåê 01"},
+  };
+  const std::string path = dir.File("album.cue");
+  for (const Case& c : cases) {
+    Settings().LISTCODEPAGE = c.CodePage;
+    test::WriteText(path, "PERFORMER \"" + c.Performer + "\"\r\nTITLE \"" + c.Title +
+                              "\"\r\nFILE \"album.wav\" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE \"" +
+                              c.Title + "\"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n" +
+                              "    INDEX 01 03:00:00\r\n");
+    list.Clear();
+    ImportCueSheet(list, path);
+    ASSERT_EQ(list.Count(), 2) << c.CodePage;
+    EXPECT_EQ(list.Album.AlbumArtist, c.ExpectedPerformer) << c.CodePage;
+    EXPECT_EQ(list.Album.Album, c.ExpectedTitle) << c.CodePage;
+    EXPECT_EQ(list[0].Title, c.ExpectedTitle) << c.CodePage;
+    EXPECT_EQ(list[0].Name, "01 " + c.ExpectedTitle) << c.CodePage;
+  }
+}
+
+TEST_F(ImportTest, DetectionReadsACyrillicSheetAndTheFilesItNames) {
+  Settings().LISTCODEPAGE = 0;
+  const std::string path = dir.File("album.cue");
+  // "Супер группа", "Лучшие песни", "Трек первый", "Ночь" in Windows-1251.
+  test::WriteText(path,
+                  "PERFORMER \"\xD1\xF3\xEF\xE5\xF0 \xE3\xF0\xF3\xEF\xEF\xE0\"\n"
+                  "TITLE \"\xCB\xF3\xF7\xF8\xE8\xE5 \xEF\xE5\xF1\xED\xE8\"\n"
+                  "FILE \"\xC4\xE8\xF1\xEA 1.wav\" WAVE\n"
+                  "  TRACK 01 AUDIO\n    TITLE \"\xD2\xF0\xE5\xEA \xEF\xE5\xF0\xE2\xFB\xE9\"\n"
+                  "    INDEX 01 00:00:00\n"
+                  "FILE \"\xC4\xE8\xF1\xEA 2.wav\" WAVE\n"
+                  "  TRACK 02 AUDIO\n    TITLE \"\xCD\xEE\xF7\xFC\"\n    INDEX 01 00:00:00\n");
+  ASSERT_TRUE(ImportCueSheet(list, path, "/music/Диск 2.mp3"));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list[0].Name, "02 Ночь");
+  EXPECT_EQ(list.Album.AlbumArtist, "Супер группа");
+  EXPECT_EQ(list.Album.Album, "Лучшие песни");
+}
+
 // A mask that leaves a track's name empty names it by its number: "%T" over a sheet
 // without titles still cuts every track.
 TEST_F(ImportTest, AnEmptyMaskResultFallsBackToTheTrackNumber) {

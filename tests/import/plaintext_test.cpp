@@ -56,5 +56,17 @@ TEST_F(ImportTest, OverlongNumberStopsAndKeepsEarlierLines) {
   EXPECT_EQ(Point(1), "60s0f b");
 }
 
+TEST_F(ImportTest, LinesInTheirCodePageGiveTheirOwnNames) {
+  const std::string path = dir.File("polish.txt");
+  test::WriteText(path,
+                  "0:00:00/\xA3\xF3"
+                  "d\x9F\n1:00:00/\x9Cpiew\n");  // "Łódź", "śpiew"
+  Settings().LISTCODEPAGE = 1250;
+  ImportPlainText(list, path);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Point(0), "0s0f Łódź");
+  EXPECT_EQ(Point(1), "60s0f śpiew");
+}
+
 }  // namespace
 }  // namespace zembrio

@@ -71,5 +71,21 @@ TEST_F(ImportTest, OffsetListToTheFirstEmptyCommentAndLeadInOffsets) {
   EXPECT_EQ(Point(2), "1s0f 03 ");
 }
 
+// freedb files of Greek discs were sent in Windows-1253.
+TEST_F(ImportTest, FileInItsCodePageGivesItsOwnNames) {
+  Settings().LISTCODEPAGE = 1253;
+  const std::string path = dir.File("greek.xmcd");
+  test::WriteText(path,
+                  "# xmcd\n# Track frame offsets:\n# 150\n# 15150\n#\n"
+                  "DTITLE=\xCF\xEC\xDC\xE4\xE1 / \xC8\xDC\xEB\xE1\xF3\xF3\xE1\nTTITLE0=\xC1\n"
+                  "TTITLE1=\xC2\xAA\n");
+  EXPECT_TRUE(ImportXmcd(list, feedback, path));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Album.AlbumArtist, "Ομάδα");
+  EXPECT_EQ(list.Album.Album, "Θάλασσα");
+  EXPECT_EQ(Point(0), "0s0f 01 Α");
+  EXPECT_EQ(Point(1), "200s0f 02 Β\xEF\xBF\xBD");  // 0xAA is no Greek character
+}
+
 }  // namespace
 }  // namespace zembrio

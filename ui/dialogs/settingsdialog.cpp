@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -21,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/codepages.h"
 #include "core/inifile.h"
 #include "core/platform.h"
 #include "core/settings.h"
@@ -268,9 +270,19 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   vorbisLayout->addWidget(edVcutExe_, 1);
   vorbisLayout->addWidget(browse);
 
+  // Track lists that are not UTF-8 come from rippers that write in their language's code page.
+  auto* lists = NewGroup(page, " Listes de pistes ");
+  cbListCodePage_ = new QComboBox(lists);
+  cbListCodePage_->setObjectName(QStringLiteral("cbListCodePage"));
+  for (const TCodePageChoice& choice : ListCodePageChoices())
+    cbListCodePage_->addItem(QString::fromUtf8(choice.Label), choice.Number);
+  (new QFormLayout(lists))
+      ->addRow(QString::fromUtf8("Page de code (listes hors UTF-8) :"), cbListCodePage_);
+
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(mpeg);
   layout->addWidget(vorbis);
+  layout->addWidget(lists);
   layout->addWidget(BuildPauseGroup(page));
   layout->addStretch();
   return page;
@@ -364,6 +376,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   sbSilencePos_->setValue(s.SILENCEPOS);
   sbTrackMin_->setValue(s.TRACKMIN);
   sbHearCut_->setValue(s.HEARCUT);
+  cbListCodePage_->setCurrentIndex(std::max(0, cbListCodePage_->findData(s.LISTCODEPAGE)));
   pairEditor_->UpdatePairActions();
 }
 
@@ -397,6 +410,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.SILENCEPOS = sbSilencePos_->value();
   s.TRACKMIN = sbTrackMin_->value();
   s.HEARCUT = sbHearCut_->value();
+  s.LISTCODEPAGE = cbListCodePage_->currentData().toInt();
 }
 
 void TfrmSettings::UpdateTimePreview() {

@@ -12,6 +12,7 @@
 class QButtonGroup;
 class QGroupBox;
 class QCheckBox;
+class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QHideEvent;
@@ -115,6 +116,7 @@ class TfrmSettings : public QDialog {
   QCheckBox* cbId3v2Tag_ = nullptr;
   QButtonGroup* rgAdjustStart_ = nullptr;
   QLineEdit* edVcutExe_ = nullptr;
+  QComboBox* cbListCodePage_ = nullptr;
   // Buttons
   QPushButton* btnDefaults_ = nullptr;
   QPushButton* btnCancel_ = nullptr;

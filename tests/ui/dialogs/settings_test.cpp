@@ -1,6 +1,7 @@
 // The settings dialog: what each button does to the record and the INI file, Escape and
 // Enter, "Restaurer", the radio groups' out-of-range values and the time preview.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,6 +102,22 @@ class SettingsDialogTest : public QObject {
     const std::string text = FileText(ini_);
     QVERIFY(text.find("SILENCEDB=-55\nSILENCEMIN=2500\nSILENCEPOS=25\nTRACKMIN=30000") !=
             std::string::npos);
+  }
+
+  void listCodePageShowsItsChoiceAndSavesItsNumber() {
+    Settings().LISTCODEPAGE = 1253;
+    TfrmSettings dialog;
+    dialog.SetIniPath(ini_);
+    const Result result = Run(dialog, [](TfrmSettings* d) {
+      auto* box = d->findChild<QComboBox*>("cbListCodePage");
+      QCOMPARE(box->currentText(), QString("1253 : grec"));
+      box->setCurrentIndex(box->findData(0));
+      QCOMPARE(box->currentText(), QString::fromUtf8("0 : détecter"));
+      Button(d, "btnSave")->click();
+    });
+    QCOMPARE(result, TfrmSettings::SettingsSaved);
+    QCOMPARE(Settings().LISTCODEPAGE, 0);
+    QVERIFY(FileText(ini_).find("\nLISTCODEPAGE=0\n") != std::string::npos);
   }
 
   void enterInAnEditSaves() {
