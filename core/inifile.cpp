@@ -66,6 +66,7 @@ const TIniKey kKeys[] = {
     {kSettings, "SILENCEPOS", &TSettings::SILENCEPOS},
     {kSettings, "TRACKMIN", &TSettings::TRACKMIN},
     {kSettings, "HEARCUT", &TSettings::HEARCUT},
+    {kSettings, "SNAPQUIET", &TSettings::SNAPQUIET},
     {kSettings, "REPLACE", TReplaceListKey{}, true},
 };
 
@@ -137,7 +138,7 @@ const TIniRange kRanges[] = {
     {"IMPIDX", 1, 3},          {"ID3V1TAG", 0, 2},        {"ID3V2TAG", 0, 1},
     {"PLAINTEXTFMT", 0, 1},    {"ADJUSTSTART", 0, 3},     {"TIME_TYPE", 0, 1},
     {"SILENCEDB", -120, -1},   {"SILENCEMIN", 0, 600000}, {"SILENCEPOS", 0, 100},
-    {"TRACKMIN", 0, 36000000}, {"HEARCUT", 100, 60000},
+    {"TRACKMIN", 0, 36000000}, {"HEARCUT", 100, 60000},   {"SNAPQUIET", 0, 1},
 };
 
 const TIniRange* RangeOf(std::string_view name) {

@@ -79,6 +79,7 @@ void ApplyDefaults(TPairList& workingCopy) {
   s.SILENCEPOS = 50;
   s.TRACKMIN = 10000;
   s.HEARCUT = 3000;
+  s.SNAPQUIET = 0;
   AddDefaultPairs(workingCopy);
   ReplacementList() = workingCopy;
 }

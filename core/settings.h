@@ -53,6 +53,9 @@ struct TSettings {
   int32_t TRACKMIN = 10000;
   // The window's "Écouter la coupe": milliseconds heard on either side of the cut point.
   int32_t HEARCUT = 3000;
+  // 1: a cut point placed on the strip (at the cursor, or where a marker is dropped) goes to
+  // the quietest 10 ms of the half second around it; 0: it stays where it was put.
+  int32_t SNAPQUIET = 0;
   // REPLACE lives in the global ReplacementList() (core/textutil.h).
 
   // Grid columns; not persisted.

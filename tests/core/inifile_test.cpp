@@ -111,6 +111,8 @@ TEST_F(IniFileTest, ValuesOutOfRangeGiveTheDefault) {
       {"TIME_TYPE", "2", &TSettings::TIME_TYPE, 1},
       {"PLAINTEXTFMT", "$FFFFFFFF", &TSettings::PLAINTEXTFMT, 0},
       {"HEARCUT", "0", &TSettings::HEARCUT, 3000},
+      {"SNAPQUIET", "2", &TSettings::SNAPQUIET, 0},
+      {"SNAPQUIET", "1", &TSettings::SNAPQUIET, 1},
       {"IMPIDX", "4", &TSettings::IMPIDX, 1},
   };
   for (const Case& c : cases) {
@@ -182,7 +184,7 @@ TEST_F(IniFileTest, WritesEveryKeyInOrderWithTheDefaultReplaceText) {
       "XMCDSEPDISC=\" / \"\nXMCDSEPTRACK=\" / \"\nADJUSTSTART=1\nTIME_SHOWH=0\nTIME_TYPE=1\n"
       "TIME_H=\"h \"\nTIME_M=\"m \"\nTIME_S=\"s \"\nTIME_MS=\"ms\"\nTIME_F=\"f\"\n"
       "JOINNAME=\"join_output\"\nCUTDIR=\"\"\n"
-      "SILENCEDB=-48\nSILENCEMIN=1000\nSILENCEPOS=50\nTRACKMIN=10000\nHEARCUT=3000\n" +
+      "SILENCEDB=-48\nSILENCEMIN=1000\nSILENCEPOS=50\nTRACKMIN=10000\nHEARCUT=3000\nSNAPQUIET=0\n" +
       std::string(kDefaultReplace) + "\n";
   EXPECT_EQ(ReadIni(), expected);
 

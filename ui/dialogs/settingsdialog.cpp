@@ -297,6 +297,12 @@ QGroupBox* TfrmSettings::BuildPauseGroup(QWidget* page) {
   // "Écouter la coupe" plays this long on either side of the cut point.
   sbHearCut_ = spin("sbHearCut", 100, 60000, 500);
   form->addRow(QString::fromUtf8("Écouter la coupe, de chaque côté (ms) :"), sbHearCut_);
+  cbSnapQuiet_ =
+      NewCheck(group, "Caler les points posés sur la forme d'onde au plus calme", "cbSnapQuiet");
+  cbSnapQuiet_->setToolTip(QString::fromUtf8(
+      "Un point ajouté au curseur ou lâché à la souris va aux 10 ms les plus calmes de la "
+      "demi-seconde autour (S le fait pour le point choisi)"));
+  form->addRow(cbSnapQuiet_);
   return group;
 }
 
@@ -364,6 +370,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   sbSilencePos_->setValue(s.SILENCEPOS);
   sbTrackMin_->setValue(s.TRACKMIN);
   sbHearCut_->setValue(s.HEARCUT);
+  cbSnapQuiet_->setChecked(s.SNAPQUIET == 1);
   pairEditor_->UpdatePairActions();
 }
 
@@ -397,6 +404,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.SILENCEPOS = sbSilencePos_->value();
   s.TRACKMIN = sbTrackMin_->value();
   s.HEARCUT = sbHearCut_->value();
+  s.SNAPQUIET = cbSnapQuiet_->isChecked() ? 1 : 0;
 }
 
 void TfrmSettings::UpdateTimePreview() {

@@ -101,6 +101,7 @@ class TfrmSettings : public QDialog {
   QSpinBox* sbSilencePos_ = nullptr;
   QSpinBox* sbTrackMin_ = nullptr;
   QSpinBox* sbHearCut_ = nullptr;
+  QCheckBox* cbSnapQuiet_ = nullptr;
   // "Analyseur"
   QLineEdit* edMask_ = nullptr;
   QCheckBox* cbZeroIndex_ = nullptr;

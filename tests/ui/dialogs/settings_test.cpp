@@ -92,13 +92,17 @@ class SettingsDialogTest : public QObject {
       d->findChild<QSpinBox*>("sbSilencePos")->setValue(25);
       QCOMPARE(d->findChild<QSpinBox*>("sbHearCut")->value(), 3000);
       d->findChild<QSpinBox*>("sbHearCut")->setValue(1500);
+      QVERIFY(!d->findChild<QCheckBox*>("cbSnapQuiet")->isChecked());
+      d->findChild<QCheckBox*>("cbSnapQuiet")->setChecked(true);
       Button(d, "btnSave")->click();
     });
     QCOMPARE(result, TfrmSettings::SettingsSaved);
     QCOMPARE(Settings().SILENCEMIN, 2500);
     QCOMPARE(Settings().SILENCEPOS, 25);
     QCOMPARE(Settings().HEARCUT, 1500);
+    QCOMPARE(Settings().SNAPQUIET, 1);
     const std::string text = FileText(ini_);
+    QVERIFY(text.find("HEARCUT=1500\nSNAPQUIET=1\n") != std::string::npos);
     QVERIFY(text.find("SILENCEDB=-55\nSILENCEMIN=2500\nSILENCEPOS=25\nTRACKMIN=30000") !=
             std::string::npos);
   }
