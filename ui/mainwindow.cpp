@@ -250,10 +250,7 @@ void TfrmMain::RunStartSequence() {
   cutPage_->SetList(list_.get());
   setWindowTitle(kMainCaption);
   cutPage_->Grid()->SetRowHeight(GridRowHeight(FontPixelSize(font(), logicalDpiY())));
-  if (iniPath_.empty())
-    LoadSettings();
-  else
-    LoadSettingsFrom(iniPath_);
+  LoadSettingsFrom(SettingsReadPath(iniFiles_.value_or(DefaultSettingsFiles())));
   ShowReady();
   RestoreLastFolder();
   RestoreGeometry();
@@ -379,10 +376,7 @@ void TfrmMain::SaveWindowState() {
   }
   settings.WNDMAXIMIZED = maximized;
   settings.WNDSPLITTER = browser_->height();
-  if (iniPath_.empty())
-    SaveSettings(false);
-  else
-    SaveSettingsTo(iniPath_, false);
+  SaveSettingsIn(iniFiles_.value_or(DefaultSettingsFiles()), false);
   cutPage_->SetList(nullptr);
   list_.reset();
 }
@@ -549,8 +543,8 @@ void TfrmMain::Statistics() {
 void TfrmMain::OpenSettings() {
   if (!dialogs_.Settings)
     return;
-  if (!iniPath_.empty())
-    dialogs_.Settings->SetIniPath(iniPath_);
+  if (iniFiles_)
+    dialogs_.Settings->SetIniFiles(*iniFiles_);
   switch (dialogs_.Settings->Execute()) {
     case TfrmSettings::SettingsSaved:
       ShowInfoText("Réglages sauvés");

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "core/inifile.h"
 #include "core/platform.h"
@@ -95,7 +96,7 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
       return std::nullopt;
     return QFileInfo(chosen).absoluteFilePath();
   };
-  iniPath_ = [] { return DefaultIniPath(); };
+  iniFiles_ = [] { return DefaultSettingsFiles(); };
 
   pages_ = new QTabWidget(this);
   pages_->addTab(BuildCommonPage(), QStringLiteral("Communs"));
@@ -424,14 +425,29 @@ QString TfrmSettings::PreviewText() const {
 
 void TfrmSettings::Save() {
   TakeSettingsFromDialog();
-  if (SaveSettingsTo(iniPath_(), true)) {
-    Finish(SettingsSaved);
-    return;
+  const TSettingsFiles files = iniFiles_();
+  switch (SaveSettingsIn(files, true)) {
+    case TSaveOutcome::Saved:
+      Finish(SettingsSaved);
+      return;
+    case TSaveOutcome::SavedToFallback:
+      // Saved all the same, but not where the user may look for them.
+      if (!std::exchange(toldFallback_, true)) {
+        QMessageBox::information(
+            this, QString::fromUtf8(kApplicationTitle),
+            QString::fromUtf8("Le fichier de réglages %1 ne peut pas être modifié : les réglages "
+                              "sont enregistrés dans %2.")
+                .arg(ToQ(files.Preferred), ToQ(files.Fallback)));
+      }
+      Finish(SettingsSaved);
+      return;
+    case TSaveOutcome::Failed:
+      break;
   }
   // The record holds the new values all the same; the window must not claim they were saved.
   QMessageBox::warning(
       this, QString::fromUtf8(kApplicationTitle),
-      QString::fromUtf8("Impossible d'enregistrer les réglages dans ") + ToQ(iniPath_()));
+      QString::fromUtf8("Impossible d'enregistrer les réglages dans ") + ToQ(files.Preferred));
   Finish(SettingsApplied);
 }
 

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "core/inifile.h"
+
 class QButtonGroup;
 class QGroupBox;
 class QCheckBox;
@@ -52,9 +54,11 @@ class TfrmSettings : public QDialog {
   QString PreviewText() const;
 
   void SetFileChooser(TFileChooser chooser) { chooseFile_ = std::move(chooser); }
-  // Where "Sauver" writes; DefaultIniPath() unless set (the tests use their own file).
-  void SetIniPath(std::string path) {
-    iniPath_ = [path = std::move(path)] { return path; };
+  // Where "Sauver" writes; DefaultSettingsFiles() unless set (the tests use their own file).
+  // A single path has no fallback.
+  void SetIniPath(std::string path) { SetIniFiles({path, path}); }
+  void SetIniFiles(TSettingsFiles files) {
+    iniFiles_ = [files = std::move(files)] { return files; };
   }
   TPairListEditor* PairEditor() const { return pairEditor_; }
 
@@ -78,7 +82,8 @@ class TfrmSettings : public QDialog {
 
   TSettingsResult result_ = SettingsCancelled;
   TFileChooser chooseFile_;
-  std::function<std::string()> iniPath_;
+  std::function<TSettingsFiles()> iniFiles_;
+  bool toldFallback_ = false;  // the fallback file is named once a run
   QTabWidget* pages_ = nullptr;
   QTimer* previewTimer_ = nullptr;
   TPairListEditor* pairEditor_ = nullptr;

@@ -217,6 +217,37 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(Settings().MASK, std::string("%T"));
   }
 
+  void aSaveThatGoesToTheFallbackSaysSoOnce() {
+    test::WriteFile(dir_->File("plain"), {1});
+    const TSettingsFiles files{dir_->File("plain/zembrio.ini"), dir_->File("user/zembrio.ini")};
+    TfrmSettings dialog;
+    dialog.SetIniFiles(files);
+    for (const char* mask : {"%T", "%N"}) {
+      // Any message box is answered and remembered, the one expected or another.
+      QString message;
+      QTimer answer;
+      connect(&answer, &QTimer::timeout, [&message] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          message = box->text();
+          box->accept();
+        }
+      });
+      answer.start(5);
+      const Result result = Run(dialog, [&](TfrmSettings* d) {
+        Edit(d, "edMask")->setText(mask);
+        Button(d, "btnSave")->click();
+      });
+      QCOMPARE(result, TfrmSettings::SettingsSaved);
+      QVERIFY(FileText(files.Fallback).find(std::string("MASK=") + mask) != std::string::npos);
+      if (std::string(mask) == "%T") {
+        QVERIFY2(message.contains("plain/zembrio.ini") && message.contains("user/zembrio.ini"),
+                 qPrintable(message));
+      } else {
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+      }
+    }
+  }
+
   void previewFollowsTheControlsBeingEdited() {
     TfrmSettings dialog;
     dialog.ShowSettingsInDialog(true);
