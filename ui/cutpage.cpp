@@ -116,8 +116,10 @@ TCutPage::TCutPage(QWidget* parent)
   layout->setSpacing(4);
   layout->addWidget(toolbar);
   layout->addLayout(destination);
-  layout->addWidget(sound_, 1);
-  layout->addWidget(grid_, 1);
+  // The grid takes a little more of the height: with the tags open at the design size the
+  // strip keeps some 80 px and the grid five rows.
+  layout->addWidget(sound_, 4);
+  layout->addWidget(grid_, 5);
   layout->addWidget(tagPanel_);
 
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -199,9 +200,12 @@ void TfrmMain::BuildLayout() {
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({kFileBoxesHeight, kDesignHeight - kFileBoxesHeight});
   // A list asks for room for its scroll bars at least; a row or two is enough, so that a
-  // file-box strip saved tall comes back as tall at the design size.
-  for (QAbstractItemView* view : pages_->findChildren<QAbstractItemView*>())
-    view->setMinimumHeight(kListMinimumHeight);
+  // file-box strip saved tall comes back as tall at the design size. A header is no list:
+  // it keeps its own height.
+  for (QAbstractItemView* view : pages_->findChildren<QAbstractItemView*>()) {
+    if (!qobject_cast<QHeaderView*>(view))
+      view->setMinimumHeight(kListMinimumHeight);
+  }
   setCentralWidget(splitter_);
 
   statusBar_ = new TMainStatusBar(this);
