@@ -265,7 +265,8 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   browse->setText(QStringLiteral("..."));
   connect(browse, &QToolButton::clicked, this, &TfrmSettings::ChooseCutter);
   auto* vorbisLayout = new QHBoxLayout(vorbis);
-  vorbisLayout->addWidget(new QLabel(QStringLiteral("Découpeur Ogg Vorbis (vcut) :"), vorbis));
+  // The external cutter, by its program name.
+  vorbisLayout->addWidget(new QLabel(QStringLiteral("vcut:"), vorbis));
   vorbisLayout->addWidget(edVcutExe_, 1);
   vorbisLayout->addWidget(browse);
 
