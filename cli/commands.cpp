@@ -32,8 +32,9 @@ void LoadSettingsFor(const TCliOptions& options) {
       throw TUsageError("--ini « " + *options.IniFile + " » n'est pas un fichier ordinaire");
     LoadSettingsFrom(path);
   } else {
-    // The desktop's settings: the window's executable lies beside this one once installed.
-    LoadSettingsFrom(IniPathFor(ExecutableFolder() + "zembrio"));
+    // The desktop's settings: the window's executable lies beside this one once installed,
+    // and its settings went to the user's file when the one beside it could not be written.
+    LoadSettingsFrom(SettingsReadPath({IniPathFor(ExecutableFolder() + "zembrio"), UserIniPath()}));
   }
   for (const auto& [key, value] : options.Settings) {
     switch (SetSettingFromText(key, value)) {

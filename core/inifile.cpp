@@ -1,6 +1,9 @@
 #include "core/inifile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <variant>
 
@@ -68,6 +71,7 @@ const TIniKey kKeys[] = {
     {kSettings, "TRACKMIN", &TSettings::TRACKMIN},
     {kSettings, "HEARCUT", &TSettings::HEARCUT},
     {kSettings, "LISTCODEPAGE", &TSettings::LISTCODEPAGE},
+    {kSettings, "SNAPQUIET", &TSettings::SNAPQUIET},
     {kSettings, "REPLACE", TReplaceListKey{}, true},
 };
 
@@ -139,7 +143,7 @@ const TIniRange kRanges[] = {
     {"IMPIDX", 1, 3},          {"ID3V1TAG", 0, 2},        {"ID3V2TAG", 0, 1},
     {"PLAINTEXTFMT", 0, 1},    {"ADJUSTSTART", 0, 3},     {"TIME_TYPE", 0, 1},
     {"SILENCEDB", -120, -1},   {"SILENCEMIN", 0, 600000}, {"SILENCEPOS", 0, 100},
-    {"TRACKMIN", 0, 36000000}, {"HEARCUT", 100, 60000},
+    {"TRACKMIN", 0, 36000000}, {"HEARCUT", 100, 60000},   {"SNAPQUIET", 0, 1},
 };
 
 // Settings that take a set of values rather than a range.
@@ -305,12 +309,62 @@ void ResetState(TSettings& s) {
 
 }  // namespace
 
-void LoadSettings() {
-  LoadSettingsFrom(DefaultIniPath());
+TSettingsFiles DefaultSettingsFiles() {
+  return {DefaultIniPath(), UserIniPath()};
 }
 
-void SaveSettings(bool includeSettings) {
-  SaveSettingsTo(DefaultIniPath(), includeSettings);
+void LoadSettings() {
+  LoadSettingsFrom(SettingsReadPath(DefaultSettingsFiles()));
+}
+
+TSaveOutcome SaveSettings(bool includeSettings) {
+  return SaveSettingsIn(DefaultSettingsFiles(), includeSettings);
+}
+
+bool CanWriteSettingsFile(const std::string& path) {
+  if (FileExists(path)) {
+    // The file is replaced through a new one beside it: its folder must take files too.
+    const std::string folder = ExtractFilePath(path);
+    return access(path.c_str(), W_OK) == 0 && access(folder.c_str(), W_OK) == 0;
+  }
+  // Missing folders are created under the nearest one that exists.
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  while (!folder.empty() && !std::filesystem::exists(folder, error)) {
+    folder = folder.parent_path();
+  }
+  return !folder.empty() && std::filesystem::is_directory(folder, error) &&
+         access(folder.c_str(), W_OK) == 0;
+}
+
+std::string SettingsReadPath(const TSettingsFiles& files) {
+  if (files.Fallback != files.Preferred && !CanWriteSettingsFile(files.Preferred) &&
+      IsRegularFile(files.Fallback)) {
+    return files.Fallback;
+  }
+  return files.Preferred;
+}
+
+TSaveOutcome SaveSettingsIn(const TSettingsFiles& files, bool includeSettings) {
+  if (CanWriteSettingsFile(files.Preferred) && SaveSettingsTo(files.Preferred, includeSettings)) {
+    return TSaveOutcome::Saved;
+  }
+  if (files.Fallback == files.Preferred) {
+    return TSaveOutcome::Failed;
+  }
+  if (!FileExists(files.Fallback) && IsRegularFile(files.Preferred)) {
+    try {
+      const std::string folder = ExtractFilePath(files.Fallback);
+      if (!folder.empty() && !DirectoryExists(folder)) {
+        ForceDirectories(folder);
+      }
+      WriteFileAtomically(files.Fallback, ReadWholeFile(files.Preferred));
+    } catch (const std::exception&) {
+      // Saving below tells whether the fallback can be written at all.
+    }
+  }
+  return SaveSettingsTo(files.Fallback, includeSettings) ? TSaveOutcome::SavedToFallback
+                                                         : TSaveOutcome::Failed;
 }
 
 void LoadSettingsFrom(const std::string& iniPath) {

@@ -6,10 +6,31 @@
 
 namespace zembrio {
 
-// Fills the whole record from defaults and the settings file at DefaultIniPath().
+// The program's settings file and the per-user one that takes its place when it cannot be
+// written (a copy beside an executable that an administrator installed with its settings).
+struct TSettingsFiles {
+  std::string Preferred;
+  std::string Fallback;
+};
+// {DefaultIniPath(), UserIniPath()}.
+TSettingsFiles DefaultSettingsFiles();
+
+enum class TSaveOutcome { Saved, SavedToFallback, Failed };
+
+// Fills the whole record from defaults and the settings file (see SettingsReadPath).
 void LoadSettings();
-// Writes STATE, and SETTINGS when includeSettings, into DefaultIniPath(); silent on failure.
-void SaveSettings(bool includeSettings);
+// Writes STATE, and SETTINGS when includeSettings, as SaveSettingsIn does; silent.
+TSaveOutcome SaveSettings(bool includeSettings);
+
+// The file the settings are read from: the preferred one, unless it cannot be written and
+// the fallback exists (it then holds what was saved in its place).
+std::string SettingsReadPath(const TSettingsFiles& files);
+// Saves into the preferred file; when it cannot be written, into the fallback, which starts
+// as a copy of the preferred file so that the settings kept there are not lost.
+TSaveOutcome SaveSettingsIn(const TSettingsFiles& files, bool includeSettings);
+// Whether path can be written or created with its missing folders by this user (a folder
+// that is a file, a read-only file or folder cannot).
+bool CanWriteSettingsFile(const std::string& path);
 
 // The same with an explicit file (the CLI's --ini, the tests).
 void LoadSettingsFrom(const std::string& iniPath);

@@ -102,6 +102,10 @@ std::string IniPathFor(const std::string& executablePath) {
       return besideExecutable;
     }
   }
+  return UserIniPath();
+}
+
+std::string UserIniPath() {
   return ConfigFolder() + "zembrio/zembrio.ini";
 }
 

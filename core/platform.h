@@ -16,6 +16,8 @@ std::string ExecutableFolder();
 // the system's (see IsSystemProgramFolder); otherwise $XDG_CONFIG_HOME/zembrio/zembrio.ini
 // (~/.config/zembrio/zembrio.ini).
 std::string DefaultIniPath();
+// The per-user settings file: $XDG_CONFIG_HOME/zembrio/zembrio.ini.
+std::string UserIniPath();
 // A folder the package manager or an installation owns: /usr/... (/usr/bin, /usr/local/bin),
 // /bin, /sbin. Settings are never created there, even when it is writable (as for root).
 bool IsSystemProgramFolder(const std::string& folder);

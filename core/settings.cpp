@@ -81,6 +81,7 @@ void ApplyDefaults(TPairList& workingCopy) {
   s.TRACKMIN = 10000;
   s.HEARCUT = 3000;
   s.LISTCODEPAGE = kDefaultListCodePage;
+  s.SNAPQUIET = 0;
   AddDefaultPairs(workingCopy);
   ReplacementList() = workingCopy;
 }

@@ -55,6 +55,9 @@ struct TSettings {
   int32_t HEARCUT = 3000;
   // The code page of track lists that are not UTF-8 (core/codepages.h); 0 detects it.
   int32_t LISTCODEPAGE = 1252;
+  // 1: a cut point placed on the strip (at the cursor, or where a marker is dropped) goes to
+  // the quietest 10 ms of the half second around it; 0: it stays where it was put.
+  int32_t SNAPQUIET = 0;
   // REPLACE lives in the global ReplacementList() (core/textutil.h).
 
   // Grid columns; not persisted.

@@ -53,7 +53,7 @@ void CheckSame(const Snapshot& a, const Snapshot& b) {
                   x.XINGHEADER == y.XINGHEADER && x.SILENCEDB == y.SILENCEDB &&
                   x.SILENCEMIN == y.SILENCEMIN && x.SILENCEPOS == y.SILENCEPOS &&
                   x.TRACKMIN == y.TRACKMIN && x.HEARCUT == y.HEARCUT &&
-                  x.LISTCODEPAGE == y.LISTCODEPAGE,
+                  x.LISTCODEPAGE == y.LISTCODEPAGE && x.SNAPQUIET == y.SNAPQUIET,
               "numbers and flags survive");
   fuzz::Check(x.PLTXTSEP == y.PLTXTSEP && x.XMCDSEPDISC == y.XMCDSEPDISC &&
                   x.XMCDSEPTRACK == y.XMCDSEPTRACK && x.TIME_H == y.TIME_H &&

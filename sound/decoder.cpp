@@ -26,7 +26,7 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderOfKind(const std::string& path, T
                                                       TSoundProgress* progress) {
   switch (kind) {
     case TSourceKind::Mpeg: {
-      auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, progress));
+      std::shared_ptr<const TFrameMap> map = SharedFrameMap(path, progress);
       const int64_t frames = map->FrameCount;
       return std::make_unique<TMpegDecoder>(path, std::move(map), 0, frames);
     }
@@ -75,7 +75,7 @@ std::unique_ptr<TSoundDecoder> OpenSoundDecoderFrom(const std::string& path, int
     case TSourceKind::Mpeg: {
       // Entered at the frame that holds fromMs: hearing a cut late in a long recording
       // decodes only a few frames.
-      auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, nullptr));
+      std::shared_ptr<const TFrameMap> map = SharedFrameMap(path, nullptr);
       const int64_t frames = map->FrameCount;
       const int64_t fromSample = fromMs * map->SampleRate / 1000;
       const int64_t first = map->SamplesPerFrame > 0

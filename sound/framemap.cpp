@@ -1,6 +1,12 @@
 #include "sound/framemap.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
+#include <deque>
+#include <future>
+#include <mutex>
 
 #include "core/settings.h"
 #include "mpeg/mpgfile.h"
@@ -129,6 +135,85 @@ TFrameMap MapFrames(const std::string& path, std::optional<int32_t> quietBound,
   if (map.FrameCount == 0) {
     throw TSoundError("Aucune trame audio MPEG dans " + path);
   }
+  return map;
+}
+
+namespace {
+
+// What tells one state of a file from another without reading it.
+struct TMappedFile {
+  std::string Path;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  timespec Modified{};
+  bool SkipVbrHeader = false;
+
+  bool operator==(const TMappedFile& other) const {
+    return Path == other.Path && Device == other.Device && Inode == other.Inode &&
+           Size == other.Size && Modified.tv_sec == other.Modified.tv_sec &&
+           Modified.tv_nsec == other.Modified.tv_nsec && SkipVbrHeader == other.SkipVbrHeader;
+  }
+};
+
+// The few sources last shown: a user goes back and forth between some files of a folder.
+constexpr size_t kKeptMaps = 4;
+
+using TMapFuture = std::shared_future<std::shared_ptr<const TFrameMap>>;
+
+// A walk under way is found too: the player then waits for the waveform's walk of the same
+// file, which began earlier, instead of walking beside it. A walk that was stopped gives
+// nothing, and the one who waited walks itself.
+struct TMapCache {
+  std::mutex Lock;
+  std::deque<std::pair<TMappedFile, TMapFuture>> Maps;
+};
+
+TMapCache& MapCache() {
+  static TMapCache cache;
+  return cache;
+}
+
+}  // namespace
+
+std::shared_ptr<const TFrameMap> SharedFrameMap(const std::string& path, TSoundProgress* progress) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    // MapFrames reports the file that cannot be opened.
+    return std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, progress));
+  }
+  const TMappedFile file{path,         info.st_dev,  info.st_ino,
+                         info.st_size, info.st_mtim, Settings().SKIPVBRHEADER};
+  TMapCache& cache = MapCache();
+  std::promise<std::shared_ptr<const TFrameMap>> walk;
+  {
+    std::unique_lock<std::mutex> hold(cache.Lock);
+    const auto found = std::ranges::find_if(
+        cache.Maps, [&file](const auto& entry) { return entry.first == file; });
+    if (found != cache.Maps.end()) {
+      const TMapFuture known = found->second;
+      hold.unlock();
+      if (std::shared_ptr<const TFrameMap> map = known.get()) {
+        return map;
+      }
+      hold.lock();
+    }
+    std::erase_if(cache.Maps, [&file](const auto& entry) { return entry.first.Path == file.Path; });
+    cache.Maps.emplace_front(file, walk.get_future().share());
+    if (cache.Maps.size() > kKeptMaps) {
+      cache.Maps.pop_back();
+    }
+  }
+  std::shared_ptr<const TFrameMap> map;
+  try {
+    map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, progress));
+  } catch (...) {
+    walk.set_value(nullptr);
+    throw;
+  }
+  const bool stopped =
+      progress != nullptr && progress->AbortRequested.load(std::memory_order_relaxed);
+  walk.set_value(stopped ? nullptr : map);
   return map;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,5 +45,13 @@ int32_t QuietGainBound(double thresholdDb);
 // frames) when progress asks for an abort.
 TFrameMap MapFrames(const std::string& path, std::optional<int32_t> quietBound,
                     TSoundProgress* progress);
+
+// MapFrames without quietness, walked once per file: a map made before for the same file,
+// unchanged since (its size and modification time) and walked with the same SKIPVBRHEADER,
+// is handed out again. The window's waveform and its player read the same source one after
+// the other, and playback then starts without walking a long recording anew. Safe to call
+// from several threads: one that asks for a file being walked waits for that walk. A walk
+// stopped by progress is not kept.
+std::shared_ptr<const TFrameMap> SharedFrameMap(const std::string& path, TSoundProgress* progress);
 
 }  // namespace zembrio

@@ -11,6 +11,7 @@
 #include <climits>
 #include <memory>
 
+#include "core/settings.h"
 #include "cut/runfeedback.h"
 #include "cutlist/cutlisthistory.h"
 #include "cutlist/cutpoint.h"
@@ -115,8 +116,10 @@ TCutPage::TCutPage(QWidget* parent)
   layout->setSpacing(4);
   layout->addWidget(toolbar);
   layout->addLayout(destination);
-  layout->addWidget(sound_, 1);
-  layout->addWidget(grid_, 1);
+  // The grid takes a little more of the height: with the tags open at the design size the
+  // strip keeps some 80 px and the grid five rows.
+  layout->addWidget(sound_, 4);
+  layout->addWidget(grid_, 5);
   layout->addWidget(tagPanel_);
 
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);
@@ -132,6 +135,10 @@ TCutPage::TCutPage(QWidget* parent)
   });
   connect(strip_, &TWaveStrip::MarkerDragged, grid_,
           [this](int row, qint64 ms) { grid_->SetStartTime(row, ms); });
+  connect(strip_, &TWaveStrip::MarkerReleased, this, [this](int row) {
+    if (SnapsToQuiet())
+      SnapRowToQuiet(row);
+  });
   connect(strip_, &TWaveStrip::MarkerDropped, this, &TCutPage::RecordChange);
   connect(strip_, &TWaveStrip::RowReached, grid_, &TCutGrid::SelectRow);
   connect(strip_, &TWaveStrip::InsertRequested, this, &TCutPage::AddPointAtCursor);
@@ -181,13 +188,25 @@ void TCutPage::UpdateGridActions() {
 }
 
 int TCutPage::SnapSelectedToQuiet() {
-  const int row = strip_->SelectedRow();
+  return SnapRowToQuiet(strip_->SelectedRow());
+}
+
+int TCutPage::SnapRowToQuiet(int row) {
   const TCutPoint* point = list_ ? list_->Item(row - 1) : nullptr;
   if (!point || point->IsNew || row < 2)
     return 0;
   const int64_t at = PositionAt(*point, 1000);
-  const int64_t quiet = std::max<int64_t>(1, QuietestMsNear(strip_->Levels(), at, kSnapRadiusMs));
+  const int64_t quiet = QuietNear(at);
   return quiet == at ? row : grid_->SetStartTime(row, quiet);
+}
+
+// The zero point stays alone at 0 s: a quiet start pulls no other point onto it.
+int64_t TCutPage::QuietNear(int64_t ms) const {
+  return std::max<int64_t>(1, QuietestMsNear(strip_->Levels(), ms, kSnapRadiusMs));
+}
+
+bool TCutPage::SnapsToQuiet() {
+  return Settings().SNAPQUIET == 1;
 }
 
 bool TCutPage::IsIdle() const {
@@ -244,8 +263,11 @@ void TCutPage::AddCutPoint() {
 }
 
 int TCutPage::AddPointAtCursor() {
-  const int64_t ms = strip_->CursorMs();
-  if (!list_ || !IsIdle() || ms <= 0 || ms / 1000 > INT32_MAX)
+  const int64_t cursor = strip_->CursorMs();
+  if (!list_ || !IsIdle() || cursor <= 0)
+    return 0;
+  const int64_t ms = SnapsToQuiet() ? QuietNear(cursor) : cursor;
+  if (ms / 1000 > INT32_MAX)
     return 0;
   list_->PurgeNew();
   EnsureZeroPoint(*list_);

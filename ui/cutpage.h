@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 
 #include "cutlist/cutlisthistory.h"
 
@@ -53,6 +54,8 @@ class TCutPage : public QWidget {
   // Moves the selected cut point to the quietest 10 ms of the half second around it;
   // returns its grid row (0 when no point can move).
   int SnapSelectedToQuiet();
+  // The same for the cut point of a grid row.
+  int SnapRowToQuiet(int row);
   const TCutListHistory& History() const { return history_; }
 
  private:
@@ -62,6 +65,9 @@ class TCutPage : public QWidget {
   void LinkToNext();
   void ClearList();
   int SelectedIndex() const;
+  int64_t QuietNear(int64_t ms) const;
+  // Whether points placed on the strip go to the quiet nearby by themselves.
+  static bool SnapsToQuiet();
   void ShowHistoryStep(bool stepped);
   bool IsIdle() const;
 

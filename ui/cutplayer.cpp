@@ -3,12 +3,17 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QMediaDevices>
 
 #include "ui/qtext.h"
 #include "ui/soundfeed.h"
 
 namespace zembrio {
+
+// How long each step of a start takes (QT_LOGGING_RULES="zembrio.playback.debug=true").
+Q_LOGGING_CATEGORY(lcPlayback, "zembrio.playback", QtWarningMsg)
 
 namespace {
 
@@ -19,6 +24,9 @@ constexpr int kClockMs = 40;
 TCutPlayer::TCutPlayer(QObject* parent) : QObject(parent) {
   clock_.setInterval(kClockMs);
   connect(&clock_, &QTimer::timeout, this, &TCutPlayer::ReportPosition);
+  // Reaching the sound server the first time takes a while: done once the window is up,
+  // so that the first "Écouter" does not wait for it.
+  QTimer::singleShot(0, this, [] { QMediaDevices::defaultAudioOutput(); });
 }
 
 TCutPlayer::~TCutPlayer() {
@@ -27,13 +35,17 @@ TCutPlayer::~TCutPlayer() {
 
 bool TCutPlayer::Play(const std::string& path, int64_t fromMs, int64_t toMs) {
   Stop();
+  started_.start();
+  played_ = false;
   const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+  qCDebug(lcPlayback) << "device found:" << started_.elapsed() << "ms";
   if (device.isNull()) {
     emit Message("Aucune sortie audio : lecture impossible");
     return false;
   }
   try {
     feed_ = std::make_unique<TSoundFeed>(path, fromMs, toMs);
+    qCDebug(lcPlayback) << "source open:" << started_.elapsed() << "ms";
   } catch (const std::exception& error) {
     emit Message(QString("Lecture impossible : %1").arg(ToQ(error.what())));
     return false;
@@ -59,7 +71,10 @@ bool TCutPlayer::Play(const std::string& path, int64_t fromMs, int64_t toMs) {
       Stop();
     }
   });
+  feed_->SetFirstReadHandler(
+      [this] { qCDebug(lcPlayback) << "first samples taken:" << started_.elapsed() << "ms"; });
   sink_->start(feed_.get());
+  qCDebug(lcPlayback) << "output started:" << started_.elapsed() << "ms";
   if (sink_->error() != QAudio::NoError) {
     Stop();
     emit Message("Sortie audio indisponible : lecture impossible");
@@ -84,8 +99,14 @@ void TCutPlayer::Stop() {
 }
 
 void TCutPlayer::ReportPosition() {
-  if (sink_)
-    emit PositionChanged(fromMs_ + sink_->processedUSecs() / 1000);
+  if (!sink_)
+    return;
+  const qint64 playedUs = sink_->processedUSecs();
+  if (!played_ && playedUs > 0) {
+    played_ = true;
+    qCDebug(lcPlayback) << "output playing:" << started_.elapsed() << "ms";
+  }
+  emit PositionChanged(fromMs_ + playedUs / 1000);
 }
 
 }  // namespace zembrio

@@ -3,6 +3,7 @@
 // no output device, playing only says so: nothing else depends on it.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -43,6 +44,8 @@ class TCutPlayer : public QObject {
   std::unique_ptr<QAudioSink> sink_;
   QTimer clock_;
   int64_t fromMs_ = 0;
+  QElapsedTimer started_;  // since the last Play, for the start's timings
+  bool played_ = false;
 };
 
 }  // namespace zembrio

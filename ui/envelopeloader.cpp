@@ -1,5 +1,8 @@
 #include "ui/envelopeloader.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QMetaObject>
 #include <system_error>
 
@@ -16,6 +19,7 @@ constexpr int32_t kStepMs = 10;
 // Steps handed over at once: about 20 s of sound, so the strip grows smoothly without a
 // queued call per step.
 constexpr int64_t kBatchSteps = 2000;
+constexpr int kWorkerNice = 10;
 
 }  // namespace
 
@@ -49,6 +53,8 @@ void TEnvelopeLoader::Load(const QString& path) {
 // each of which checks on arrival that its load is still the current one.
 void TEnvelopeLoader::Run(const std::string& path, int generation,
                           std::shared_ptr<TSoundProgress> progress) {
+  // The waveform is background work: the window and the sound being played come first.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
   const std::atomic<bool>& abort = progress->AbortRequested;
   const auto post = [this, generation](auto call) {
     QMetaObject::invokeMethod(

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -201,9 +202,12 @@ void TfrmMain::BuildLayout() {
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({kFileBoxesHeight, kDesignHeight - kFileBoxesHeight});
   // A list asks for room for its scroll bars at least; a row or two is enough, so that a
-  // file-box strip saved tall comes back as tall at the design size.
-  for (QAbstractItemView* view : pages_->findChildren<QAbstractItemView*>())
-    view->setMinimumHeight(kListMinimumHeight);
+  // file-box strip saved tall comes back as tall at the design size. A header is no list:
+  // it keeps its own height.
+  for (QAbstractItemView* view : pages_->findChildren<QAbstractItemView*>()) {
+    if (!qobject_cast<QHeaderView*>(view))
+      view->setMinimumHeight(kListMinimumHeight);
+  }
   setCentralWidget(splitter_);
 
   statusBar_ = new TMainStatusBar(this);
@@ -252,10 +256,7 @@ void TfrmMain::RunStartSequence() {
   cutPage_->SetList(list_.get());
   setWindowTitle(kMainCaption);
   cutPage_->Grid()->SetRowHeight(GridRowHeight(FontPixelSize(font(), logicalDpiY())));
-  if (iniPath_.empty())
-    LoadSettings();
-  else
-    LoadSettingsFrom(iniPath_);
+  LoadSettingsFrom(SettingsReadPath(iniFiles_.value_or(DefaultSettingsFiles())));
   ShowReady();
   RestoreLastFolder();
   RestoreGeometry();
@@ -381,10 +382,7 @@ void TfrmMain::SaveWindowState() {
   }
   settings.WNDMAXIMIZED = maximized;
   settings.WNDSPLITTER = browser_->height();
-  if (iniPath_.empty())
-    SaveSettings(false);
-  else
-    SaveSettingsTo(iniPath_, false);
+  SaveSettingsIn(iniFiles_.value_or(DefaultSettingsFiles()), false);
   cutPage_->SetList(nullptr);
   list_.reset();
 }
@@ -592,8 +590,8 @@ void TfrmMain::Statistics() {
 void TfrmMain::OpenSettings() {
   if (!dialogs_.Settings)
     return;
-  if (!iniPath_.empty())
-    dialogs_.Settings->SetIniPath(iniPath_);
+  if (iniFiles_)
+    dialogs_.Settings->SetIniFiles(*iniFiles_);
   const int32_t codePage = Settings().LISTCODEPAGE;
   switch (dialogs_.Settings->Execute()) {
     case TfrmSettings::SettingsSaved:

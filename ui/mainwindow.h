@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "core/inifile.h"
 #include "cut/runfeedback.h"
 #include "cutlist/cutpoint.h"
 #include "ui/dialogquestions.h"
@@ -48,8 +49,10 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   ~TfrmMain() override;
 
   void SetDialogs(const TMainWindowDialogs& dialogs);
-  // The settings file for the window state; empty: the program's own (DefaultIniPath).
-  void SetIniPath(const std::string& path) { iniPath_ = path; }
+  // The settings file for the window state; unset: the program's own
+  // (DefaultSettingsFiles). A single path has no fallback.
+  void SetIniPath(const std::string& path) { SetIniFiles({path, path}); }
+  void SetIniFiles(const TSettingsFiles& files) { iniFiles_ = files; }
   // Whether Shift is held as a cut starts (batch mode for Ogg sources).
   void SetShiftTest(std::function<bool()> test) { shiftHeld_ = std::move(test); }
 
@@ -137,7 +140,7 @@ class TfrmMain : public QMainWindow, public IRunFeedback {
   TDialogQuestions questions_{this, overwriteWarning_};
   TRunContext context_{state_, *this, questions_};
   TMainWindowDialogs dialogs_;
-  std::string iniPath_;
+  std::optional<TSettingsFiles> iniFiles_;
   std::function<bool()> shiftHeld_;
   bool started_ = false;
   std::optional<TRect> savedOuter_;  // while the frame may still change

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace zembrio {
 
@@ -67,6 +68,8 @@ qint64 TSoundFeed::readData(char* data, qint64 maxSize) {
     pendingAt_ += samples;
     written += static_cast<qint64>(samples * sizeof(int16_t));
   }
+  if (written > 0 && firstRead_)
+    std::exchange(firstRead_, nullptr)();
   return written;
 }
 

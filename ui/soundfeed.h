@@ -4,6 +4,7 @@
 
 #include <QIODevice>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ class TSoundFeed : public QIODevice {
   int64_t FromSample() const { return from_; }
   bool AtEnd() const { return ended_ && pendingAt_ >= pending_.size(); }
 
+  // Called once, as the output takes the first samples (the player times its start by it).
+  void SetFirstReadHandler(std::function<void()> handler) { firstRead_ = std::move(handler); }
+
   bool isSequential() const override { return true; }
   qint64 bytesAvailable() const override;
 
@@ -42,6 +46,7 @@ class TSoundFeed : public QIODevice {
   bool ended_ = false;
   std::vector<int16_t> pending_;
   size_t pendingAt_ = 0;
+  std::function<void()> firstRead_;
 };
 
 }  // namespace zembrio

@@ -255,6 +255,8 @@ void TWaveStrip::mouseReleaseEvent(QMouseEvent* event) {
   const bool dropped = dragged_ != nullptr;
   if (dragged_ && event->button() == Qt::LeftButton)
     mouseMoveEvent(event);
+  if (dragged_ && list_ && list_->IndexOf(dragged_) > 0)
+    emit MarkerReleased(list_->IndexOf(dragged_) + 1);
   dragged_ = nullptr;
   if (dropped)
     emit MarkerDropped();

@@ -74,6 +74,9 @@ class TWaveStrip : public QWidget {
   void CursorMoved(qint64 ms);
   // A marker was dragged: the cut point of that grid row should start at ms.
   void MarkerDragged(int row, qint64 ms);
+  // The mouse let go of the marker of a grid row, just before MarkerDropped ends the change:
+  // what happens to the point now is part of the same change.
+  void MarkerReleased(int row);
   // The dragged marker was let go.
   void MarkerDropped();
   // Space: play from the cursor, or stop.

@@ -111,6 +111,8 @@ TEST_F(IniFileTest, ValuesOutOfRangeGiveTheDefault) {
       {"TIME_TYPE", "2", &TSettings::TIME_TYPE, 1},
       {"PLAINTEXTFMT", "$FFFFFFFF", &TSettings::PLAINTEXTFMT, 0},
       {"HEARCUT", "0", &TSettings::HEARCUT, 3000},
+      {"SNAPQUIET", "2", &TSettings::SNAPQUIET, 0},
+      {"SNAPQUIET", "1", &TSettings::SNAPQUIET, 1},
       {"IMPIDX", "4", &TSettings::IMPIDX, 1},
       {"LISTCODEPAGE", "9999", &TSettings::LISTCODEPAGE, 1252},
       {"LISTCODEPAGE", "1249", &TSettings::LISTCODEPAGE, 1252},
@@ -189,7 +191,7 @@ TEST_F(IniFileTest, WritesEveryKeyInOrderWithTheDefaultReplaceText) {
       "TIME_H=\"h \"\nTIME_M=\"m \"\nTIME_S=\"s \"\nTIME_MS=\"ms\"\nTIME_F=\"f\"\n"
       "JOINNAME=\"join_output\"\nCUTDIR=\"\"\n"
       "SILENCEDB=-48\nSILENCEMIN=1000\nSILENCEPOS=50\nTRACKMIN=10000\nHEARCUT=3000\n"
-      "LISTCODEPAGE=1252\n" +
+      "LISTCODEPAGE=1252\nSNAPQUIET=0\n" +
       std::string(kDefaultReplace) + "\n";
   EXPECT_EQ(ReadIni(), expected);
 
@@ -348,6 +350,63 @@ TEST_F(IniFileTest, AFailedSaveLeavesTheOldFileWhole) {
   EXPECT_FALSE(SaveSettingsTo(ini, true));
   chmod(ini.c_str(), 0644);
   EXPECT_EQ(ReadWholeFile(ini), "[STATE]\nWNDLEFT=1\n");
+}
+
+// An installed copy with a settings file beside it that its user cannot write: the settings
+// go to the per-user file and are read from there afterwards.
+TEST_F(IniFileTest, SettingsThatCannotBeSavedInPlaceGoToTheFallback) {
+  WriteFileAtomically(dir_.File("plain"), "x");
+  const TSettingsFiles files{dir_.File("plain") + "/zembrio.ini",
+                             dir_.File("user/zembrio/zembrio.ini")};
+  EXPECT_FALSE(CanWriteSettingsFile(files.Preferred));
+  EXPECT_TRUE(CanWriteSettingsFile(files.Fallback));
+  EXPECT_EQ(SettingsReadPath(files), files.Preferred);  // nothing saved elsewhere yet
+
+  LoadSettingsFrom(SettingsReadPath(files));
+  Settings().MASK = "%T";
+  Settings().WNDLEFT = 12;
+  EXPECT_EQ(SaveSettingsIn(files, true), TSaveOutcome::SavedToFallback);
+  EXPECT_EQ(SettingsReadPath(files), files.Fallback);
+  LoadSettingsFrom(SettingsReadPath(files));
+  EXPECT_EQ(Settings().MASK, "%T");
+  EXPECT_EQ(Settings().WNDLEFT, 12);
+
+  // A file that can be written is used as before, and without a fallback a failure stays one.
+  const TSettingsFiles writable{Ini(), files.Fallback};
+  EXPECT_EQ(SaveSettingsIn(writable, false), TSaveOutcome::Saved);
+  EXPECT_EQ(SettingsReadPath(writable), Ini());
+  EXPECT_EQ(SaveSettingsIn({files.Preferred, files.Preferred}, true), TSaveOutcome::Failed);
+}
+
+TEST_F(IniFileTest, AReadOnlySettingsFileIsCarriedIntoTheFallback) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "running as root: permissions refuse root nothing";
+  }
+  const std::string folder = dir_.File("installed");
+  ForceDirectories(folder);
+  const TSettingsFiles files{folder + "/zembrio.ini", dir_.File("user/zembrio.ini")};
+  const std::string shipped = "[SETTINGS]\nMASK=%T\nSITE=kept\n";
+  WriteFileAtomically(files.Preferred, shipped);
+  chmod(files.Preferred.c_str(), 0444);
+  // Even in a folder the user may write, a read-only file is not replaced.
+  EXPECT_FALSE(CanWriteSettingsFile(files.Preferred));
+  chmod(folder.c_str(), 0555);
+  EXPECT_FALSE(CanWriteSettingsFile(files.Preferred));
+
+  LoadSettingsFrom(SettingsReadPath(files));
+  EXPECT_EQ(Settings().MASK, "%T");
+  Settings().WNDLEFT = 40;
+  const TSaveOutcome outcome = SaveSettingsIn(files, false);
+  chmod(folder.c_str(), 0755);
+  EXPECT_EQ(outcome, TSaveOutcome::SavedToFallback);
+  const std::string saved = ReadWholeFile(files.Fallback);
+  EXPECT_NE(saved.find("MASK=%T"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("SITE=kept"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("WNDLEFT=40"), std::string::npos) << saved;
+  EXPECT_EQ(ReadWholeFile(files.Preferred), shipped);
+  LoadSettingsFrom(SettingsReadPath(files));
+  EXPECT_EQ(Settings().WNDLEFT, 40);
+  EXPECT_EQ(Settings().MASK, "%T");
 }
 
 TEST_F(IniFileTest, SaveCreatesTheMissingFolder) {

@@ -6,6 +6,7 @@
 #include <QTreeView>
 #include <filesystem>
 
+#include "core/settings.h"
 #include "cutlist/cutlisthistory.h"
 #include "cutlist/cutpoint.h"
 #include "import/cuesheet.h"
@@ -261,6 +262,40 @@ class TestEditing : public QObject {
     window.InsertAt(8000);
     window.Key(window.Strip, Qt::Key_S);
     QCOMPARE(window.StartMs(3), int64_t(8000));
+  }
+
+  void withTheSettingOnPointsPlacedOnTheStripGoToTheQuiet() {
+    TEditWindow window;
+    window.Start("TIME_TYPE=0\nSNAPQUIET=1\n");
+    window.InsertAt(3900);
+    const int64_t inserted = window.StartMs(2);
+    QVERIFY2(inserted >= 4000 && inserted <= 4150, qPrintable(QString::number(inserted)));
+    window.InsertAt(8000);  // nothing quieter nearby: it stays
+    QCOMPARE(window.StartMs(3), int64_t(8000));
+
+    // A marker let go just after the pause goes back into it, and the drop with its snap is
+    // one step.
+    const size_t steps = window.Page->History().UndoCount();
+    const auto at = [&](int64_t ms) { return QPoint(window.Strip->XOfMs(ms), 20); };
+    QTest::mousePress(window.Strip, Qt::LeftButton, {}, at(8000));
+    QTest::mouseMove(window.Strip, at(6100));
+    QTest::mouseRelease(window.Strip, Qt::LeftButton, {}, at(6100));
+    QCoreApplication::processEvents();
+    const int64_t dropped = window.StartMs(3);
+    QVERIFY2(dropped >= 5850 && dropped < 6000, qPrintable(QString::number(dropped)));
+    QCOMPARE(window.Page->History().UndoCount(), steps + 1);
+    window.Started.Action("ACUndo")->trigger();
+    QCOMPARE(window.StartMs(3), int64_t(8000));
+
+    // Nudging is the user's own fine placement: it is never undone by a snap.
+    window.Grid->SelectRow(3);
+    window.Key(window.Strip, Qt::Key_Right, Qt::AltModifier);
+    QCOMPARE(window.StartMs(3), int64_t(8010));
+
+    // Off, a point stays where it was put.
+    Settings().SNAPQUIET = 0;
+    window.InsertAt(3800);
+    QCOMPARE(window.StartMs(2), int64_t(3800));
   }
 
   void everyToolbarActionHasAKeyInItsTooltip() {

@@ -16,6 +16,7 @@
 #include "ui/cutpage.h"
 #include "ui/cutplayer.h"
 #include "ui/soundpanel.h"
+#include "ui/statuspanel.h"
 #include "ui/wavestrip.h"
 #include "uitesthelpers.h"
 
@@ -124,11 +125,18 @@ class TestPlayback : public QObject {
               recording);
     QTest::qWait(500);  // the recorder connects before the first sample plays
     TSoundPanel* sound = started.Window->CutPage()->Sound();
+    sound->Strip()->SetCursorMs(1000);
     sound->ACHearCut()->trigger();
     QVERIFY(sound->Player()->Playing());
+    QVERIFY(started.Window->StatusPanel()->InfoText().contains("Lecture..."));
     // The cursor follows the playback through the seconds around the cut.
     QTRY_VERIFY_WITH_TIMEOUT(sound->Strip()->CursorMs() > kToneCutSeconds * 1000, 15000);
     QTRY_VERIFY_WITH_TIMEOUT(!sound->Player()->Playing(), 20000);
+    // Hearing a cut is a look aside: the cursor is back where it was, and nothing claims
+    // that anything still plays.
+    QCOMPARE(sound->Strip()->CursorMs(), int64_t(1000));
+    QVERIFY2(!started.Window->StatusPanel()->InfoText().contains("Lecture"),
+             qPrintable(started.Window->StatusPanel()->InfoText()));
     QTest::qWait(500);
     StopProcess(recorder);
 

@@ -75,6 +75,27 @@ class TestWindowFaults : public QObject {
     QCOMPARE(grid->columnWidth(1), name + 200);
   }
 
+  void theTagsLeaveRoomForTheStripAndTheGrid() {
+    TStartedWindow started;
+    started.Start();
+    QVERIFY(QTest::qWaitForWindowExposed(started.Window.get()));
+    TCutPage* page = started.Window->CutPage();
+    page->ACTags()->setChecked(true);
+    QCoreApplication::processEvents();
+    TCutGrid* grid = started.Window->Grid();
+    const int rows = grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize();
+    QVERIFY2(page->Strip()->height() >= 80, qPrintable(QString::number(page->Strip()->height())));
+    QVERIFY2(rows >= 5, qPrintable(QString::number(rows)));
+    // A header is as tall as its captions, not as a list.
+    QVERIFY(grid->horizontalHeader()->height() < 2 * grid->verticalHeader()->defaultSectionSize());
+
+    // The names take what the window gains in width, tags shown or not.
+    const int name = grid->columnWidth(1);
+    started.Window->resize(started.Window->width() + 150, started.Window->height());
+    QCoreApplication::processEvents();
+    QCOMPARE(grid->columnWidth(1), name + 150);
+  }
+
   void theStripShowsOnlyTheSelectedFile() {
     TStartedWindow started;
     WriteMpegFile(started.Dir.File("song.mp3"), 100);

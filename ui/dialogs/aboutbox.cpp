@@ -29,7 +29,7 @@ int NamePixelSize(const QWidget& widget) {
 }  // namespace
 
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("À propos"));
+  setWindowTitle(QStringLiteral("About"));
   UseModalDialogFrame(*this);
   setFixedSize(265, 224);
 

@@ -26,9 +26,9 @@ TfrmCharReplace::TfrmCharReplace(QWidget* parent) : QDialog(parent) {
   CancelBtn = new QPushButton(QStringLiteral("Annuler"), this);
 
   auto* grid = new QGridLayout(this);
-  grid->addWidget(new QLabel(QStringLiteral("Texte :"), this), 0, 0);
+  grid->addWidget(new QLabel(QStringLiteral("Text:"), this), 0, 0);
   grid->addWidget(leSrc, 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Remplacer par :"), this), 1, 0);
+  grid->addWidget(new QLabel(QStringLiteral("Replace with:"), this), 1, 0);
   grid->addWidget(leDst, 1, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "core/codepages.h"
 #include "core/inifile.h"
@@ -97,7 +98,7 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
       return std::nullopt;
     return QFileInfo(chosen).absoluteFilePath();
   };
-  iniPath_ = [] { return DefaultIniPath(); };
+  iniFiles_ = [] { return DefaultSettingsFiles(); };
 
   pages_ = new QTabWidget(this);
   pages_->addTab(BuildCommonPage(), QStringLiteral("Communs"));
@@ -266,7 +267,8 @@ QWidget* TfrmSettings::BuildSpecificPage() {
   browse->setText(QStringLiteral("..."));
   connect(browse, &QToolButton::clicked, this, &TfrmSettings::ChooseCutter);
   auto* vorbisLayout = new QHBoxLayout(vorbis);
-  vorbisLayout->addWidget(new QLabel(QStringLiteral("Découpeur Ogg Vorbis (vcut) :"), vorbis));
+  // The external cutter, by its program name.
+  vorbisLayout->addWidget(new QLabel(QStringLiteral("vcut:"), vorbis));
   vorbisLayout->addWidget(edVcutExe_, 1);
   vorbisLayout->addWidget(browse);
 
@@ -309,6 +311,12 @@ QGroupBox* TfrmSettings::BuildPauseGroup(QWidget* page) {
   // "Écouter la coupe" plays this long on either side of the cut point.
   sbHearCut_ = spin("sbHearCut", 100, 60000, 500);
   form->addRow(QString::fromUtf8("Écouter la coupe, de chaque côté (ms) :"), sbHearCut_);
+  cbSnapQuiet_ =
+      NewCheck(group, "Caler les points posés sur la forme d'onde au plus calme", "cbSnapQuiet");
+  cbSnapQuiet_->setToolTip(QString::fromUtf8(
+      "Un point ajouté au curseur ou lâché à la souris va aux 10 ms les plus calmes de la "
+      "demi-seconde autour (S le fait pour le point choisi)"));
+  form->addRow(cbSnapQuiet_);
   return group;
 }
 
@@ -377,6 +385,7 @@ void TfrmSettings::ShowSettingsInDialog(bool full) {
   sbTrackMin_->setValue(s.TRACKMIN);
   sbHearCut_->setValue(s.HEARCUT);
   cbListCodePage_->setCurrentIndex(std::max(0, cbListCodePage_->findData(s.LISTCODEPAGE)));
+  cbSnapQuiet_->setChecked(s.SNAPQUIET == 1);
   pairEditor_->UpdatePairActions();
 }
 
@@ -411,6 +420,7 @@ void TfrmSettings::TakeSettingsFromDialog() {
   s.TRACKMIN = sbTrackMin_->value();
   s.HEARCUT = sbHearCut_->value();
   s.LISTCODEPAGE = cbListCodePage_->currentData().toInt();
+  s.SNAPQUIET = cbSnapQuiet_->isChecked() ? 1 : 0;
 }
 
 void TfrmSettings::UpdateTimePreview() {
@@ -430,14 +440,29 @@ QString TfrmSettings::PreviewText() const {
 
 void TfrmSettings::Save() {
   TakeSettingsFromDialog();
-  if (SaveSettingsTo(iniPath_(), true)) {
-    Finish(SettingsSaved);
-    return;
+  const TSettingsFiles files = iniFiles_();
+  switch (SaveSettingsIn(files, true)) {
+    case TSaveOutcome::Saved:
+      Finish(SettingsSaved);
+      return;
+    case TSaveOutcome::SavedToFallback:
+      // Saved all the same, but not where the user may look for them.
+      if (!std::exchange(toldFallback_, true)) {
+        QMessageBox::information(
+            this, QString::fromUtf8(kApplicationTitle),
+            QString::fromUtf8("Le fichier de réglages %1 ne peut pas être modifié : les réglages "
+                              "sont enregistrés dans %2.")
+                .arg(ToQ(files.Preferred), ToQ(files.Fallback)));
+      }
+      Finish(SettingsSaved);
+      return;
+    case TSaveOutcome::Failed:
+      break;
   }
   // The record holds the new values all the same; the window must not claim they were saved.
   QMessageBox::warning(
       this, QString::fromUtf8(kApplicationTitle),
-      QString::fromUtf8("Impossible d'enregistrer les réglages dans ") + ToQ(iniPath_()));
+      QString::fromUtf8("Impossible d'enregistrer les réglages dans ") + ToQ(files.Preferred));
   Finish(SettingsApplied);
 }
 

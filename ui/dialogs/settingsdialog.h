@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "core/inifile.h"
+
 class QButtonGroup;
 class QGroupBox;
 class QCheckBox;
@@ -53,9 +55,11 @@ class TfrmSettings : public QDialog {
   QString PreviewText() const;
 
   void SetFileChooser(TFileChooser chooser) { chooseFile_ = std::move(chooser); }
-  // Where "Sauver" writes; DefaultIniPath() unless set (the tests use their own file).
-  void SetIniPath(std::string path) {
-    iniPath_ = [path = std::move(path)] { return path; };
+  // Where "Sauver" writes; DefaultSettingsFiles() unless set (the tests use their own file).
+  // A single path has no fallback.
+  void SetIniPath(std::string path) { SetIniFiles({path, path}); }
+  void SetIniFiles(TSettingsFiles files) {
+    iniFiles_ = [files = std::move(files)] { return files; };
   }
   TPairListEditor* PairEditor() const { return pairEditor_; }
 
@@ -79,7 +83,8 @@ class TfrmSettings : public QDialog {
 
   TSettingsResult result_ = SettingsCancelled;
   TFileChooser chooseFile_;
-  std::function<std::string()> iniPath_;
+  std::function<TSettingsFiles()> iniFiles_;
+  bool toldFallback_ = false;  // the fallback file is named once a run
   QTabWidget* pages_ = nullptr;
   QTimer* previewTimer_ = nullptr;
   TPairListEditor* pairEditor_ = nullptr;
@@ -102,6 +107,7 @@ class TfrmSettings : public QDialog {
   QSpinBox* sbSilencePos_ = nullptr;
   QSpinBox* sbTrackMin_ = nullptr;
   QSpinBox* sbHearCut_ = nullptr;
+  QCheckBox* cbSnapQuiet_ = nullptr;
   // "Analyseur"
   QLineEdit* edMask_ = nullptr;
   QCheckBox* cbZeroIndex_ = nullptr;

@@ -93,13 +93,17 @@ class SettingsDialogTest : public QObject {
       d->findChild<QSpinBox*>("sbSilencePos")->setValue(25);
       QCOMPARE(d->findChild<QSpinBox*>("sbHearCut")->value(), 3000);
       d->findChild<QSpinBox*>("sbHearCut")->setValue(1500);
+      QVERIFY(!d->findChild<QCheckBox*>("cbSnapQuiet")->isChecked());
+      d->findChild<QCheckBox*>("cbSnapQuiet")->setChecked(true);
       Button(d, "btnSave")->click();
     });
     QCOMPARE(result, TfrmSettings::SettingsSaved);
     QCOMPARE(Settings().SILENCEMIN, 2500);
     QCOMPARE(Settings().SILENCEPOS, 25);
     QCOMPARE(Settings().HEARCUT, 1500);
+    QCOMPARE(Settings().SNAPQUIET, 1);
     const std::string text = FileText(ini_);
+    QVERIFY(text.find("HEARCUT=1500\nSNAPQUIET=1\n") != std::string::npos);
     QVERIFY(text.find("SILENCEDB=-55\nSILENCEMIN=2500\nSILENCEPOS=25\nTRACKMIN=30000") !=
             std::string::npos);
   }
@@ -228,6 +232,37 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(result, TfrmSettings::SettingsApplied);
     QVERIFY(message.contains("plain/zembrio.ini"));
     QCOMPARE(Settings().MASK, std::string("%T"));
+  }
+
+  void aSaveThatGoesToTheFallbackSaysSoOnce() {
+    test::WriteFile(dir_->File("plain"), {1});
+    const TSettingsFiles files{dir_->File("plain/zembrio.ini"), dir_->File("user/zembrio.ini")};
+    TfrmSettings dialog;
+    dialog.SetIniFiles(files);
+    for (const char* mask : {"%T", "%N"}) {
+      // Any message box is answered and remembered, the one expected or another.
+      QString message;
+      QTimer answer;
+      connect(&answer, &QTimer::timeout, [&message] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          message = box->text();
+          box->accept();
+        }
+      });
+      answer.start(5);
+      const Result result = Run(dialog, [&](TfrmSettings* d) {
+        Edit(d, "edMask")->setText(mask);
+        Button(d, "btnSave")->click();
+      });
+      QCOMPARE(result, TfrmSettings::SettingsSaved);
+      QVERIFY(FileText(files.Fallback).find(std::string("MASK=") + mask) != std::string::npos);
+      if (std::string(mask) == "%T") {
+        QVERIFY2(message.contains("plain/zembrio.ini") && message.contains("user/zembrio.ini"),
+                 qPrintable(message));
+      } else {
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+      }
+    }
   }
 
   void previewFollowsTheControlsBeingEdited() {
