@@ -88,8 +88,9 @@ TEST(ComputeEnvelope, StretchesHandedOverRebuildTheWholeEnvelope) {
     }
     EXPECT_EQ(samples, whole.TotalSamples());
     EXPECT_EQ(covered, std::vector<int>(covered.size(), 1));
-    if (path == SoundSources::Get().LongMp3)
+    if (path == SoundSources::Get().LongMp3) {
       EXPECT_GT(stretches.size(), 2u);  // more stretches than processors
+    }
   }
 }
 
