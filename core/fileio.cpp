@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -60,6 +61,22 @@ void WriteFully(int fd, const std::string& path, const unsigned char* data, size
     data += put;
     count -= static_cast<size_t>(put);
   }
+}
+
+// pwrite until every byte is out at offset; a write that makes no progress counts as a full
+// disk. Returns 0 or the error number.
+int WriteFullyAt(int fd, const unsigned char* data, size_t count, int64_t offset) {
+  while (count > 0) {
+    const ssize_t put = ::pwrite(fd, data, count, static_cast<off_t>(offset));
+    if (put < 0 && errno == EINTR)
+      continue;
+    if (put <= 0)
+      return put < 0 ? errno : ENOSPC;
+    data += put;
+    count -= static_cast<size_t>(put);
+    offset += put;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -205,6 +222,90 @@ class TReadAhead {
   std::condition_variable finished_;
   bool stop_ = false;
   std::thread thread_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TWriteBehind
+
+// Writes stretches of memory into one file at their offsets, on a thread of its own, in the
+// order they come. Putting bytes into the system's cache is the slow part of a cut: on a
+// second processor it no longer holds up the walk that lends them. The bytes stay where
+// they are until Wait() has returned (their lender waits before its window changes). The
+// first failure ends the writing; later stretches are dropped, since the file will not
+// take its name.
+class TWriteBehind {
+ public:
+  struct TJob {
+    const unsigned char* Data = nullptr;
+    size_t Count = 0;
+    int64_t Offset = 0;
+  };
+
+  explicit TWriteBehind(int fd) : fd_(fd), thread_([this] { Loop(); }) {}
+  // The stretches not begun are dropped.
+  ~TWriteBehind() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  TWriteBehind(const TWriteBehind&) = delete;
+  TWriteBehind& operator=(const TWriteBehind&) = delete;
+
+  void Add(const TJob& job) {
+    {
+      std::lock_guard lock(mutex_);
+      jobs_.push_back(job);
+      idle_.store(false, std::memory_order_relaxed);
+    }
+    wake_.notify_one();
+  }
+  // Nothing to write right now. Read without a lock at every loan: a stale answer only
+  // hands a stretch over a little earlier or later.
+  bool Idle() const { return idle_.load(std::memory_order_relaxed); }
+  int Failure() const { return failure_.load(std::memory_order_acquire); }
+  // Waits until every stretch handed over is written; returns the first failure (0: none).
+  int Wait() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+    return Failure();
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      if (jobs_.empty()) {
+        idle_.store(true, std::memory_order_relaxed);
+        done_.notify_all();
+      }
+      wake_.wait(lock, [this] { return !jobs_.empty() || stop_; });
+      if (stop_)
+        return;
+      const TJob job = jobs_.front();
+      jobs_.pop_front();
+      busy_ = true;
+      lock.unlock();
+      const int error = Failure() == 0 ? WriteFullyAt(fd_, job.Data, job.Count, job.Offset) : 0;
+      lock.lock();
+      busy_ = false;
+      if (error != 0 && Failure() == 0)
+        failure_.store(error, std::memory_order_release);
+    }
+  }
+
+  const int fd_;
+  std::deque<TJob> jobs_;
+  bool busy_ = false;
+  bool stop_ = false;
+  std::atomic<bool> idle_{true};
+  std::atomic<int> failure_{0};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::thread thread_;  // last: it starts once everything above is made
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -443,6 +544,8 @@ TOutputFile::TOutputFile(const std::string& path, size_t bufferSize)
   if (fd_ < 0) {
     ThrowErrno(path);
   }
+  struct stat info {};
+  positioned_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 TOutputFile::~TOutputFile() {
@@ -461,13 +564,18 @@ void TOutputFile::CheckOpen() const {
 
 void TOutputFile::Write(const void* data, size_t count) {
   CheckOpen();
-  WriteLentOut();  // these bytes come after the lent ones
+  if (!positioned_)
+    WriteLentOut();  // these bytes come after the lent ones
   const auto* in = static_cast<const unsigned char*>(data);
-  if (bufferFill_ + count > buffer_.size()) {
+  // Positioned, the buffer holds one stretch of the file: lent bytes since then end it.
+  if (bufferFill_ + count > buffer_.size() ||
+      (positioned_ && bufferOffset_ + static_cast<int64_t>(bufferFill_) != written_)) {
     FlushBuffer();
   }
+  if (bufferFill_ == 0)
+    bufferOffset_ = written_;
   if (count >= buffer_.size()) {
-    Put(in, count);
+    Put(in, count, written_);
   } else {
     std::memcpy(buffer_.data() + bufferFill_, in, count);
     bufferFill_ += count;
@@ -476,23 +584,55 @@ void TOutputFile::Write(const void* data, size_t count) {
 }
 
 void TOutputFile::WriteLent(TInputFile& source, const void* data, size_t count) {
+  // Positioned, the bytes go to the writing thread once they are many, or at once while it
+  // has nothing to do, so that it never waits long for work.
+  constexpr size_t kLentWhenIdle = size_t{64} << 10;
+  constexpr size_t kLentLimit = size_t{1} << 20;
   CheckOpen();
   const auto* bytes = static_cast<const unsigned char*>(data);
-  if (lender_ != &source || bytes != lent_ + lentCount_) {
-    WriteLentOut();
-    FlushBuffer();  // the bytes buffered so far come first
-    if (source.borrower_ != nullptr) {
-      source.borrower_->WriteLentOut();  // another output's loan from the same window
+  // Positioned, bytes of its own written since the last loan end the stretch too.
+  const bool continues = lender_ == &source && bytes == lent_ + lentCount_ &&
+                         lentOffset_ + static_cast<int64_t>(lentCount_) == written_;
+  if (!continues) {
+    if (positioned_ && lender_ == &source) {
+      HandOverLent();  // another stretch of the same window
+    } else {
+      WriteLentOut();
+      if (!positioned_)
+        FlushBuffer();  // the bytes buffered so far come first
+      if (source.borrower_ != nullptr) {
+        source.borrower_->WriteLentOut();  // another output's loan from the same window
+      }
+      source.borrower_ = this;
+      lender_ = &source;
     }
-    source.borrower_ = this;
-    lender_ = &source;
     lent_ = bytes;
+    lentOffset_ = written_;
   }
   lentCount_ += count;
   written_ += static_cast<int64_t>(count);
+  if (positioned_ &&
+      (lentCount_ >= kLentLimit || (lentCount_ >= kLentWhenIdle && (!writer_ || writer_->Idle()))))
+    HandOverLent();
 }
 
-void TOutputFile::Put(const unsigned char* data, size_t count) {
+void TOutputFile::HandOverLent() {
+  if (lentCount_ == 0)
+    return;
+  if (!writer_)
+    writer_ = std::make_unique<TWriteBehind>(fd_);
+  writer_->Add({lent_, lentCount_, lentOffset_});
+  lent_ += lentCount_;
+  lentOffset_ += static_cast<int64_t>(lentCount_);
+  lentCount_ = 0;
+}
+
+void TOutputFile::Put(const unsigned char* data, size_t count, int64_t offset) {
+  if (positioned_) {
+    if (const int error = WriteFullyAt(fd_, data, count, offset))
+      Fail(error);
+    return;
+  }
   try {
     WriteFully(fd_, path_, data, count);
   } catch (const std::system_error& failure) {
@@ -517,9 +657,15 @@ void TOutputFile::WriteLentOut() {
   }
   lender_->borrower_ = nullptr;
   lender_ = nullptr;
+  if (positioned_) {
+    HandOverLent();
+    if (const int error = writer_ ? writer_->Wait() : 0)
+      Fail(error);
+    return;
+  }
   const size_t count = lentCount_;
   lentCount_ = 0;
-  Put(lent_, count);
+  Put(lent_, count, lentOffset_);
 }
 
 void TOutputFile::WriteLentOutKeepingFailure() noexcept {
@@ -546,17 +692,8 @@ bool TOutputFile::CanSeek() const {
 void TOutputFile::WriteAt(int64_t position, const void* data, size_t count) {
   CheckOpen();
   Flush();
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  while (count > 0) {
-    const ssize_t done = ::pwrite(fd_, bytes, count, position);
-    if (done < 0 && errno == EINTR)
-      continue;
-    if (done <= 0)
-      Fail(done < 0 ? errno : ENOSPC);
-    bytes += done;
-    count -= static_cast<size_t>(done);
-    position += done;
-  }
+  if (const int error = WriteFullyAt(fd_, static_cast<const unsigned char*>(data), count, position))
+    Fail(error);
 }
 
 void TOutputFile::FlushBuffer() {
@@ -567,7 +704,7 @@ void TOutputFile::FlushBuffer() {
   // try to write the same bytes again.
   const size_t fill = bufferFill_;
   bufferFill_ = 0;
-  Put(buffer_.data(), fill);
+  Put(buffer_.data(), fill, bufferOffset_);
 }
 
 void TOutputFile::Close() {
@@ -580,6 +717,7 @@ void TOutputFile::Close() {
     Discard();
     throw;
   }
+  writer_.reset();  // all written: the thread goes
   const int result = ::close(fd_);
   const int error = errno;
   fd_ = -1;
@@ -596,6 +734,7 @@ void TOutputFile::Close() {
 }
 
 void TOutputFile::Discard() noexcept {
+  writer_.reset();  // before the descriptor it writes to goes, and the loan ends
   if (fd_ >= 0) {
     EndLoan();
     ::close(fd_);

@@ -15,6 +15,7 @@ namespace zembrio {
 
 class TOutputFile;
 class TReadAhead;
+class TWriteBehind;
 
 // Bytes for reads and writes to go through. They are not cleared when made: every byte is
 // filled before it is used. Their memory goes back to a small pool when they go and is
@@ -46,7 +47,7 @@ class TByteBlock {
 // A file read from start to end (a frame walk, a join) is read a few blocks ahead by a
 // thread of its own, so that copying the next blocks from the system overlaps the work on
 // this one. Bytes of the current window may be lent to an output (TOutputFile::WriteLent),
-// which writes them out before the window changes.
+// which has written them out before the window changes.
 class TInputFile {
  public:
   static constexpr size_t kDefaultBufferSize = 1 << 20;
@@ -164,11 +165,12 @@ class TOutputFile {
   void Write(const std::string& text) { Write(text.data(), text.size()); }
   // Appends count bytes that lie in the read window of source, without copying them: they
   // are written from where they lie, together with the bytes lent next when those follow
-  // them, at the latest when the window is about to change.
+  // them, at the latest when the window is about to change. A regular file writes them on
+  // a thread of its own meanwhile, beside the walk that lends them.
   void WriteLent(TInputFile& source, const void* data, size_t count);
   // Bytes written so far (buffered and lent included).
   int64_t Size() const { return written_; }
-  // Writes out everything buffered or lent.
+  // Writes out everything buffered or lent (waiting for the writes under way).
   void Flush();
   // True when the file can be written at an earlier position (not a pipe or a terminal).
   bool CanSeek() const;
@@ -190,7 +192,8 @@ class TOutputFile {
   void CheckOpen() const;
   void FlushBuffer();
   // Writes bytes out; a failure is remembered, so that the file never takes its name.
-  void Put(const unsigned char* data, size_t count);
+  // Positioned, at offset; otherwise where the file stands.
+  void Put(const unsigned char* data, size_t count, int64_t offset);
   [[noreturn]] void Fail(int error);
   void RemoveTemporary() noexcept;
   // Writes the lent bytes out and ends the loan; the lender calls it before its window
@@ -199,18 +202,26 @@ class TOutputFile {
   void WriteLentOutKeepingFailure() noexcept;
   // Forgets the lent bytes: the output closes after a failure.
   void EndLoan() noexcept;
+  // Positioned: gives the lent bytes gathered so far to the writing thread.
+  void HandOverLent();
 
   std::string path_;
   int fd_ = -1;
+  // A regular file: every write lands at its own offset, so that the writing thread and
+  // this one each write their part without waiting for the other.
+  bool positioned_ = false;
   TByteBlock buffer_;
   size_t bufferFill_ = 0;
+  int64_t bufferOffset_ = 0;  // where buffer_[0] goes, when positioned
   int64_t written_ = 0;
   TInputFile* lender_ = nullptr;
-  const unsigned char* lent_ = nullptr;
+  const unsigned char* lent_ = nullptr;  // not yet handed to writer_
   size_t lentCount_ = 0;
-  int keptError_ = 0;     // of lent bytes written out when their lender closed
-  std::string tempPath_;  // empty: written under its own name
-  int failure_ = 0;       // the first write error; the file is then never given its name
+  int64_t lentOffset_ = 0;                // where lent_ goes
+  std::unique_ptr<TWriteBehind> writer_;  // positioned: writes the lent bytes
+  int keptError_ = 0;                     // of lent bytes written out when their lender closed
+  std::string tempPath_;                  // empty: written under its own name
+  int failure_ = 0;  // the first write error; the file is then never given its name
 };
 
 bool FileExists(const std::string& path);

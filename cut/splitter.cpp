@@ -189,6 +189,8 @@ class TMpegSplitter {
   std::unique_ptr<TId3v2Source> id3v2_;  // ID3V2TAG 1: the tag fragments begin with
   int fragmentsWritten_ = 0;
   int fragmentTotal_ = 0;
+  static constexpr int kFramesPerClockRead = 64;
+  int framesToClock_ = 1;
 };
 
 TRunOutcome TMpegSplitter::Run() {
@@ -317,7 +319,12 @@ void TMpegSplitter::Walk() {
     if (secondHalf_ && source_->Position() >= secondHalf_->Middle() && JoinSecondHalf())
       return;
     int32_t result = source_->ReadHeader();
-    ShowProgress(false);
+    // The clock is read every so many frames, not at every one: a walk passes tens of
+    // thousands of frames in the display's period.
+    if (--framesToClock_ == 0) {
+      framesToClock_ = kFramesPerClockRead;
+      ShowProgress(false);
+    }
     if (ctx_.State.AbortRequested)
       result = RunAborted;
     if (result == NoSync || result == Invalid) {

@@ -86,6 +86,7 @@ struct TFoldConstants {
   __m128i By256 = FoldConstants(256);
   __m128i By384 = FoldConstants(384);
   __m128i By512 = FoldConstants(512);
+  __m128i By1024 = FoldConstants(1024);
 };
 
 // Worked out once at start (with SSE2 only, which every x86-64 processor has) rather than
@@ -118,6 +119,59 @@ __attribute__((target("pclmul,sse2"))) void FoldBlocks(uint8_t* lanes, const uin
   _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 48), x3);
 }
 
+// The same four chains side by side in one 512-bit register, where the processor multiplies
+// four pairs at once: a quarter of the instructions. Two such registers take alternate
+// blocks, so that neither waits for its own result; the second is one block behind.
+__attribute__((target("avx512f,vpclmulqdq"))) inline __m512i FoldWide(__m512i x, __m512i constants,
+                                                                      __m512i y) {
+  const __m512i high = _mm512_clmulepi64_epi128(x, constants, 0x00);
+  const __m512i low = _mm512_clmulepi64_epi128(x, constants, 0x11);
+  return _mm512_xor_si512(_mm512_xor_si512(high, low), y);
+}
+
+// The constants of one 128-bit lane in all four.
+__attribute__((target("avx512f"))) __m512i InEveryLane(__m128i constants) {
+  alignas(16) uint64_t halves[2];
+  _mm_store_si128(reinterpret_cast<__m128i*>(halves), constants);
+  return _mm512_set4_epi64(static_cast<long long>(halves[1]), static_cast<long long>(halves[0]),
+                           static_cast<long long>(halves[1]), static_cast<long long>(halves[0]));
+}
+
+__attribute__((target("avx512f,vpclmulqdq"))) void FoldBlocksWide(uint8_t* lanes,
+                                                                  const uint8_t* data,
+                                                                  size_t blocks) {
+  const __m512i by512 = InEveryLane(Constants().By512);
+  __m512i x = _mm512_loadu_si512(lanes);
+  if (blocks >= 2) {
+    const __m512i by1024 = InEveryLane(Constants().By1024);
+    __m512i y = _mm512_loadu_si512(data);
+    data += 64;
+    --blocks;
+    for (; blocks >= 2; blocks -= 2, data += 128) {
+      x = FoldWide(x, by1024, _mm512_loadu_si512(data));
+      y = FoldWide(y, by1024, _mm512_loadu_si512(data + 64));
+    }
+    x = FoldWide(x, by512, y);
+  }
+  for (; blocks > 0; --blocks, data += 64)
+    x = FoldWide(x, by512, _mm512_loadu_si512(data));
+  _mm512_storeu_si512(lanes, x);
+}
+
+bool HasWideCarrylessMultiply() {
+  static const bool has =
+      __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("vpclmulqdq") != 0;
+  return has;
+}
+
+void FoldAny(uint8_t* lanes, const uint8_t* data, size_t blocks) {
+  if (HasWideCarrylessMultiply()) {
+    FoldBlocksWide(lanes, data, blocks);
+  } else {
+    FoldBlocks(lanes, data, blocks);
+  }
+}
+
 // The CRC of the message folded into lanes followed by size more bytes (fewer than 64):
 // the chains are folded into one, and what is left goes through the tables.
 __attribute__((target("pclmul,sse2"))) uint16_t FinishLanes(const uint8_t* lanes,
@@ -144,7 +198,7 @@ uint16_t Crc16Folded(uint16_t crc, const uint8_t* data, size_t size) {
   std::array<uint8_t, TCrc16Stream::kBlock> lanes;
   StartLanes(lanes.data(), crc, data);
   const size_t blocks = size / TCrc16Stream::kBlock - 1;
-  FoldBlocks(lanes.data(), data + TCrc16Stream::kBlock, blocks);
+  FoldAny(lanes.data(), data + TCrc16Stream::kBlock, blocks);
   const size_t done = (blocks + 1) * TCrc16Stream::kBlock;
   return FinishLanes(lanes.data(), data + done, size - done);
 }
@@ -242,7 +296,7 @@ void TCrc16Stream::AddBlocks(const uint8_t* data, size_t blocks) {
     data += kBlock;
     --blocks;
   }
-  FoldBlocks(lanes_.data(), data, blocks);
+  FoldAny(lanes_.data(), data, blocks);
 }
 #endif
 

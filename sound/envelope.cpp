@@ -6,7 +6,10 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <numeric>
+#include <thread>
+#include <vector>
 
 #include "sound/decoder.h"
 #include "sound/framemap.h"
@@ -164,66 +167,129 @@ int32_t StepSamplesOf(int32_t sampleRate, int32_t stepMs) {
   return std::max<int32_t>(1, static_cast<int32_t>(int64_t{sampleRate} * stepMs / 1000));
 }
 
-// A frame index near the middle at which the second half's first step begins exactly.
-int64_t AlignedMiddle(const TFrameMap& map, int32_t stepSamples) {
+// Stretches of frames whose first steps begin exactly on a frame: units of this many frames.
+int64_t AlignedUnit(const TFrameMap& map, int32_t stepSamples) {
   const int64_t perFrame = map.SamplesPerFrame;
-  const int64_t unit = stepSamples / std::gcd<int64_t>(stepSamples, perFrame);
-  return map.FrameCount / 2 / unit * unit;
+  return stepSamples / std::gcd<int64_t>(stepSamples, perFrame);
 }
 
-TEnvelopeResult MeasureMpeg(const std::string& path, int32_t stepMs, TSoundProgress* progress) {
+// The stretches of an MPEG envelope, decoded by as many threads as there are processors,
+// each taking the next stretch not begun: a processor that another program keeps busy takes
+// fewer, and the work stays shared to the end. Each stretch starts a decoder of its own a
+// few frames early, so that its levels are those of one walk over the whole source.
+class TStretchedEnvelope {
+ public:
+  // Frames of a stretch: about 25 seconds, far more than the few frames decoded before it.
+  static constexpr int64_t kStretchFrames = 1024;
+  static constexpr int64_t kMinimumSplitFrames = 4000;
+
+  TStretchedEnvelope(const std::string& path, std::shared_ptr<const TFrameMap> map, int32_t step,
+                     TSoundProgress* progress, const TEnvelopeStretchSink& partial)
+      : path_(path), map_(std::move(map)), step_(step), progress_(progress), partial_(partial) {
+    const int64_t frames = map_->FrameCount;
+    const int64_t unit = AlignedUnit(*map_, step_);
+    // Short sources are decoded in one go: a second thread would not pay for itself.
+    const int64_t length = frames >= kMinimumSplitFrames
+                               ? std::max<int64_t>(unit, kStretchFrames / unit * unit)
+                               : std::max<int64_t>(frames, 1);
+    for (int64_t first = 0; first < frames || first == 0; first += length)
+      stretches_.push_back(
+          {first, std::min(first + length, frames), TEnvelope(map_->SampleRate, step_)});
+  }
+
+  TSoundStatus Run(TEnvelope& into) {
+    const auto threads =
+        static_cast<size_t>(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 16));
+    std::vector<std::future<void>> workers;
+    for (size_t i = 1; i < std::min(threads, stretches_.size()); ++i)
+      workers.push_back(std::async(std::launch::async, [this] { Work(); }));
+    Work();
+    for (auto& worker : workers)
+      worker.get();  // a worker's exception comes out here
+    if (AbortAsked(progress_))
+      return TSoundStatus::Aborted;
+    for (const TStretch& stretch : stretches_)
+      into.Extend(stretch.Levels);
+    return TSoundStatus::Finished;
+  }
+
+ private:
+  struct TStretch {
+    int64_t First = 0;
+    int64_t Last = 0;
+    TEnvelope Levels;
+  };
+
+  void Work() {
+    std::unique_ptr<TMpegDecoder> decoder;  // opened once, moved from stretch to stretch
+    for (;;) {
+      const size_t index = next_.fetch_add(1);
+      if (index >= stretches_.size() || AbortAsked(progress_))
+        return;
+      TStretch& stretch = stretches_[index];
+      if (decoder) {
+        decoder->Select(stretch.First, stretch.Last);
+      } else {
+        decoder = std::make_unique<TMpegDecoder>(path_, map_, stretch.First, stretch.Last);
+      }
+      TLevelMeter meter(stretch.Levels, decoder->Format().Channels);
+      TPcmBlock block;
+      while (decoder->Next(block)) {
+        meter.Add(block.Data, block.Frames);
+        Advance(block.Frames);
+        if (AbortAsked(progress_))
+          return;
+      }
+      meter.Finish();
+      if (partial_) {
+        std::lock_guard lock(partialMutex_);
+        partial_(stretch.First * map_->SamplesPerFrame / step_, stretch.Levels);
+      }
+    }
+  }
+
+  void Advance(int64_t samples) {
+    const int64_t done = samplesDone_.fetch_add(samples) + samples;
+    if (progress_ != nullptr) {
+      const double total = static_cast<double>(map_->TotalSamples());
+      progress_->Fraction.store(std::min(0.999, static_cast<double>(done) / std::max(total, 1.0)),
+                                std::memory_order_relaxed);
+    }
+  }
+
+  const std::string& path_;
+  std::shared_ptr<const TFrameMap> map_;
+  const int32_t step_;
+  TSoundProgress* progress_;
+  const TEnvelopeStretchSink& partial_;
+  std::vector<TStretch> stretches_;
+  std::atomic<size_t> next_{0};
+  std::atomic<int64_t> samplesDone_{0};
+  std::mutex partialMutex_;
+};
+
+TEnvelopeResult MeasureMpeg(const std::string& path, int32_t stepMs, TSoundProgress* progress,
+                            const TEnvelopeStretchSink& partial) {
   auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, progress));
   const int32_t step = StepSamplesOf(map->SampleRate, stepMs);
   TEnvelopeResult result{TEnvelope(map->SampleRate, step), TSoundStatus::Finished};
-  // Short sources are decoded in one go: a second thread would not pay for itself.
-  constexpr int64_t kMinimumSplitFrames = 4000;
-  const int64_t middle = map->FrameCount >= kMinimumSplitFrames ? AlignedMiddle(*map, step) : 0;
-  std::atomic<double> doneFirst{0.0};
-  std::atomic<double> doneSecond{0.0};
-  const auto share = [&] {
-    const double frames = static_cast<double>(map->FrameCount);
-    return (doneFirst.load() * middle + doneSecond.load() * (frames - middle)) / frames;
-  };
-  std::future<std::unique_ptr<TEnvelope>> second;
-  if (middle > 0) {
-    second = std::async(std::launch::async, [&] {
-      auto later = std::make_unique<TEnvelope>(map->SampleRate, step);
-      TMpegDecoder decoder(path, map, middle, map->FrameCount);
-      Measure(decoder, *later, progress, doneSecond, nullptr);
-      return later;
-    });
-  }
-  TMpegDecoder decoder(path, map, 0, middle > 0 ? middle : map->FrameCount);
-  const auto publish = [&] {
-    if (progress != nullptr) {
-      progress->Fraction.store(middle > 0 ? share() : doneFirst.load());
-    }
-  };
-  const bool complete = Measure(decoder, result.Envelope, progress, doneFirst, publish);
-  if (second.valid()) {
-    while (second.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-      if (progress != nullptr) {
-        progress->Fraction.store(share());
-      }
-    }
-    auto later = second.get();
-    if (complete && !AbortAsked(progress)) {
-      result.Envelope.Extend(*later);
-    }
-  }
-  if (!complete || AbortAsked(progress)) {
+  if (AbortAsked(progress)) {
     result.Status = TSoundStatus::Aborted;
-  } else if (progress != nullptr) {
-    progress->Fraction.store(1.0);
+    return result;
   }
+  TStretchedEnvelope stretches(path, map, step, progress, partial);
+  result.Status = stretches.Run(result.Envelope);
+  if (result.Status == TSoundStatus::Finished && progress != nullptr)
+    progress->Fraction.store(1.0);
   return result;
 }
 
 }  // namespace
 
-TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs, TSoundProgress* progress) {
+TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs, TSoundProgress* progress,
+                                const TEnvelopeStretchSink& partial) {
   if (IsMpegSource(path)) {
-    return MeasureMpeg(path, stepMs, progress);
+    return MeasureMpeg(path, stepMs, progress, partial);
   }
   auto decoder = OpenSoundDecoder(path);
   const TPcmFormat format = decoder->Format();
@@ -237,6 +303,8 @@ TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs, TSoundP
   };
   if (!Measure(*decoder, result.Envelope, progress, done, publish)) {
     result.Status = TSoundStatus::Aborted;
+  } else if (partial) {
+    partial(0, result.Envelope);
   }
   if (progress != nullptr && result.Status == TSoundStatus::Finished) {
     progress->Fraction.store(1.0);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,10 +75,17 @@ struct TEnvelopeResult {
   TSoundStatus Status = TSoundStatus::Finished;
 };
 
-// Decodes path and computes its envelope; may run on any thread. progress may be null.
-// MPEG sources of some size are decoded in two halves at once. Throws std::system_error
-// and TSoundError as OpenSoundDecoder does.
+// Receives each stretch of an envelope as soon as it is complete, so that a coarse view can
+// be drawn before the end: first is the index of the stretch's first step in the whole
+// envelope. Called on the threads that compute, never two calls at once, in no set order
+// (stretches finish side by side); the stretch is valid during the call only.
+using TEnvelopeStretchSink = std::function<void(int64_t first, const TEnvelope& stretch)>;
+
+// Decodes path and computes its envelope; may run on any thread. progress and partial may
+// be empty. MPEG sources are decoded in stretches of some seconds by one thread per
+// processor. Throws std::system_error and TSoundError as OpenSoundDecoder does.
 TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs = kDefaultEnvelopeStepMs,
-                                TSoundProgress* progress = nullptr);
+                                TSoundProgress* progress = nullptr,
+                                const TEnvelopeStretchSink& partial = {});
 
 }  // namespace zembrio

@@ -25,7 +25,7 @@ if [[ ! -f $SOURCE ]]; then
   : >"$SOURCE"
   for _ in $(seq 1 63); do cat "$WORK/ten.mp3" >>"$SOURCE"; done
 fi
-echo "Source: $(($(stat -c %s "$SOURCE") / 1048576)) MB, 20 fragments, median of $RUNS runs"
+echo "Source: $(($(stat -L -c %s "$SOURCE") / 1048576)) MB, 20 fragments, median of $RUNS runs"
 
 POINTS=()
 SPLT_POINTS=()

@@ -7,6 +7,8 @@
 #include <random>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "tests/support/framebuilder.h"
 
 namespace zembrio {
@@ -245,6 +247,44 @@ TEST(OutputFileTest, AFullDiskUnderLentBytesShowsAtTheNextCall) {
     output.WriteLent(source, source.Peek(100), 100);
   }  // the loan is written out as the source closes
   EXPECT_THROW(output.Close(), std::system_error);
+}
+
+// Lends every byte of a source of size bytes, in pieces of up to 9000, to output, with a few
+// bytes of its own written between loans now and then; returns what output must hold.
+Bytes LendWholeFile(TInputFile& source, TOutputFile& output, const Bytes& content) {
+  Bytes expect;
+  std::mt19937 random(5);
+  while (source.Position() < static_cast<int64_t>(content.size())) {
+    const int64_t at = source.Position();
+    const size_t count = std::min<size_t>(1 + random() % 9000, content.size() - at);
+    const unsigned char* bytes = source.Peek(count);
+    EXPECT_NE(bytes, nullptr);
+    if (bytes == nullptr)
+      break;
+    if (random() % 40 == 0) {
+      const Bytes own(7, static_cast<uint8_t>(at));
+      output.Write(own.data(), own.size());
+      expect.insert(expect.end(), own.begin(), own.end());
+    }
+    output.WriteLent(source, bytes, count);
+    expect.insert(expect.end(), content.begin() + at, content.begin() + at + count);
+    source.Skip(static_cast<int64_t>(count));
+  }
+  return expect;
+}
+
+TEST(OutputFileTest, ADiscardedOutputStopsItsWritesAndLeavesNothing) {
+  TempDir dir;
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), size_t{9} << 20);
+  {
+    TOutputFile output(dir.File("out.bin"));
+    TInputFile source(dir.File("a.bin"));
+    LendWholeFile(source, output, content);
+    output.Discard();
+    EXPECT_THROW(output.Write("x"), std::system_error);
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_EQ(entry.path().filename(), "a.bin");
 }
 
 TEST(FileFunctionsTest, AtomicWriteReplacesWholeAndKeepsLinks) {

@@ -63,6 +63,37 @@ TEST(ComputeEnvelope, TwoHalvesGiveTheEnvelopeOfOneWalk) {
   EXPECT_EQ(split.Envelope.PeakCodes(), whole.PeakCodes());
 }
 
+TEST(ComputeEnvelope, StretchesHandedOverRebuildTheWholeEnvelope) {
+  // Each stretch, put at its first step, lands on the final envelope's own codes, and the
+  // stretches together cover every step once.
+  for (const std::string& path : {SoundSources::Get().LongMp3, SoundSources::Get().Ogg}) {
+    SCOPED_TRACE(path);
+    std::vector<std::pair<int64_t, TEnvelope>> stretches;
+    const TEnvelopeResult result =
+        ComputeEnvelope(path, 10, nullptr, [&stretches](int64_t first, const TEnvelope& stretch) {
+          stretches.emplace_back(first, stretch);
+        });
+    ASSERT_EQ(result.Status, TSoundStatus::Finished);
+    const TEnvelope& whole = result.Envelope;
+    std::vector<int> covered(static_cast<size_t>(whole.Count()), 0);
+    int64_t samples = 0;
+    for (const auto& [first, stretch] : stretches) {
+      ASSERT_LE(first + stretch.Count(), whole.Count());
+      samples += stretch.TotalSamples();
+      for (int64_t i = 0; i < stretch.Count(); ++i) {
+        ++covered[static_cast<size_t>(first + i)];
+        EXPECT_EQ(stretch.PeakCodes()[i], whole.PeakCodes()[first + i]);
+        EXPECT_EQ(stretch.RmsCodes()[i], whole.RmsCodes()[first + i]);
+      }
+    }
+    EXPECT_EQ(samples, whole.TotalSamples());
+    EXPECT_EQ(covered, std::vector<int>(covered.size(), 1));
+    if (path == SoundSources::Get().LongMp3) {
+      EXPECT_GT(stretches.size(), 2u);  // more stretches than processors
+    }
+  }
+}
+
 TEST(ComputeEnvelope, ProgressEndsAtOneAndAbortStops) {
   TSoundProgress progress;
   ComputeEnvelope(SoundSources::Get().Mp3, 10, &progress);
