@@ -4,6 +4,7 @@
 // the reader gives is rewritten as a fragment's copy is, and must keep a CRC that holds.
 #include <endian.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -25,10 +26,12 @@ void WritePaged(const uint8_t* data, size_t size, const std::string& path) {
     return;
   const std::vector<uint8_t> head = {'O',     'p',     'u',  's',  'H', 'e', 'a', 'd', 1, data[0],
                                      data[1], data[2], 0x80, 0xBB, 0,   0,   0,   0,   0};
-  std::vector<uint8_t> tags = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
   size_t at = 4;
   const size_t tagLength = std::min<size_t>(data[3], size - at);
-  tags.insert(tags.end(), data + at, data + at + tagLength);
+  // Sized first, then filled: GCC 12 warns falsely about an insert after a short list.
+  std::vector<uint8_t> tags(8 + tagLength);
+  std::memcpy(tags.data(), "OpusTags", 8);
+  std::copy(data + at, data + at + tagLength, tags.begin() + 8);
   at += tagLength;
   TOpusFragmentWriter writer(1, head, tags);
   writer.Open(path);

@@ -103,7 +103,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(Settings().HEARCUT, 1500);
     QCOMPARE(Settings().SNAPQUIET, 1);
     const std::string text = FileText(ini_);
-    QVERIFY(text.find("HEARCUT=1500\nSNAPQUIET=1\n") != std::string::npos);
+    QVERIFY(text.find("HEARCUT=1500\nLISTCODEPAGE=1252\nSNAPQUIET=1\n") != std::string::npos);
     QVERIFY(text.find("SILENCEDB=-55\nSILENCEMIN=2500\nSILENCEPOS=25\nTRACKMIN=30000") !=
             std::string::npos);
   }
