@@ -22,16 +22,6 @@ namespace zembrio::test {
 
 namespace {
 
-// 4 s loud, a 2 s pause, 4 s loud, at 10 ms steps.
-TStripLevels LevelsWithPause() {
-  TStripLevels levels;
-  levels.StepMs = 10;
-  levels.DurationMs = 10000;
-  for (int step = 0; step < 1000; ++step)
-    levels.PeakDb.push_back(step >= 400 && step < 600 ? -90.0f : -3.0f);
-  return levels;
-}
-
 struct TEditWindow {
   TStartedWindow Started;
   TCutPage* Page = nullptr;

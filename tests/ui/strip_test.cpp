@@ -12,16 +12,6 @@ namespace zembrio::test {
 
 namespace {
 
-// A live recording in short: 4 s loud, a 2 s pause, 4 s loud, at 10 ms steps.
-TStripLevels RecordingWithPause() {
-  TStripLevels levels;
-  levels.StepMs = 10;
-  levels.DurationMs = 10000;
-  for (int step = 0; step < 1000; ++step)
-    levels.PeakDb.push_back(step >= 400 && step < 600 ? -90.0f : -3.0f);
-  return levels;
-}
-
 void AddPoint(TCPList& list, int32_t seconds, const std::string& name) {
   TCutPoint& point = list.Add();
   SetMilliseconds(point, seconds, 0);
@@ -37,7 +27,7 @@ struct TStripWindow {
     Started.Start();
     Strip = Started.Window->CutPage()->Strip();
     Grid = Started.Window->Grid();
-    Strip->SetLevels(RecordingWithPause());
+    Strip->SetLevels(LevelsWithPause());
     QVERIFY(QTest::qWaitForWindowExposed(Started.Window.get()));
   }
   void Fill() {

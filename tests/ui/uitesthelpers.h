@@ -20,6 +20,7 @@
 #include "ui/appwindows.h"
 #include "ui/cutgrid.h"
 #include "ui/filebrowser.h"
+#include "ui/wavestrip.h"
 
 namespace zembrio::test {
 
@@ -129,6 +130,16 @@ inline void TypeIntoCell(TCutGrid* grid, int row, int column, const QString& tex
     editor->insert(text);
   QTest::keyClick(editor, endKey);
   QCoreApplication::processEvents();  // the editor commits and closes through the queue
+}
+
+// A live recording in short: 4 s loud, a 2 s pause, 4 s loud, at 10 ms steps.
+inline TStripLevels LevelsWithPause() {
+  TStripLevels levels;
+  levels.StepMs = 10;
+  levels.DurationMs = 10000;
+  for (int step = 0; step < 1000; ++step)
+    levels.PeakDb.push_back(step >= 400 && step < 600 ? -90.0f : -3.0f);
+  return levels;
 }
 
 }  // namespace zembrio::test
