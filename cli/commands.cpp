@@ -19,6 +19,7 @@
 #include "cutlist/gridmodel.h"
 #include "import/importer.h"
 #include "join/join.h"
+#include "sound/decoder.h"
 #include "tags/fragmenttags.h"
 
 namespace zembrio::cli {
@@ -200,7 +201,7 @@ TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& c
     return TExitCode::Aborted;
   }
   if (options.WriteCue)
-    WriteCueSheet(list, source, ExpandFileName(*options.WriteCue));
+    WriteCueSheet(list, source, IsMpegSource(source), ExpandFileName(*options.WriteCue));
   if (options.DryRun) {
     PrintCutList(list, out);
     return TExitCode::Finished;

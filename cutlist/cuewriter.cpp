@@ -27,21 +27,9 @@ std::string IndexTime(const TCutPoint& point) {
          ZeroPad(frames % kCdFramesPerSecond, 2);
 }
 
-// The FILE line's type: MP3 for MPEG audio, WAVE for the others, as rippers write them.
-std::string FileType(const std::string& sourcePath) {
-  std::string extension = ExtractFileExt(sourcePath);
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return extension == ".mp3" || extension == ".mp2" || extension == ".mp1" || extension == ".mpe"
-             ? "MP3"
-             : "WAVE";
-}
-
 }  // namespace
 
-std::string CueSheetText(const TCPList& list, const std::string& sourcePath) {
+std::string CueSheetText(const TCPList& list, const std::string& sourcePath, bool mpegSource) {
   std::string text;
   const auto line = [&text](const std::string& statement) { text += statement + "\n"; };
   if (!list.Album.Genre.empty())
@@ -52,7 +40,7 @@ std::string CueSheetText(const TCPList& list, const std::string& sourcePath) {
     line("PERFORMER " + Quoted(list.Album.AlbumArtist));
   if (!list.Album.Album.empty())
     line("TITLE " + Quoted(list.Album.Album));
-  line("FILE " + Quoted(ExtractFileName(sourcePath)) + " " + FileType(sourcePath));
+  line("FILE " + Quoted(ExtractFileName(sourcePath)) + (mpegSource ? " MP3" : " WAVE"));
   int track = 0;
   for (int index = 0; index < list.Count(); ++index) {
     const TCutPoint& point = list[index];
@@ -67,9 +55,10 @@ std::string CueSheetText(const TCPList& list, const std::string& sourcePath) {
   return text;
 }
 
-void WriteCueSheet(const TCPList& list, const std::string& sourcePath, const std::string& path) {
+void WriteCueSheet(const TCPList& list, const std::string& sourcePath, bool mpegSource,
+                   const std::string& path) {
   TOutputFile file(path);
-  file.Write(CueSheetText(list, sourcePath));
+  file.Write(CueSheetText(list, sourcePath, mpegSource));
   file.Close();
 }
 

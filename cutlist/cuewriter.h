@@ -10,9 +10,11 @@
 namespace zembrio {
 
 // The sheet's text (UTF-8, one line per statement). A point without a title of its own is
-// written with its name as the title, as the import's mask shows a title as the name.
-std::string CueSheetText(const TCPList& list, const std::string& sourcePath);
+// written with its name as the title, as the import's mask shows a title as the name. The
+// FILE line's type is MP3 for an MPEG source (as the format seam tells), WAVE for the others.
+std::string CueSheetText(const TCPList& list, const std::string& sourcePath, bool mpegSource);
 // Writes the sheet to path; a failed write or close throws std::system_error.
-void WriteCueSheet(const TCPList& list, const std::string& sourcePath, const std::string& path);
+void WriteCueSheet(const TCPList& list, const std::string& sourcePath, bool mpegSource,
+                   const std::string& path);
 
 }  // namespace zembrio

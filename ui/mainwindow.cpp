@@ -33,6 +33,7 @@
 #include "cutlist/cuewriter.h"
 #include "cutlist/gridmodel.h"
 #include "import/importer.h"
+#include "sound/decoder.h"
 #include "ui/actiontags.h"
 #include "ui/cuefilechoice.h"
 #include "ui/cutgrid.h"
@@ -525,7 +526,8 @@ bool TfrmMain::SaveListTo(const std::string& path) {
     return false;
   list_->SortByTime();
   try {
-    WriteCueSheet(*list_, ToStd(browser_->SelectedFile()), path);
+    const std::string source = ToStd(browser_->SelectedFile());
+    WriteCueSheet(*list_, source, IsMpegSource(source), path);
   } catch (const std::exception& error) {
     ReportError(error.what());
     return false;

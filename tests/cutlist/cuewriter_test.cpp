@@ -28,7 +28,7 @@ TEST(CueWriter, WritesTheSheetTheImportReadsBackToTheSameList) {
   AddTrack(list, 4000, 3, "Trois").Name = "03 Trois";
   AddTrack(list, 7265, 42, "Quatre").Name = "04 Quatre";  // past 99 minutes
 
-  const std::string text = CueSheetText(list, "/music/Racines.mp3");
+  const std::string text = CueSheetText(list, "/music/Racines.mp3", true);
   EXPECT_NE(text.find("FILE \"Racines.mp3\" MP3\n"), std::string::npos);
   EXPECT_NE(text.find("INDEX 01 03:20:74\n"), std::string::npos);
   EXPECT_NE(text.find("INDEX 01 66:40:03\n"), std::string::npos);
@@ -36,7 +36,7 @@ TEST(CueWriter, WritesTheSheetTheImportReadsBackToTheSameList) {
 
   test::TempDir dir;
   const std::string path = dir.File("Racines.cue");
-  WriteCueSheet(list, "/music/Racines.mp3", path);
+  WriteCueSheet(list, "/music/Racines.mp3", true, path);
   TCPList back;
   ASSERT_TRUE(ImportCueSheet(back, path, "/music/Racines.mp3"));
   ASSERT_EQ(back.Count(), list.Count());
@@ -58,7 +58,7 @@ TEST(CueWriter, ANameWithoutTitleBecomesTheTitle) {
   TCPList list;
   TCutPoint& point = list.Add();
   point.Name = "intro";
-  const std::string text = CueSheetText(list, "a.flac");
+  const std::string text = CueSheetText(list, "a.flac", false);
   EXPECT_NE(text.find("TITLE \"intro\""), std::string::npos);
   EXPECT_NE(text.find("FILE \"a.flac\" WAVE"), std::string::npos);
 }
