@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/rawfile.h"
+
 extern char** environ;
 
 namespace zembrio {
@@ -20,25 +22,6 @@ namespace {
 using TWaitClock = std::chrono::steady_clock;
 constexpr auto kSlice = std::chrono::milliseconds(50);
 constexpr size_t kReadChunk = 64 * 1024;
-
-// Owns one file descriptor.
-class TFd {
- public:
-  TFd() = default;
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() { Reset(); }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
-  void Reset() {
-    if (fd_ >= 0)
-      ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-};
 
 class TSpawnActions {
  public:
