@@ -5,6 +5,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/destination.h"
 #include "app/sourceformat.h"
 #include "cli/soundcommands.h"
 #include "cli/terminal.h"
@@ -54,14 +55,6 @@ TOverwritePolicy PolicyFor(const TCliOptions& options) {
   if (options.Overwrite)
     return *options.Overwrite;
   return isatty(STDIN_FILENO) ? TOverwritePolicy::Ask : TOverwritePolicy::Never;
-}
-
-// The folder the window proposes: CUTDIR relative to the source's folder unless absolute.
-std::string DefaultCutDestination(const std::string& source) {
-  const std::string& cutDir = Settings().CUTDIR;
-  if (IsAbsolutePath(cutDir))
-    return WithTrailingDelimiter(cutDir);
-  return WithTrailingDelimiter(ExpandFileName(ExtractFilePath(source) + cutDir));
 }
 
 void AddTypedPoints(TCPList& list, const std::vector<TPointOption>& points) {
@@ -206,8 +199,9 @@ TExitCode RunCut(const TCliOptions& options, TTerminal& terminal, TRunContext& c
     PrintCutList(list, out);
     return TExitCode::Finished;
   }
-  const std::string dest = options.Dest ? WithTrailingDelimiter(ExpandFileName(*options.Dest))
-                                        : DefaultCutDestination(source);
+  const std::string dest = options.Dest
+                               ? WithTrailingDelimiter(ExpandFileName(*options.Dest))
+                               : CutDestinationFor(ExtractFilePath(source), Settings().CUTDIR);
   if (options.BatchFile)
     terminal.SetBatchFile(ExpandFileName(*options.BatchFile));
   const TRunOutcome outcome = CutSource(ctx, list, source, dest, options.BatchFile.has_value());

@@ -24,6 +24,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/destination.h"
 #include "app/sourceformat.h"
 #include "core/fileio.h"
 #include "core/inifile.h"

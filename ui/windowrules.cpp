@@ -49,10 +49,4 @@ TRect FittedGeometry(const TRect& available, const TRect& saved) {
   return fitted;
 }
 
-std::string CutDestinationFor(const std::string& folder, const std::string& cutDir) {
-  if (IsAbsolutePath(cutDir))
-    return WithTrailingDelimiter(cutDir);
-  return WithTrailingDelimiter(ExpandFileName(WithTrailingDelimiter(folder) + cutDir));
-}
-
 }  // namespace zembrio

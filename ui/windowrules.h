@@ -1,6 +1,6 @@
 // The window's rules that need no widget: where the folder tree opens, whether saved
-// geometry is usable, where fragments go and which files the file
-// list shows. Kept apart so that they are plain functions of their inputs.
+// geometry is usable and which files the file list shows. Kept apart so that they are
+// plain functions of their inputs.
 #pragma once
 
 #include <string>
@@ -28,9 +28,5 @@ bool SavedGeometryFits(const TRect& desktop, const TRect& saved);
 // The saved outer bounds moved and shrunk as little as needed to lie inside the screen's
 // available area, so that the title bar can always be reached.
 TRect FittedGeometry(const TRect& available, const TRect& saved);
-
-// The fragment folder for a source shown in folder: CUTDIR below the folder unless it is
-// an absolute path; always with a trailing "/".
-std::string CutDestinationFor(const std::string& folder, const std::string& cutDir);
 
 }  // namespace zembrio
