@@ -71,7 +71,7 @@ void TFragmentOutput::CountFrame(const std::array<std::pair<const uint8_t*, size
 }
 
 void TFragmentOutput::WriteFrame(TMPGFile& source, const std::vector<uint8_t>& priming) {
-  Start(source.Header, priming);
+  Start(source.Header(), priming);
   CountFrame(source.FrameBytes(), source.CurrentHeader().BitrateIndex);
   source.WriteFrame(file_);
   ++framesWritten_;

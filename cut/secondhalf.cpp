@@ -3,14 +3,14 @@
 namespace zembrio {
 
 std::string CountCorruptStretch(TMPGFile& file, int64_t lastEnd, int64_t stretchEnd) {
-  file.ErrorCount += 1;
+  file.CountError();
   return "   Entête non trouvé dans la source à : " + std::to_string(lastEnd) + "  " +
          std::to_string(stretchEnd - lastEnd) + " octets sautés";
 }
 
 TSecondHalfWalk::TSecondHalfWalk(const TMPGFile& source) {
-  const int64_t first = source.FirstFramePos;
-  middle_ = first + (source.AudioSize - first) / 2;
+  const int64_t first = source.FirstFramePos();
+  middle_ = first + (source.AudioSize() - first) / 2;
   file_.OpenFrom(source, middle_);
   thread_ = std::thread([this] { Run(); });
 }
@@ -60,14 +60,11 @@ void TSecondHalfWalk::Run() {
 }
 
 bool TSecondHalfWalk::ReadFrame(HeaderResult& result) {
-  for (;;) {
-    if (stop_.load(std::memory_order_relaxed))
-      return false;
-    result = file_.ReadHeader();
-    if (result != NoSync && result != Invalid)
-      return true;
-    file_.StepBack();
-  }
+  const auto stopped = [this] { return stop_.load(std::memory_order_relaxed); };
+  if (stopped())
+    return false;
+  result = file_.NextFrame(stopped);
+  return result == Ok || result == EndOfData;
 }
 
 void TSecondHalfWalk::FindStart() {
@@ -85,10 +82,10 @@ void TSecondHalfWalk::WalkFromStart() {
   int64_t lastSkipped = 0;
   HeaderResult result = EndOfData;
   while (ReadFrame(result)) {
-    if (file_.SkippedBytes != lastSkipped) {
+    if (file_.SkippedBytes() != lastSkipped) {
       const int64_t stretchEnd = file_.Position() - (result == EndOfData ? 0 : 4);
       errorLines_.push_back(CountCorruptStretch(file_, lastEnd_, stretchEnd));
-      lastSkipped = file_.SkippedBytes;
+      lastSkipped = file_.SkippedBytes();
     }
     if (result != Ok) {
       outcome_ = result;

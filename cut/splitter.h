@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cut/mpegcutoptions.h"
 #include "cut/runfeedback.h"
 #include "cutlist/cutpoint.h"
 
@@ -33,6 +34,10 @@ struct TMpegRun {
 
 // Runs the cut or statistics walk with all its closing steps, messages and report.
 // Returns how it ended: RunEndOfData (finished), RunFailed or RunAborted.
+TRunOutcome ProcessMPEG(TRunContext& ctx, TCPList& list, const TMpegRun& run,
+                        const TMpegCutOptions& options);
+// The same with the options of the settings record as they stand when it is called.
 TRunOutcome ProcessMPEG(TRunContext& ctx, TCPList& list, const TMpegRun& run);
+TMpegCutOptions MpegCutOptionsFromSettings();
 
 }  // namespace zembrio

@@ -92,14 +92,14 @@ void AddFrameStatistics(const TStreamFigures& f, std::vector<std::string>& lines
 TStreamFigures TStreamFigures::Of(const TMPGFile& source) {
   TStreamFigures f;
   f.VersionText = source.VersionText();
-  f.Layer = source.RefLayer;
-  f.SampleRate = source.RefSampleRate;
-  f.FrameCount = source.FrameCount;
-  f.EndSample = source.EndSample;
-  f.HasVBRHeader = source.HasVBRHeader;
-  f.HasTag = source.HasTag;
-  f.BitrateTable = source.BitrateTable;
-  f.BitrateCount = source.BitrateCount;
+  f.Layer = source.RefLayer();
+  f.SampleRate = source.RefSampleRate();
+  f.FrameCount = source.FrameCount();
+  f.EndSample = source.EndSample();
+  f.HasVBRHeader = source.HasVBRHeader();
+  f.HasTag = source.HasTag();
+  f.BitrateTable = source.BitrateTable();
+  f.BitrateCount = source.BitrateCount();
   return f;
 }
 
@@ -171,7 +171,7 @@ TDetailListing::TDetailListing(const std::string& path, const TMPGFile& source)
     : file_(path), source_(source) {}
 
 void TDetailListing::OnFrame(const TFrameDetail& frame) {
-  WriteLine(DetailLine(frame, source_.RefSampleRate));
+  WriteLine(DetailLine(frame, source_.RefSampleRate()));
 }
 
 void TDetailListing::WriteLines(const std::vector<std::string>& lines) {

@@ -10,21 +10,21 @@ using namespace zembrio;
 namespace {
 
 void Walk(TMPGFile& file, TOutputFile& output, bool writeFrames) {
-  // Every round counts a frame or advances at least one byte: more rounds is a hang.
+  // Every round counts a frame and every step over what is not one advances at least one
+  // byte: more of either is a hang.
   const int64_t maxRounds = file.FileSize() + 16;
   for (int64_t round = 0; round <= maxRounds; ++round) {
-    const HeaderResult result = file.ReadHeader();
+    int64_t steps = 0;
+    const HeaderResult result = file.NextFrame([&] { return ++steps > maxRounds; });
     fuzz::Check(file.Position() <= file.FileSize(), "position inside the file");
     const double progress = file.Progress();
     fuzz::Check(progress >= 0.0 && progress <= 1.0, "progress range");
     if (result == EndOfData)
       return;
-    if (result != Ok) {
-      file.StepBack();
-      continue;
-    }
-    fuzz::Check(file.DataLength >= 0 && file.DataLength <= file.FullDataLength, "data length");
-    fuzz::Check(file.EndSample > file.StartSample, "sample range");
+    fuzz::Check(result == Ok, "the step back over what is not a frame ended");
+    fuzz::Check(file.DataLength() >= 0 && file.DataLength() <= file.FullDataLength(),
+                "data length");
+    fuzz::Check(file.EndSample() > file.StartSample(), "sample range");
     if (writeFrames) {
       file.ReadData();
       file.WriteFrame(output);
@@ -46,17 +46,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMPGFile file;
   const bool found = file.Open(source, skipVbr);
   if (found) {
-    fuzz::Check(file.FirstFramePos >= file.Id3v2Size, "first frame after the ID3v2 tag");
-    fuzz::Check(file.FirstFramePos + 4 <= file.AudioSize, "first frame inside the audio");
+    fuzz::Check(file.FirstFramePos() >= file.Id3v2Size(), "first frame after the ID3v2 tag");
+    fuzz::Check(file.FirstFramePos() + 4 <= file.AudioSize(), "first frame inside the audio");
   }
-  fuzz::Check(file.AudioSize >= 0 && file.AudioSize <= file.FileSize(), "audio inside the file");
-  fuzz::Check(!file.HasTag || file.AudioSize + 128 <= file.FileSize(), "ID3v1 tag after the audio");
+  fuzz::Check(file.AudioSize() >= 0 && file.AudioSize() <= file.FileSize(),
+              "audio inside the file");
+  fuzz::Check(!file.HasTag() || file.AudioSize() + 128 <= file.FileSize(),
+              "ID3v1 tag after the audio");
   TOutputFile output(copy, 4096);
   Walk(file, output, size % 3 != 0);
   (void)file.VersionText();
-  for (const int32_t count : file.BitrateCount)
+  for (const int32_t count : file.BitrateCount())
     fuzz::Check(count >= 0, "bitrate counts");
-  if (file.HasTag)
+  if (file.HasTag())
     file.WriteTag(output);
   output.Close();
   file.Close();

@@ -29,9 +29,9 @@ constexpr int64_t kMarkFrameLimit = int64_t{1} << 40;
 // A file's mark is only believed when its numbers can describe a fragment of a source; a
 // crafted or damaged one makes the file join as a plain MPEG file.
 const TFragmentMark* BelievableMark(const TMPGFile& input) {
-  if (!input.SourceHeader || !input.SourceHeader->Mark)
+  if (!input.SourceHeader() || !input.SourceHeader()->Mark)
     return nullptr;
-  const TFragmentMark& mark = *input.SourceHeader->Mark;
+  const TFragmentMark& mark = *input.SourceHeader()->Mark;
   const bool fits = mark.FirstFrame >= 0 && mark.FirstFrame <= kMarkFrameLimit &&
                     mark.Leading >= 0 && mark.Trailing >= 0;
   return fits ? &mark : nullptr;
@@ -150,10 +150,10 @@ class TJoinRun {
     for (const TJoinItem& item : list_) {
       const std::string path = JoinItemPath(item);
       TMPGFile input;
-      input.KeepSearching = [this] {
+      input.SetKeepSearching([this] {
         ShowJoinProgress(ctx_, false, 0);
         return !ctx_.State.AbortRequested;
-      };
+      });
       const bool found = input.Open(path, true) || input.StreamFurtherOn();
       if (ctx_.State.AbortRequested)
         return false;
@@ -161,8 +161,8 @@ class TJoinRun {
         ctx_.Feedback.ShowMessage(path + " : aucune frame MPEG.");
         return false;
       }
-      const TStreamFormat format{input.RefVersion, input.RefLayer, input.RefSampleRate,
-                                 input.RefChannelMode == kSingleChannel ? 1 : 2};
+      const TStreamFormat format{input.RefVersion(), input.RefLayer(), input.RefSampleRate(),
+                                 input.RefChannelMode() == kSingleChannel ? 1 : 2};
       if (!first) {
         first = format;
         continue;
@@ -322,20 +322,28 @@ class TJoinRun {
     // No first frame in reach: the search already passed over bytes that were not audio.
     // With a fresh header for the joined file, no input's header frame may stay inside it.
     const bool skipHeader = Settings().SKIPVBRHEADER || Settings().XINGHEADER;
-    passedOver = !input.Open(path, skipHeader) && input.AudioSize > 0;
+    passedOver = !input.Open(path, skipHeader) && input.AudioSize() > 0;
     TakeTrim(input);
     const TFragmentMark* mark = BelievableMark(input);
     const std::optional<int64_t> follows = SharedWithPrevious(mark);
     int64_t shared = follows.value_or(0);
     int64_t audioFrames = 0;
     TCopyOutcome outcome = TCopyOutcome::Running;
-    while (outcome == TCopyOutcome::Running) {
+    // Asked before every header read: the display stays alive and an abort is heard inside
+    // a long damaged stretch too.
+    const auto stopped = [&] {
       ShowJoinProgress(ctx_, false, Fraction(input.Position()));
-      if (ctx_.State.AbortRequested) {
+      return ctx_.State.AbortRequested;
+    };
+    while (outcome == TCopyOutcome::Running) {
+      if (stopped()) {
         outcome = TCopyOutcome::Aborted;
         break;
       }
-      switch (input.ReadHeader()) {
+      const int64_t skipped = input.SkippedBytes();
+      const HeaderResult result = input.NextFrame(stopped);
+      passedOver = passedOver || input.SkippedBytes() != skipped;
+      switch (result) {
         case HeaderResult::Ok: {
           input.ReadData();
           // A priming frame of a fragment that follows the one before it only repeats bytes
@@ -355,9 +363,8 @@ class TJoinRun {
         case HeaderResult::EndOfData:
           outcome = TCopyOutcome::Finished;
           break;
-        default:
-          passedOver = true;
-          input.StepBack();
+        default:  // stopped inside a damaged stretch
+          outcome = TCopyOutcome::Aborted;
       }
     }
     done_ += static_cast<uint64_t>(input.FileSize());
@@ -387,10 +394,10 @@ class TJoinRun {
   // The joined file starts with the first input's encoder delay and ends with the last
   // one's padding.
   void TakeTrim(const TMPGFile& input) {
-    const bool known = input.SourceHeader && input.SourceHeader->Lame;
+    const bool known = input.SourceHeader() && input.SourceHeader()->Lame;
     if (first_)
-      trim_.Delay = known ? input.SourceHeader->Lame->Delay : kDefaultEncoderDelay;
-    trim_.Padding = known ? input.SourceHeader->Lame->Padding : 0;
+      trim_.Delay = known ? input.SourceHeader()->Lame->Delay : kDefaultEncoderDelay;
+    trim_.Padding = known ? input.SourceHeader()->Lame->Padding : 0;
     first_ = false;
   }
 

@@ -45,10 +45,10 @@ uint32_t HeaderKey(const std::array<uint8_t, 4>& header) {
 }  // namespace
 
 void TMPGFile::ResetCounters() {
-  BitrateCount.fill(0);
-  FrameCount = 0;
-  ErrorCount = 0;
-  SkippedBytes = 0;
+  bitrateCount_.fill(0);
+  frameCount_ = 0;
+  errorCount_ = 0;
+  skippedBytes_ = 0;
 }
 
 bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
@@ -63,46 +63,46 @@ bool TMPGFile::Open(const std::string& fileName, bool skipVbrHeader) {
     throw std::runtime_error("« " + fileName + " » n'est pas un fichier ordinaire.");
   }
   input_ = std::make_unique<TInputFile>(fileName);
-  AudioSize = input_->Size();
-  HasTag = false;
-  HasVBRHeader = false;
-  SourceHeader.reset();
-  Id3v2Size = 0;
+  audioSize_ = input_->Size();
+  hasTag_ = false;
+  hasVbrHeader_ = false;
+  sourceHeader_.reset();
+  id3v2Size_ = 0;
 
-  const TEndTags endTags = FindEndTags(*input_, AudioSize);
+  const TEndTags endTags = FindEndTags(*input_, audioSize_);
   if (endTags.HasId3v1) {
-    input_->Seek(AudioSize - static_cast<int64_t>(kId3v1TagSize));
-    HasTag = input_->Read(TagData.data(), TagData.size()) == TagData.size();
+    input_->Seek(audioSize_ - static_cast<int64_t>(kId3v1TagSize));
+    hasTag_ = input_->Read(tagData_.data(), tagData_.size()) == tagData_.size();
   }
   // The tags after the audio are neither frames nor garbage: the walk ends before them.
-  AudioSize = endTags.AudioEnd;
+  audioSize_ = endTags.AudioEnd;
 
   // A cover picture inside an ID3v2 tag is full of sync patterns; pass the tag over whole.
   input_->Seek(0);
   uint8_t head[kId3v2HeaderSize];
   if (input_->Read(head, sizeof head) == sizeof head) {
-    Id3v2Size = std::min(Id3v2TagSize(head), AudioSize);
+    id3v2Size_ = std::min(Id3v2TagSize(head), audioSize_);
   }
-  input_->Seek(Id3v2Size);
-  const int64_t searchLimit = Id3v2Size + kFirstFrameSearchLimit;
+  input_->Seek(id3v2Size_);
+  const int64_t searchLimit = id3v2Size_ + kFirstFrameSearchLimit;
 
   if (!FindConfirmedFrame(searchLimit)) {
     return false;
   }
-  FirstFramePos = input_->Position() - 4;
+  firstFramePos_ = input_->Position() - 4;
   ReadData();
-  HasVBRHeader = HasVbrTag();
-  SourceHeader =
-      ReadSourceHeader(frameData_, static_cast<size_t>(FullDataLength), RefVersion, RefChannelMode);
-  if (HasVBRHeader && skipVbrHeader) {
+  hasVbrHeader_ = HasVbrTag();
+  sourceHeader_ = ReadSourceHeader(frameData_, static_cast<size_t>(fullDataLength_), refVersion_,
+                                   refChannelMode_);
+  if (hasVbrHeader_ && skipVbrHeader) {
     // The VBR header frame describes the whole source; the walk starts after it.
     if (!FindConfirmedFrame(searchLimit)) {
       return false;
     }
-    FirstFramePos = input_->Position() - 4;
+    firstFramePos_ = input_->Position() - 4;
   }
   ResetCounters();
-  input_->Seek(FirstFramePos);
+  input_->Seek(firstFramePos_);
   return true;
 }
 
@@ -111,18 +111,18 @@ void TMPGFile::OpenFrom(const TMPGFile& probed, int64_t position) {
   input_->StopReadingAhead();
   frameData_ = nullptr;
   frameInPlace_ = false;
-  AudioSize = probed.AudioSize;  // the file may have grown since: the same audio data
-  TagData = probed.TagData;
-  HasTag = probed.HasTag;
-  HasVBRHeader = probed.HasVBRHeader;
-  SourceHeader = probed.SourceHeader;
-  Id3v2Size = probed.Id3v2Size;
-  FirstFramePos = probed.FirstFramePos;
-  BitrateTable = probed.BitrateTable;
-  RefVersion = probed.RefVersion;
-  RefSampleRate = probed.RefSampleRate;
-  RefLayer = probed.RefLayer;
-  RefChannelMode = probed.RefChannelMode;
+  audioSize_ = probed.audioSize_;  // the file may have grown since: the same audio data
+  tagData_ = probed.tagData_;
+  hasTag_ = probed.hasTag_;
+  hasVbrHeader_ = probed.hasVbrHeader_;
+  sourceHeader_ = probed.sourceHeader_;
+  id3v2Size_ = probed.id3v2Size_;
+  firstFramePos_ = probed.firstFramePos_;
+  bitrateTable_ = probed.bitrateTable_;
+  refVersion_ = probed.refVersion_;
+  refSampleRate_ = probed.refSampleRate_;
+  refLayer_ = probed.refLayer_;
+  refChannelMode_ = probed.refChannelMode_;
   continuing_ = true;
   Restart(position);
 }
@@ -135,17 +135,17 @@ void TMPGFile::Restart(int64_t position) {
 }
 
 void TMPGFile::Append(const TMPGFile& later) {
-  FrameCount += later.FrameCount;
-  for (size_t i = 0; i < BitrateCount.size(); ++i) {
-    BitrateCount[i] += later.BitrateCount[i];
+  frameCount_ += later.frameCount_;
+  for (size_t i = 0; i < bitrateCount_.size(); ++i) {
+    bitrateCount_[i] += later.bitrateCount_[i];
   }
-  ErrorCount += later.ErrorCount;
-  SkippedBytes += later.SkippedBytes;
-  if (later.FrameCount > 0) {
+  errorCount_ += later.errorCount_;
+  skippedBytes_ += later.skippedBytes_;
+  if (later.frameCount_ > 0) {
     // One stream: every frame holds as many samples as the last one.
     const int64_t perFrame = later.current_.SamplesPerFrame;
-    EndSample = static_cast<int64_t>(FrameCount) * perFrame;
-    StartSample = EndSample - perFrame;
+    endSample_ = static_cast<int64_t>(frameCount_) * perFrame;
+    startSample_ = endSample_ - perFrame;
   }
   if (input_) {
     input_->Seek(later.Position());
@@ -167,8 +167,8 @@ bool TMPGFile::FindConfirmedFrame(int64_t searchLimit) {
   HeaderResult result = ReadHeader();
   int64_t nextCheck = input_->Position() + kSearchCheckBytes;
   while ((result == NoSync || result == Invalid) && input_->Position() < searchLimit) {
-    if (KeepSearching && input_->Position() >= nextCheck) {
-      if (!KeepSearching())
+    if (keepSearching_ && input_->Position() >= nextCheck) {
+      if (!keepSearching_())
         return false;
       nextCheck = input_->Position() + kSearchCheckBytes;
     }
@@ -183,11 +183,11 @@ bool TMPGFile::StreamFurtherOn() {
     return false;
   }
   const int64_t from = input_->Position();
-  const int64_t skipped = SkippedBytes;
-  const int32_t errors = ErrorCount;
+  const int64_t skipped = skippedBytes_;
+  const int32_t errors = errorCount_;
   searchingFar_ = true;
   bool found = false;
-  while (!found && FindConfirmedFrame(AudioSize)) {
+  while (!found && FindConfirmedFrame(audioSize_)) {
     found = ChainFollows(kStreamChain);
     if (!found) {
       input_->Seek(frameOffset_ + 1);
@@ -195,10 +195,10 @@ bool TMPGFile::StreamFurtherOn() {
     ResetCounters();
   }
   searchingFar_ = false;
-  FrameCount = 0;
-  SkippedBytes = skipped;
-  ErrorCount = errors;
-  BitrateCount.fill(0);
+  frameCount_ = 0;
+  skippedBytes_ = skipped;
+  errorCount_ = errors;
+  bitrateCount_.fill(0);
   input_->Seek(from);
   return found;
 }
@@ -209,7 +209,7 @@ bool TMPGFile::StartsFreeFormat() {
   }
   const int64_t here = input_->Position();
   uint8_t bytes[4];
-  input_->Seek(Id3v2Size);
+  input_->Seek(id3v2Size_);
   const bool read = input_->Read(bytes, sizeof bytes) == sizeof bytes;
   input_->Seek(here);
   if (!read || bytes[0] != 0xFF || (bytes[2] >> 4) != 0) {
@@ -227,7 +227,7 @@ bool TMPGFile::ChainFollows(int count) {
   FrameHeader header = current_;
   int64_t next = frameOffset_ + header.FrameLength;
   bool chained = true;
-  for (int i = 0; i < count && chained && AudioSize - next >= 4; ++i) {
+  for (int i = 0; i < count && chained && audioSize_ - next >= 4; ++i) {
     uint8_t bytes[4];
     input_->Seek(next);
     if (input_->Read(bytes, sizeof bytes) != sizeof bytes) {
@@ -246,7 +246,7 @@ bool TMPGFile::ChainFollows(int count) {
 bool TMPGFile::NextHeaderConfirms(const FrameHeader& header) {
   const int64_t here = input_->Position();
   const int64_t next = here - 4 + header.FrameLength;
-  if (AudioSize - next < 4) {
+  if (audioSize_ - next < 4) {
     return true;  // nothing after this frame to compare with
   }
   uint8_t bytes[4];
@@ -264,28 +264,28 @@ bool TMPGFile::NextHeaderConfirms(const FrameHeader& header) {
 HeaderResult TMPGFile::ReadHeader() {
   frameData_ = nullptr;
   frameInPlace_ = false;
-  if (!input_ || AudioSize - input_->Position() < 4) {
+  if (!input_ || audioSize_ - input_->Position() < 4) {
     return EndOfData;
   }
   frameOffset_ = input_->Position();
-  if (input_->Read(Header.data(), Header.size()) < Header.size()) {
+  if (input_->Read(header_.data(), header_.size()) < header_.size()) {
     return EndOfData;  // the file shrank since it was opened
   }
-  if (Header[0] != 0xFF) {
+  if (header_[0] != 0xFF) {
     return NoSync;  // the common case while resynchronising through garbage
   }
-  const uint32_t key = HeaderKey(Header);
-  const bool measured = FrameCount > 0 || continuing_;  // against the reference stream
+  const uint32_t key = HeaderKey(header_);
+  const bool measured = frameCount_ > 0 || continuing_;  // against the reference stream
   if (measured && key == currentKey_ && !confirming_) {
     // The header repeats the last one but for the padding slot: it decodes alike.
-    const int32_t padding = (Header[2] >> 1) & 1;
+    const int32_t padding = (header_[2] >> 1) & 1;
     current_.FrameLength += (padding - current_.Padding) * PaddingSlotSize(current_.LayerCode);
     current_.DataLength = current_.FrameLength - 4;
     current_.Padding = padding;
   } else {
     FrameHeader decoded;
-    const HeaderReference reference{RefVersion, RefSampleRate, RefLayer};
-    const HeaderResult result = Decode(Header[0], Header[1], Header[2], Header[3],
+    const HeaderReference reference{refVersion_, refSampleRate_, refLayer_};
+    const HeaderResult result = Decode(header_[0], header_[1], header_[2], header_[3],
                                        measured ? &reference : nullptr, decoded);
     if (result != Ok) {
       return result;
@@ -299,28 +299,29 @@ HeaderResult TMPGFile::ReadHeader() {
     currentKey_ = key;
   }
   const FrameHeader& header = current_;
-  DataLength = FullDataLength = header.DataLength;
+  dataLength_ = fullDataLength_ = header.DataLength;
   if (!measured) {
-    BitrateTable = *header.BitrateTable;
-    RefVersion = header.VersionId;
-    RefSampleRate = header.SampleRate;
-    RefLayer = header.LayerCode;
-    RefChannelMode = header.ChannelMode;
+    bitrateTable_ = *header.BitrateTable;
+    refVersion_ = header.VersionId;
+    refSampleRate_ = header.SampleRate;
+    refLayer_ = header.LayerCode;
+    refChannelMode_ = header.ChannelMode;
   }
-  ++BitrateCount[header.BitrateIndex];
-  StartSample = static_cast<int64_t>(FrameCount) * header.SamplesPerFrame;
-  ++FrameCount;
-  EndSample = static_cast<int64_t>(FrameCount) * header.SamplesPerFrame;
+  ++bitrateCount_[header.BitrateIndex];
+  startSample_ = static_cast<int64_t>(frameCount_) * header.SamplesPerFrame;
+  ++frameCount_;
+  endSample_ = static_cast<int64_t>(frameCount_) * header.SamplesPerFrame;
   // The header a few frames on lies within a few bytes of here: frames of one stream
   // differ in length by their padding slot only.
   input_->Prefetch(input_->Position() + kPrefetchFrames * header.FrameLength);
-  const int64_t remaining = AudioSize - input_->Position();
-  if (DataLength > remaining) {
-    DataLength = static_cast<int32_t>(remaining);  // the last frame, cut short
+  const int64_t remaining = audioSize_ - input_->Position();
+  if (dataLength_ > remaining) {
+    dataLength_ = static_cast<int32_t>(remaining);  // the last frame, cut short
   }
   // The probe's own tries are not frames of the walk.
-  if (Detail && DetailFile != nullptr && !confirming_) {
-    DetailFile->OnFrame({FrameCount, StartSample, EndSample, header.Bitrate, header.BitrateIndex});
+  if (detailSink_ != nullptr && !confirming_) {
+    detailSink_->OnFrame(
+        {frameCount_, startSample_, endSample_, header.Bitrate, header.BitrateIndex});
   }
   return Ok;
 }
@@ -330,13 +331,13 @@ void TMPGFile::StepBack() {
     return;
   }
   input_->Seek(std::max<int64_t>(input_->Position() - 3, 0));
-  ++SkippedBytes;
+  ++skippedBytes_;
   // A header starts with 0xFF: the other bytes of a long damaged stretch (the holes of a
   // sparse file) are passed over at once and counted as the one-byte steps count them,
   // up to the last place a header could start. The first-frame search keeps its steps, so
   // that it stops exactly at its limit.
   if (!confirming_ || searchingFar_) {
-    SkippedBytes += input_->SkipInBufferUntil(0xFF, AudioSize - 3);
+    skippedBytes_ += input_->SkipInBufferUntil(0xFF, audioSize_ - 3);
   }
 }
 
@@ -344,25 +345,25 @@ void TMPGFile::ReadData() {
   if (!input_) {
     return;
   }
-  const auto full = static_cast<size_t>(FullDataLength);
+  const auto full = static_cast<size_t>(fullDataLength_);
   // A whole frame inside the read buffer is used where it lies: copying it would cost one
   // more pass over every byte of the file. Its header is taken along, so that the frame can
   // be written from there in one piece.
-  if (DataLength == FullDataLength) {
+  if (dataLength_ == fullDataLength_) {
     input_->Seek(frameOffset_);
-    if (const uint8_t* inPlace = input_->Peek(Header.size() + full)) {
-      input_->Skip(static_cast<int64_t>(Header.size()) + DataLength);
+    if (const uint8_t* inPlace = input_->Peek(header_.size() + full)) {
+      input_->Skip(static_cast<int64_t>(header_.size()) + dataLength_);
       frameStart_ = inPlace;
-      frameData_ = inPlace + Header.size();
+      frameData_ = inPlace + header_.size();
       frameInPlace_ = true;
       return;
     }
-    input_->Seek(frameOffset_ + static_cast<int64_t>(Header.size()));
+    input_->Seek(frameOffset_ + static_cast<int64_t>(header_.size()));
   }
   if (frameBuffer_.size() < full) {
     frameBuffer_.resize(full);
   }
-  const size_t got = input_->Read(frameBuffer_.data(), static_cast<size_t>(DataLength));
+  const size_t got = input_->Read(frameBuffer_.data(), static_cast<size_t>(dataLength_));
   // A frame cut short by the end of the audio keeps its full length, ending in zeros.
   std::fill(frameBuffer_.begin() + static_cast<std::ptrdiff_t>(got),
             frameBuffer_.begin() + static_cast<std::ptrdiff_t>(full), 0);
@@ -371,19 +372,19 @@ void TMPGFile::ReadData() {
 
 void TMPGFile::SkipData() {
   if (input_) {
-    input_->Skip(DataLength);
+    input_->Skip(dataLength_);
   }
 }
 
 void TMPGFile::WriteFrame(TOutputFile& output) const {
-  const auto full = static_cast<size_t>(FullDataLength);
+  const auto full = static_cast<size_t>(fullDataLength_);
   if (frameInPlace_) {
     // Written from the read buffer where the frame lies: consecutive frames go out together
     // in one write, and their bytes are not copied once more on the way.
-    output.WriteLent(*input_, frameStart_, Header.size() + full);
+    output.WriteLent(*input_, frameStart_, header_.size() + full);
     return;
   }
-  output.Write(Header.data(), Header.size());
+  output.Write(header_.data(), header_.size());
   if (frameData_ != nullptr) {
     output.Write(frameData_, full);
     return;
@@ -398,16 +399,16 @@ void TMPGFile::WriteFrame(TOutputFile& output) const {
 }
 
 std::array<std::pair<const uint8_t*, size_t>, 2> TMPGFile::FrameBytes() const {
-  const auto full = static_cast<size_t>(FullDataLength);
+  const auto full = static_cast<size_t>(fullDataLength_);
   if (frameInPlace_)
-    return {{{frameStart_, Header.size() + full}, {nullptr, 0}}};
+    return {{{frameStart_, header_.size() + full}, {nullptr, 0}}};
   if (frameData_ == nullptr)
-    return {{{Header.data(), Header.size()}, {nullptr, 0}}};
-  return {{{Header.data(), Header.size()}, {frameData_, full}}};
+    return {{{header_.data(), header_.size()}, {nullptr, 0}}};
+  return {{{header_.data(), header_.size()}, {frameData_, full}}};
 }
 
 void TMPGFile::WriteTag(TOutputFile& output) const {
-  output.Write(TagData.data(), TagData.size());
+  output.Write(tagData_.data(), tagData_.size());
 }
 
 void TMPGFile::Close() {
@@ -419,14 +420,14 @@ void TMPGFile::Close() {
 }
 
 std::string TMPGFile::VersionText() const {
-  return VersionTextOf(RefVersion);
+  return VersionTextOf(refVersion_);
 }
 
 double TMPGFile::Progress() const {
-  if (AudioSize <= 0 || !input_) {
+  if (audioSize_ <= 0 || !input_) {
     return 0.0;
   }
-  const double progress = static_cast<double>(input_->Position()) / static_cast<double>(AudioSize);
+  const double progress = static_cast<double>(input_->Position()) / static_cast<double>(audioSize_);
   return std::clamp(progress, 0.0, 1.0);
 }
 
@@ -438,8 +439,8 @@ int64_t TMPGFile::FileSize() const {
 // information; a "VBRI" header 32 bytes after the frame header, whatever the channels.
 bool TMPGFile::HasVbrTag() const {
   constexpr size_t kVbriOffset = 32;
-  const size_t offset = SideInfoLength(RefVersion, RefChannelMode);
-  const auto length = static_cast<size_t>(FullDataLength);
+  const size_t offset = SideInfoLength(refVersion_, refChannelMode_);
+  const auto length = static_cast<size_t>(fullDataLength_);
   if (frameData_ == nullptr) {
     return false;
   }

@@ -63,8 +63,28 @@ class TMPGFile {
   void Append(const TMPGFile& later);
   // Blocks are read only when needed, on the caller's thread.
   void StopReadingAhead();
+  // Reads the header at the read position as it stands: Ok, or NoSync / Invalid when no
+  // frame starts there (the position is then 4 bytes on), or EndOfData.
   HeaderResult ReadHeader();
-  void StepBack();
+  // One step of a frame walk: reads headers, stepping over what is not a frame, until the
+  // next frame's header is read (Ok) or the audio data ends (EndOfData). stop() is asked
+  // before every further header after a refused one; when it says true the walk stays
+  // where it stands, before the header it would read next, and the refused header's result
+  // (NoSync or Invalid) is returned.
+  template <typename Stop>
+  HeaderResult NextFrame(Stop&& stop) {
+    for (;;) {
+      const HeaderResult result = ReadHeader();
+      if (result == Ok || result == EndOfData)
+        return result;
+      StepBack();
+      if (stop())
+        return result;
+    }
+  }
+  HeaderResult NextFrame() {
+    return NextFrame([] { return false; });
+  }
   void ReadData();
   void SkipData();
   void WriteFrame(TOutputFile& output) const;
@@ -84,37 +104,51 @@ class TMPGFile {
   // (nullptr before); valid until the next ReadHeader.
   const uint8_t* FrameData() const { return frameData_; }
 
-  int64_t AudioSize = 0;  // where the audio data ends: before the ID3v1, APE and Lyrics3 tags
-  int32_t DataLength = 0;
-  int32_t FullDataLength = 0;
-  std::array<uint8_t, 4> Header{};
-  std::array<uint8_t, 128> TagData{};
-  TBitrateTable BitrateTable{};
-  std::array<int32_t, 16> BitrateCount{};
-  int32_t FrameCount = 0;
-  int64_t StartSample = 0;
-  int64_t EndSample = 0;
-  int64_t FirstFramePos = 0;
-  bool Detail = false;
-  int32_t RefVersion = 0;
-  int32_t RefSampleRate = 0;
-  int32_t RefLayer = 0;
-  int32_t RefChannelMode = 0;
-  IFrameDetailSink* DetailFile = nullptr;  // not owned
-  int32_t ErrorCount = 0;
-  int64_t SkippedBytes = 0;
-  bool HasTag = false;
-  bool HasVBRHeader = false;
+  // Where the audio data ends: before the ID3v1, APE and Lyrics3 tags.
+  int64_t AudioSize() const { return audioSize_; }
+  // The current frame's data length after its header, and the part of it that the audio
+  // data holds (less only for a last frame cut short).
+  int32_t FullDataLength() const { return fullDataLength_; }
+  int32_t DataLength() const { return dataLength_; }
+  // The current frame's header bytes.
+  const std::array<uint8_t, 4>& Header() const { return header_; }
+  // The ID3v1 tag at the end of the file, when HasTag().
+  const std::array<uint8_t, 128>& TagData() const { return tagData_; }
+  bool HasTag() const { return hasTag_; }
+  // The bitrates of the stream's version and layer, and how many frames of each were walked.
+  const TBitrateTable& BitrateTable() const { return bitrateTable_; }
+  const std::array<int32_t, 16>& BitrateCount() const { return bitrateCount_; }
+  // Frames walked, and the samples of the current frame, counted from the walk's start.
+  int32_t FrameCount() const { return frameCount_; }
+  int64_t StartSample() const { return startSample_; }
+  int64_t EndSample() const { return endSample_; }
+  int64_t FirstFramePos() const { return firstFramePos_; }
+  // The stream the frames are measured against, from the first frame walked.
+  int32_t RefVersion() const { return refVersion_; }
+  int32_t RefSampleRate() const { return refSampleRate_; }
+  int32_t RefLayer() const { return refLayer_; }
+  int32_t RefChannelMode() const { return refChannelMode_; }
+  // Corrupt stretches counted by the caller (CountError), and the bytes stepped over.
+  int32_t ErrorCount() const { return errorCount_; }
+  void CountError() { ++errorCount_; }
+  int64_t SkippedBytes() const { return skippedBytes_; }
+  bool HasVBRHeader() const { return hasVbrHeader_; }
   // What the first frame's "Xing"/"Info" header says of the stream, when it has one.
-  std::optional<TSourceHeader> SourceHeader;
+  const std::optional<TSourceHeader>& SourceHeader() const { return sourceHeader_; }
   // Bytes of an ID3v2 tag passed over whole before the first-frame search.
-  int64_t Id3v2Size = 0;
+  int64_t Id3v2Size() const { return id3v2Size_; }
+  // Receives every frame of the walk from now on (not owned); nullptr: none.
+  void SetDetailSink(IFrameDetailSink* sink) { detailSink_ = sink; }
   // Asked every so many bytes of a search for a first frame; false stops the search, as an
   // abort does. Unset: the search runs to its end.
-  std::function<bool()> KeepSearching;
+  void SetKeepSearching(std::function<bool()> keepSearching) {
+    keepSearching_ = std::move(keepSearching);
+  }
 
  private:
   void ResetCounters();
+  // Moves on from a refused header to where the next one may start.
+  void StepBack();
   // The first-frame search: headers count only when confirmed by NextHeaderConfirms.
   bool FindConfirmedFrame(int64_t searchLimit);
   // True when a header of the same stream starts where this frame ends, or fewer than
@@ -139,6 +173,30 @@ class TMPGFile {
   bool confirming_ = false;    // inside Open's first-frame search
   bool searchingFar_ = false;  // inside StreamFurtherOn: byte steps need not be kept
   bool continuing_ = false;    // opened by OpenFrom: the reference stream is known
+
+  int64_t audioSize_ = 0;
+  int32_t dataLength_ = 0;
+  int32_t fullDataLength_ = 0;
+  std::array<uint8_t, 4> header_{};
+  std::array<uint8_t, 128> tagData_{};
+  TBitrateTable bitrateTable_{};
+  std::array<int32_t, 16> bitrateCount_{};
+  int32_t frameCount_ = 0;
+  int64_t startSample_ = 0;
+  int64_t endSample_ = 0;
+  int64_t firstFramePos_ = 0;
+  int32_t refVersion_ = 0;
+  int32_t refSampleRate_ = 0;
+  int32_t refLayer_ = 0;
+  int32_t refChannelMode_ = 0;
+  IFrameDetailSink* detailSink_ = nullptr;
+  int32_t errorCount_ = 0;
+  int64_t skippedBytes_ = 0;
+  bool hasTag_ = false;
+  bool hasVbrHeader_ = false;
+  std::optional<TSourceHeader> sourceHeader_;
+  int64_t id3v2Size_ = 0;
+  std::function<bool()> keepSearching_;
 };
 
 }  // namespace zembrio

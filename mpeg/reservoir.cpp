@@ -31,7 +31,7 @@ size_t SideInfoStart(uint8_t headerByte1) {
   return (headerByte1 & 1) == 0 ? 6 : 4;
 }
 size_t SideInfoStart(const TMPGFile& source) {
-  return SideInfoStart(source.Header[1]);
+  return SideInfoStart(source.Header()[1]);
 }
 
 int32_t ReadMainDataBegin(const TFrameView& frame, int32_t versionId, int32_t channelMode) {
@@ -48,7 +48,7 @@ int32_t ReadMainDataBegin(const TFrameView& frame, int32_t versionId, int32_t ch
 }  // namespace
 
 int32_t MainDataBegin(const TMPGFile& source) {
-  return ReadMainDataBegin(TFrameView(source), source.RefVersion,
+  return ReadMainDataBegin(TFrameView(source), source.RefVersion(),
                            source.CurrentHeader().ChannelMode);
 }
 
@@ -59,10 +59,10 @@ int32_t MainDataBegin(const std::vector<uint8_t>& frame, int32_t versionId) {
 }
 
 bool IsPrimingFrame(const TMPGFile& source) {
-  if (source.RefLayer != kLayerIII)
+  if (source.RefLayer() != kLayerIII)
     return false;
   const TFrameView frame(source);
-  const size_t side = SideInfoLength(source.RefVersion, source.CurrentHeader().ChannelMode);
+  const size_t side = SideInfoLength(source.RefVersion(), source.CurrentHeader().ChannelMode);
   const size_t at = SideInfoStart(source);
   if (frame.Size() < at + side + kPrimingMark.size())
     return false;
@@ -89,8 +89,8 @@ void TReservoir::Append(const uint8_t* data, size_t size) {
 
 void TReservoir::Add(const TMPGFile& source) {
   const auto parts = source.FrameBytes();
-  size_t skip =
-      SideInfoStart(source) + SideInfoLength(source.RefVersion, source.CurrentHeader().ChannelMode);
+  size_t skip = SideInfoStart(source) +
+                SideInfoLength(source.RefVersion(), source.CurrentHeader().ChannelMode);
   const size_t total = parts[0].second + parts[1].second;
   if (total <= skip)
     return;
@@ -106,8 +106,8 @@ void TReservoir::Add(const TMPGFile& source) {
 }
 
 std::vector<uint8_t> TReservoir::PrimingFrame(const TMPGFile& source) const {
-  return BuildPriming(source.Header, source.RefVersion, static_cast<size_t>(MainDataBegin(source)),
-                      Mark());
+  return BuildPriming(source.Header(), source.RefVersion(),
+                      static_cast<size_t>(MainDataBegin(source)), Mark());
 }
 
 std::vector<uint8_t> TReservoir::PrimingFrame(const std::vector<uint8_t>& frame, int32_t versionId,

@@ -98,13 +98,8 @@ TFrameMap MapFrames(const std::string& path, std::optional<int32_t> quietBound,
   TFrameMap map;
   for (;;) {
     const int64_t start = file.Position();
-    const HeaderResult result = file.ReadHeader();
-    if (result == EndOfData) {
+    if (file.NextFrame() == EndOfData) {
       break;
-    }
-    if (result != Ok) {
-      file.StepBack();
-      continue;
     }
     const FrameHeader& header = file.CurrentHeader();
     if (map.FrameCount == 0) {
@@ -128,8 +123,8 @@ TFrameMap MapFrames(const std::string& path, std::optional<int32_t> quietBound,
       continue;
     }
     file.ReadData();
-    const auto gain = MaxGlobalGain(header, file.Header.data(), file.FrameData(),
-                                    static_cast<size_t>(file.FullDataLength));
+    const auto gain = MaxGlobalGain(header, file.Header().data(), file.FrameData(),
+                                    static_cast<size_t>(file.FullDataLength()));
     map.MaybeQuiet.push_back(!gain || *gain <= *quietBound ? 1 : 0);
   }
   if (map.FrameCount == 0) {

@@ -66,15 +66,10 @@ bool TMpegDecoder::Next(TPcmBlock& block) {
       walkEnded_ = true;
       break;
     }
-    const HeaderResult result = file_.ReadHeader();
-    if (result == EndOfData) {
+    if (file_.NextFrame() == EndOfData) {
       decoder_->Flush(sink);
       walkEnded_ = true;
       break;
-    }
-    if (result != Ok) {
-      file_.StepBack();
-      continue;
     }
     const int64_t index = next_++;
     if (index < first_ - kLeadIn) {
@@ -82,8 +77,8 @@ bool TMpegDecoder::Next(TPcmBlock& block) {
       continue;
     }
     file_.ReadData();
-    decoder_->Feed(index, file_.Header.data(), file_.FrameData(),
-                   static_cast<size_t>(file_.FullDataLength), sink);
+    decoder_->Feed(index, file_.Header().data(), file_.FrameData(),
+                   static_cast<size_t>(file_.FullDataLength()), sink);
   }
   if (out_.empty()) {
     return false;

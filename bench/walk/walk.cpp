@@ -26,20 +26,17 @@ WalkResult Walk(const std::string& path, bool copy) {
   file.Open(path, true);
   WalkResult result;
   for (;;) {
-    const zembrio::HeaderResult header = file.ReadHeader();
-    if (header == zembrio::EndOfData) {
+    if (file.NextFrame() == zembrio::EndOfData) {
       break;
     }
-    if (header != zembrio::Ok) {
-      file.StepBack();
-    } else if (copy) {
+    if (copy) {
       file.ReadData();
     } else {
       file.SkipData();
     }
   }
-  result.frames = file.FrameCount;
-  result.skipped = file.SkippedBytes;
+  result.frames = file.FrameCount();
+  result.skipped = file.SkippedBytes();
   result.bytes = file.FileSize();
   return result;
 }

@@ -155,7 +155,7 @@ TEST_F(JoinFaultTest, CraftedFragmentMarksAreIgnored) {
   ASSERT_TRUE(joined.Open(dir_.File("out.mp3"), true));
   while (joined.ReadHeader() == HeaderResult::Ok)
     joined.SkipData();
-  EXPECT_EQ(joined.FrameCount, 80);
+  EXPECT_EQ(joined.FrameCount(), 80);
 }
 
 }  // namespace

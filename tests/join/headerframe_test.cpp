@@ -79,15 +79,15 @@ TWalked Walk(const std::string& path) {
   TWalked walked;
   TMPGFile file;
   EXPECT_TRUE(file.Open(path, true)) << path;
-  walked.header = file.SourceHeader;
-  const size_t at = XingOffset(file.RefVersion, file.RefChannelMode);
+  walked.header = file.SourceHeader();
+  const size_t at = XingOffset(file.RefVersion(), file.RefChannelMode());
   const auto big32 = [&](size_t i) {
     return uint32_t{bytes[i]} << 24 | uint32_t{bytes[i + 1]} << 16 | uint32_t{bytes[i + 2]} << 8 |
            bytes[i + 3];
   };
   walked.declaredFrames = big32(at + 8);
   walked.declaredBytes = big32(at + 12);
-  walked.frameBytes = file.FirstFramePos;
+  walked.frameBytes = file.FirstFramePos();
   while (file.ReadHeader() == Ok) {
     file.ReadData();
     const bool priming = walked.audioFrames == 0 && IsPrimingFrame(file);

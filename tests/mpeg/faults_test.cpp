@@ -47,18 +47,13 @@ TEST(LargeSourceTest, ASparse5GBFileIsWalkedFramesPast4GiBAtTheirPositions) {
   TMPGFile file;
   ASSERT_TRUE(file.Open(path, true));
   EXPECT_EQ(file.FileSize(), size);
-  EXPECT_EQ(file.AudioSize, size - 128);
-  EXPECT_TRUE(file.HasTag);
+  EXPECT_EQ(file.AudioSize(), size - 128);
+  EXPECT_TRUE(file.HasTag());
 
   std::vector<int64_t> frameStarts;
   for (;;) {
-    const HeaderResult result = file.ReadHeader();
-    if (result == EndOfData)
+    if (file.NextFrame() == EndOfData)
       break;
-    if (result != Ok) {
-      file.StepBack();
-      continue;
-    }
     frameStarts.push_back(file.Position() - 4);
     file.SkipData();
   }
@@ -68,9 +63,9 @@ TEST(LargeSourceTest, ASparse5GBFileIsWalkedFramesPast4GiBAtTheirPositions) {
       expected.push_back(at + i * length);
   }
   EXPECT_EQ(frameStarts, expected);
-  EXPECT_EQ(file.FrameCount, 9);
-  EXPECT_EQ(file.EndSample, 9 * 1152);
-  EXPECT_EQ(file.SkippedBytes, size - 128 - 9 * length);
+  EXPECT_EQ(file.FrameCount(), 9);
+  EXPECT_EQ(file.EndSample(), 9 * 1152);
+  EXPECT_EQ(file.SkippedBytes(), size - 128 - 9 * length);
   EXPECT_EQ(file.Position(), size - 128);
   // The walk holds one read buffer, whatever the size of the file.
   EXPECT_LT(PeakResidentKiB() - memoryBefore, 64 * 1024);

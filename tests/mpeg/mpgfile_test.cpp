@@ -39,7 +39,7 @@ class MpgFileTest : public ::testing::Test {
   int32_t Walk(const Bytes& bytes, bool skipVbrHeader = true) {
     Open(bytes, skipVbrHeader);
     test::WalkToEnd(*file_);
-    return file_->FrameCount;
+    return file_->FrameCount();
   }
 
   test::TempDir dir_;
@@ -50,16 +50,16 @@ TEST_F(MpgFileTest, WalksFramesAndKeepsTheId3v1TagOut) {
   const Bytes bytes =
       Concat({test::Frames(kCbr, 10), test::Frame({3, 1, 11, 0, 1, 1}), test::Id3v1Tag("Chanson")});
   ASSERT_TRUE(Open(bytes));
-  EXPECT_TRUE(file_->HasTag);
-  EXPECT_FALSE(file_->HasVBRHeader);
-  EXPECT_EQ(file_->AudioSize, 10 * 417 + 627);
+  EXPECT_TRUE(file_->HasTag());
+  EXPECT_FALSE(file_->HasVBRHeader());
+  EXPECT_EQ(file_->AudioSize(), 10 * 417 + 627);
   test::WalkToEnd(*file_);
-  EXPECT_EQ(file_->FrameCount, 11);
-  EXPECT_EQ(file_->BitrateCount[9], 10);
-  EXPECT_EQ(file_->BitrateCount[11], 1);
-  EXPECT_EQ(file_->StartSample, 10 * 1152);
-  EXPECT_EQ(file_->EndSample, 11 * 1152);
-  EXPECT_EQ(file_->SkippedBytes, 0);
+  EXPECT_EQ(file_->FrameCount(), 11);
+  EXPECT_EQ(file_->BitrateCount()[9], 10);
+  EXPECT_EQ(file_->BitrateCount()[11], 1);
+  EXPECT_EQ(file_->StartSample(), 10 * 1152);
+  EXPECT_EQ(file_->EndSample(), 11 * 1152);
+  EXPECT_EQ(file_->SkippedBytes(), 0);
   EXPECT_DOUBLE_EQ(file_->Progress(), 1.0);
 
   TOutputFile out(dir_.File("tag.bin"));
@@ -68,10 +68,10 @@ TEST_F(MpgFileTest, WalksFramesAndKeepsTheId3v1TagOut) {
   EXPECT_EQ(test::ReadFile(dir_.File("tag.bin")), Bytes(bytes.end() - 128, bytes.end()));
 
   ASSERT_FALSE(Open(test::Id3v1Tag()));  // nothing but a tag: no audio at all
-  EXPECT_TRUE(file_->HasTag);
-  EXPECT_EQ(file_->AudioSize, 0);
+  EXPECT_TRUE(file_->HasTag());
+  EXPECT_EQ(file_->AudioSize(), 0);
   ASSERT_FALSE(Open({'T', 'A', 'G', 1, 2}));  // too short to hold a tag
-  EXPECT_FALSE(file_->HasTag);
+  EXPECT_FALSE(file_->HasTag());
   TMPGFile missing;
   EXPECT_THROW(missing.Open(dir_.File("missing.mp3"), true), std::system_error);
 }
@@ -98,11 +98,11 @@ TEST_F(MpgFileTest, TagsAfterTheAudioEndTheWalkWithoutErrors) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(Open(Concat({audio, c.tail})));
-    EXPECT_EQ(file_->HasTag, c.id3v1);
-    EXPECT_EQ(file_->AudioSize, static_cast<int64_t>(audio.size()));
+    EXPECT_EQ(file_->HasTag(), c.id3v1);
+    EXPECT_EQ(file_->AudioSize(), static_cast<int64_t>(audio.size()));
     test::WalkToEnd(*file_);
-    EXPECT_EQ(file_->FrameCount, 10);
-    EXPECT_EQ(file_->SkippedBytes, 0);
+    EXPECT_EQ(file_->FrameCount(), 10);
+    EXPECT_EQ(file_->SkippedBytes(), 0);
   }
 
   // Only what really is a tag ends the audio: a broken size or a stray "LYRICS200" does not;
@@ -110,11 +110,11 @@ TEST_F(MpgFileTest, TagsAfterTheAudioEndTheWalkWithoutErrors) {
   Bytes badApe = ape;
   badApe[badApe.size() - 17] = 0x7F;  // the size reaches beyond the start of the file
   ASSERT_TRUE(Open(Concat({audio, badApe})));
-  EXPECT_FALSE(file_->HasTag);
-  EXPECT_EQ(file_->AudioSize, static_cast<int64_t>(audio.size() + badApe.size()));
+  EXPECT_FALSE(file_->HasTag());
+  EXPECT_EQ(file_->AudioSize(), static_cast<int64_t>(audio.size() + badApe.size()));
   const std::string stray = "000042LYRICS200";
   ASSERT_TRUE(Open(Concat({audio, Bytes(stray.begin(), stray.end()), test::Id3v1Tag()})));
-  EXPECT_EQ(file_->AudioSize, static_cast<int64_t>(audio.size() + stray.size()));
+  EXPECT_EQ(file_->AudioSize(), static_cast<int64_t>(audio.size() + stray.size()));
 }
 
 // Frames of changing lengths over several read buffers: those lying across a buffer edge
@@ -129,7 +129,7 @@ TEST_F(MpgFileTest, CopiedFramesAreTheSourceFramesAcrossBufferEdges) {
   TOutputFile out(dir_.File("copy.mp3"));
   test::WalkToEnd(*file_, &out);
   out.Close();
-  EXPECT_EQ(file_->FrameCount, 8000);
+  EXPECT_EQ(file_->FrameCount(), 8000);
   EXPECT_TRUE(test::ReadFile(dir_.File("copy.mp3")) == bytes);
 }
 
@@ -148,8 +148,8 @@ TEST_F(MpgFileTest, PaddingSlotsOfEveryLayerKeepTheWalkOnTheFrames) {
       TOutputFile out(dir_.File("copy.mp3"));
       test::WalkToEnd(*file_, &out);
       out.Close();
-      EXPECT_EQ(file_->FrameCount, 300);
-      EXPECT_EQ(file_->SkippedBytes, 0);
+      EXPECT_EQ(file_->FrameCount(), 300);
+      EXPECT_EQ(file_->SkippedBytes(), 0);
       EXPECT_TRUE(test::ReadFile(dir_.File("copy.mp3")) == bytes);
     }
   }
@@ -157,19 +157,19 @@ TEST_F(MpgFileTest, PaddingSlotsOfEveryLayerKeepTheWalkOnTheFrames) {
 
 TEST_F(MpgFileTest, FirstFrameIsSearchedWithinTheFirst50000Bytes) {
   ASSERT_TRUE(Open(Concat({test::Garbage(10000), test::Frames(kCbr, 3)})));
-  EXPECT_EQ(file_->FirstFramePos, 10000);
-  EXPECT_EQ(file_->SkippedBytes, 0);  // the search's bytes are not counted
+  EXPECT_EQ(file_->FirstFramePos(), 10000);
+  EXPECT_EQ(file_->SkippedBytes(), 0);  // the search's bytes are not counted
   ASSERT_TRUE(Open(Concat({test::Garbage(49996), test::Frames(kCbr, 2)})));
-  EXPECT_EQ(file_->FirstFramePos, 49996);
+  EXPECT_EQ(file_->FirstFramePos(), 49996);
 
   // One byte further is too far. The walk goes on from where the search stopped, inside
   // that first frame, and resynchronises on the next one.
   ASSERT_FALSE(Open(Concat({test::Garbage(49997), test::Frames(kCbr, 3)})));
   EXPECT_EQ(file_->Position(), 50000);
-  EXPECT_EQ(file_->SkippedBytes, 49996);
+  EXPECT_EQ(file_->SkippedBytes(), 49996);
   test::WalkToEnd(*file_);
-  EXPECT_EQ(file_->FrameCount, 2);
-  EXPECT_EQ(file_->SkippedBytes, 49996 + 414);
+  EXPECT_EQ(file_->FrameCount(), 2);
+  EXPECT_EQ(file_->SkippedBytes(), 49996 + 414);
 }
 
 TEST_F(MpgFileTest, Id3v2TagIsPassedOverWholeEvenWithSyncPatternsInside) {
@@ -177,23 +177,23 @@ TEST_F(MpgFileTest, Id3v2TagIsPassedOverWholeEvenWithSyncPatternsInside) {
   // starts where the tag ends.
   ASSERT_TRUE(
       Open(Concat({test::Id3v2Tag(60000, true), test::Garbage(49996), test::Frames(kCbr, 5)})));
-  EXPECT_EQ(file_->Id3v2Size, 60010);
-  EXPECT_EQ(file_->FirstFramePos, 60010 + 49996);
+  EXPECT_EQ(file_->Id3v2Size(), 60010);
+  EXPECT_EQ(file_->FirstFramePos(), 60010 + 49996);
   test::WalkToEnd(*file_);
-  EXPECT_EQ(file_->FrameCount, 5);
-  EXPECT_EQ(file_->SkippedBytes, 0);
+  EXPECT_EQ(file_->FrameCount(), 5);
+  EXPECT_EQ(file_->SkippedBytes(), 0);
 
   Bytes withFooter = Concat({test::Id3v2Tag(100), test::Frames(kCbr, 2)});
   withFooter[5] = 0x10;  // the footer flag: ten bytes more
   withFooter.insert(withFooter.begin() + 110, 10, 0x20);
   ASSERT_TRUE(Open(withFooter));
-  EXPECT_EQ(file_->FirstFramePos, 120);
+  EXPECT_EQ(file_->FirstFramePos(), 120);
 
   Bytes notATag = Concat({test::Id3v2Tag(100), test::Frames(kCbr, 2)});
   notATag[9] = 0x80;  // not a syncsafe size: no tag, the bytes are searched as they are
   ASSERT_TRUE(Open(notATag));
-  EXPECT_EQ(file_->Id3v2Size, 0);
-  EXPECT_EQ(file_->FirstFramePos, 110);
+  EXPECT_EQ(file_->Id3v2Size(), 0);
+  EXPECT_EQ(file_->FirstFramePos(), 110);
 }
 
 TEST_F(MpgFileTest, FalseSyncInJunkDoesNotBecomeTheReference) {
@@ -201,8 +201,8 @@ TEST_F(MpgFileTest, FalseSyncInJunkDoesNotBecomeTheReference) {
   const Bytes junk =
       Concat({test::Garbage(300), test::HeaderBytes({2, 1, 8, 0, 0, 1}), test::Garbage(500)});
   ASSERT_EQ(Walk(Concat({junk, test::Frames(kCbr, 4)})), 4);
-  EXPECT_EQ(file_->FirstFramePos, static_cast<int64_t>(junk.size()));
-  EXPECT_EQ(file_->RefVersion, 3);
+  EXPECT_EQ(file_->FirstFramePos(), static_cast<int64_t>(junk.size()));
+  EXPECT_EQ(file_->RefVersion(), 3);
 
   // A lone frame, or one whose successor is cut off by the end, is still taken.
   EXPECT_TRUE(Open(test::Frame(kCbr)));
@@ -217,7 +217,7 @@ TEST_F(MpgFileTest, GarbageAndForeignFramesBetweenFramesAreSkippedByteByByte) {
   EXPECT_EQ(Walk(Concat({test::Frames(kCbr, 2), test::Garbage(777, 0xFF), test::Frames(kCbr, 3),
                          foreign, test::Frames(kCbr, 1)})),
             6);
-  EXPECT_EQ(file_->SkippedBytes, 777 + static_cast<int64_t>(foreign.size()));
+  EXPECT_EQ(file_->SkippedBytes(), 777 + static_cast<int64_t>(foreign.size()));
 }
 
 TEST_F(MpgFileTest, ShortLastFrameIsWrittenAtFullLengthWithZeros) {
@@ -227,8 +227,8 @@ TEST_F(MpgFileTest, ShortLastFrameIsWrittenAtFullLengthWithZeros) {
   ASSERT_EQ(file_->ReadHeader(), Ok);
   file_->SkipData();
   ASSERT_EQ(file_->ReadHeader(), Ok);
-  EXPECT_EQ(file_->DataLength, 96);
-  EXPECT_EQ(file_->FullDataLength, 413);
+  EXPECT_EQ(file_->DataLength(), 96);
+  EXPECT_EQ(file_->FullDataLength(), 413);
   file_->ReadData();
   TOutputFile out(dir_.File("out.mp3"));
   file_->WriteFrame(out);
@@ -243,7 +243,7 @@ TEST_F(MpgFileTest, ShortLastFrameIsWrittenAtFullLengthWithZeros) {
   tagged.resize(200);
   ASSERT_TRUE(Open(Concat({tagged, test::Id3v1Tag()})));
   ASSERT_EQ(file_->ReadHeader(), Ok);
-  EXPECT_EQ(file_->DataLength, 196);
+  EXPECT_EQ(file_->DataLength(), 196);
 }
 
 TEST_F(MpgFileTest, VbrHeadersAreFoundAtTheirOffsetOnly) {
@@ -258,7 +258,7 @@ TEST_F(MpgFileTest, VbrHeadersAreFoundAtTheirOffsetOnly) {
                {kCbr, "xing", false}, {kCbr, "LAME", false}};
   for (const auto& c : cases) {
     ASSERT_TRUE(Open(Concat({test::VbrFrame(c.spec, c.tag), test::Frames(c.spec, 3)})));
-    EXPECT_EQ(file_->HasVBRHeader, c.found) << c.tag << " version " << c.spec.VersionId;
+    EXPECT_EQ(file_->HasVBRHeader(), c.found) << c.tag << " version " << c.spec.VersionId;
   }
   // "VBRI" lies 32 bytes after the frame header in every layout, and nowhere else: in a
   // single-channel frame or an MPEG-2 one that is not where "Xing" lies.
@@ -267,9 +267,9 @@ TEST_F(MpgFileTest, VbrHeadersAreFoundAtTheirOffsetOnly) {
       Bytes frame = test::Frame(spec, 0);
       std::copy_n("VBRI", 4, frame.begin() + 4 + offset);
       ASSERT_TRUE(Open(Concat({frame, test::Frames(spec, 2)})));
-      EXPECT_EQ(file_->HasVBRHeader, offset == 32) << offset;
+      EXPECT_EQ(file_->HasVBRHeader(), offset == 32) << offset;
       test::WalkToEnd(*file_);
-      EXPECT_EQ(file_->FrameCount, offset == 32 ? 2 : 3) << "the VBRI frame is no audio";
+      EXPECT_EQ(file_->FrameCount(), offset == 32 ? 2 : 3) << "the VBRI frame is no audio";
     }
   }
 }
@@ -278,14 +278,14 @@ TEST_F(MpgFileTest, SkippingTheVbrHeaderFrameStartsTheWalkAfterIt) {
   const Bytes bytes = Concat({test::VbrFrame(kCbr, "Xing"), test::Frames({3, 1, 11, 0, 0, 1}, 4)});
   for (bool skip : {true, false}) {
     ASSERT_TRUE(Open(bytes, skip));
-    EXPECT_TRUE(file_->HasVBRHeader);
-    EXPECT_EQ(file_->FirstFramePos, skip ? 417 : 0);
+    EXPECT_TRUE(file_->HasVBRHeader());
+    EXPECT_EQ(file_->FirstFramePos(), skip ? 417 : 0);
     test::WalkToEnd(*file_);
-    EXPECT_EQ(file_->FrameCount, skip ? 4 : 5);
-    EXPECT_EQ(file_->BitrateCount[9], skip ? 0 : 1);
+    EXPECT_EQ(file_->FrameCount(), skip ? 4 : 5);
+    EXPECT_EQ(file_->BitrateCount()[9], skip ? 0 : 1);
   }
   ASSERT_FALSE(Open(test::VbrFrame(kCbr, "Info"), true));  // nothing after it to walk
-  EXPECT_TRUE(file_->HasVBRHeader);
+  EXPECT_TRUE(file_->HasVBRHeader());
 }
 
 TEST_F(MpgFileTest, DetailListingReceivesTheWalkedFramesOnly) {
@@ -296,8 +296,7 @@ TEST_F(MpgFileTest, DetailListingReceivesTheWalkedFramesOnly) {
   test::WriteFile(dir_.File("in.mp3"),
                   Concat({test::VbrFrame(kCbr, "Xing"), test::Frames(kCbr, 3)}));
   TMPGFile file;
-  file.Detail = true;
-  file.DetailFile = &detail;
+  file.SetDetailSink(&detail);
   ASSERT_TRUE(file.Open(dir_.File("in.mp3"), true));
   EXPECT_TRUE(detail.frames.empty());  // the probe's tries are not listed
   test::WalkToEnd(file);
@@ -321,8 +320,8 @@ TEST_F(MpgFileTest, SizesBeyond4GiB) {
       .write(reinterpret_cast<const char*>(tag.data()), 128);
   TMPGFile file;
   ASSERT_TRUE(file.Open(path, true));
-  EXPECT_TRUE(file.HasTag);
-  EXPECT_EQ(file.AudioSize, tagAt);
+  EXPECT_TRUE(file.HasTag());
+  EXPECT_EQ(file.AudioSize(), tagAt);
 }
 
 // Whatever the bytes, Open and the walk end without a crash.

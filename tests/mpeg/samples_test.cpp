@@ -37,14 +37,14 @@ TEST_P(SampleFileTest, WalksTheEncodersFramesAndCopiesThemUnchanged) {
   const std::string path = std::string(ZEMBRIO_TEST_DATA_DIR) + "/" + sample.name;
   TMPGFile file;
   ASSERT_TRUE(file.Open(path, true));
-  EXPECT_EQ(file.HasVBRHeader, sample.headerFrame);
-  EXPECT_EQ(file.Id3v2Size, sample.id3v2Size);
+  EXPECT_EQ(file.HasVBRHeader(), sample.headerFrame);
+  EXPECT_EQ(file.Id3v2Size(), sample.id3v2Size);
   test::WalkToEnd(file);
-  EXPECT_EQ(file.FrameCount, sample.audioFrames);
-  EXPECT_EQ(file.EndSample, sample.samples);
-  EXPECT_EQ(file.RefSampleRate, sample.sampleRate);
-  EXPECT_EQ(file.RefVersion, sample.version);
-  EXPECT_EQ(file.SkippedBytes, 0);
+  EXPECT_EQ(file.FrameCount(), sample.audioFrames);
+  EXPECT_EQ(file.EndSample(), sample.samples);
+  EXPECT_EQ(file.RefSampleRate(), sample.sampleRate);
+  EXPECT_EQ(file.RefVersion(), sample.version);
+  EXPECT_EQ(file.SkippedBytes(), 0);
 
   // With the header frame kept, every frame copied gives back the source's audio bytes.
   test::TempDir dir;
@@ -53,11 +53,11 @@ TEST_P(SampleFileTest, WalksTheEncodersFramesAndCopiesThemUnchanged) {
   TOutputFile out(dir.File("copy"));
   test::WalkToEnd(whole, &out);
   out.Close();
-  EXPECT_EQ(whole.FrameCount, sample.audioFrames + (sample.headerFrame ? 1 : 0));
-  EXPECT_EQ(whole.FirstFramePos, sample.id3v2Size);
+  EXPECT_EQ(whole.FrameCount(), sample.audioFrames + (sample.headerFrame ? 1 : 0));
+  EXPECT_EQ(whole.FirstFramePos(), sample.id3v2Size);
   const test::Bytes source = test::ReadFile(path);
-  EXPECT_EQ(test::ReadFile(dir.File("copy")),
-            test::Bytes(source.begin() + whole.FirstFramePos, source.begin() + whole.AudioSize));
+  EXPECT_EQ(test::ReadFile(dir.File("copy")), test::Bytes(source.begin() + whole.FirstFramePos(),
+                                                          source.begin() + whole.AudioSize()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoders, SampleFileTest, ::testing::ValuesIn(kSamples),
