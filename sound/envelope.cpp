@@ -142,27 +142,6 @@ bool AbortAsked(const TSoundProgress* progress) {
   return progress != nullptr && progress->AbortRequested.load(std::memory_order_relaxed);
 }
 
-// Decodes everything decoder gives into envelope; false when aborted. done receives the
-// share of the work done, for the progress shown.
-bool Measure(TSoundDecoder& decoder, TEnvelope& envelope, const TSoundProgress* abort,
-             std::atomic<double>& done, const std::function<void()>& publish) {
-  TLevelMeter meter(envelope, decoder.Format().Channels);
-  TPcmBlock block;
-  while (decoder.Next(block)) {
-    meter.Add(block.Data, block.Frames);
-    done.store(decoder.Progress(), std::memory_order_relaxed);
-    if (publish) {
-      publish();
-    }
-    if (AbortAsked(abort)) {
-      meter.Finish();
-      return false;
-    }
-  }
-  meter.Finish();
-  return true;
-}
-
 int32_t StepSamplesOf(int32_t sampleRate, int32_t stepMs) {
   return std::max<int32_t>(1, static_cast<int32_t>(int64_t{sampleRate} * stepMs / 1000));
 }
@@ -173,10 +152,73 @@ int64_t AlignedUnit(const TFrameMap& map, int32_t stepSamples) {
   return stepSamples / std::gcd<int64_t>(stepSamples, perFrame);
 }
 
+// The level of one frame in every few, standing for the frames around it: a sketch of a
+// stretch, at a small share of the cost of measuring it.
+class TSketcher {
+ public:
+  // Frames a measured frame stands for: about a thousand cells over the source, so that
+  // the whole strip is sketched in the time of a few hundred frames (each costs the frames
+  // decoded before it too), and none shorter than a second.
+  static constexpr int64_t kCellsPerSource = 1000;
+  static constexpr int64_t kMinimumCellFrames = 40;
+
+  TSketcher(const TFrameMap& map, int32_t step)
+      : map_(map),
+        step_(step),
+        cellFrames_(std::max(kMinimumCellFrames, map.FrameCount / kCellsPerSource)) {}
+
+  // The sketch of frames first..last-1, or false when aborted on the way.
+  bool Sketch(TMpegDecoder& decoder, int64_t first, int64_t last, const TSoundProgress* abort,
+              TEnvelope& into) const {
+    const int64_t perFrame = map_.SamplesPerFrame;
+    std::vector<TFrameLevel> cells;
+    for (int64_t cell = first; cell < last; cell += cellFrames_) {
+      const int64_t middle = cell + (std::min(last, cell + cellFrames_) - cell) / 2;
+      cells.push_back(LevelOfFrame(decoder, middle));
+      if (AbortAsked(abort))
+        return false;
+    }
+    const int64_t samples = (last - first) * perFrame;
+    for (int64_t at = 0; at < samples; at += step_) {
+      const TFrameLevel& level = cells[static_cast<size_t>(at / perFrame / cellFrames_)];
+      into.Append(level.Peak, level.MeanSquare, std::min<int64_t>(step_, samples - at));
+    }
+    return true;
+  }
+
+ private:
+  struct TFrameLevel {
+    float Peak = 0;
+    double MeanSquare = 0;
+  };
+
+  static TFrameLevel LevelOfFrame(TMpegDecoder& decoder, int64_t frame) {
+    decoder.Select(frame, frame + 1);
+    TFrameLevel level;
+    double sum = 0;
+    int64_t count = 0;
+    TPcmBlock block;
+    while (decoder.Next(block)) {
+      const size_t values = static_cast<size_t>(block.Frames) * decoder.Format().Channels;
+      const TPartialLevel part = MeasureSamples(block.Data, values);
+      level.Peak = std::max(level.Peak, part.Peak);
+      sum += part.SumSquares;
+      count += static_cast<int64_t>(values);
+    }
+    level.MeanSquare = sum / static_cast<double>(std::max<int64_t>(count, 1));
+    return level;
+  }
+
+  const TFrameMap& map_;
+  const int32_t step_;
+  const int64_t cellFrames_;
+};
+
 // The stretches of an MPEG envelope, decoded by as many threads as there are processors,
 // each taking the next stretch not begun: a processor that another program keeps busy takes
 // fewer, and the work stays shared to the end. Each stretch starts a decoder of its own a
-// few frames early, so that its levels are those of one walk over the whole source.
+// few frames early, so that its levels are those of one walk over the whole source. When
+// the watch asks for sketches, every stretch is sketched before the first is measured.
 class TStretchedEnvelope {
  public:
   // Frames of a stretch: about 25 seconds, far more than the few frames decoded before it.
@@ -184,8 +226,13 @@ class TStretchedEnvelope {
   static constexpr int64_t kMinimumSplitFrames = 4000;
 
   TStretchedEnvelope(const std::string& path, std::shared_ptr<const TFrameMap> map, int32_t step,
-                     TSoundProgress* progress, const TEnvelopeStretchSink& partial)
-      : path_(path), map_(std::move(map)), step_(step), progress_(progress), partial_(partial) {
+                     TSoundProgress* progress, const TEnvelopeWatch& watch)
+      : path_(path),
+        map_(std::move(map)),
+        step_(step),
+        progress_(progress),
+        watch_(watch),
+        sketcher_(*map_, step) {
     const int64_t frames = map_->FrameCount;
     const int64_t unit = AlignedUnit(*map_, step_);
     // Short sources are decoded in one go: a second thread would not pay for itself.
@@ -195,6 +242,8 @@ class TStretchedEnvelope {
     for (int64_t first = 0; first < frames || first == 0; first += length)
       stretches_.push_back(
           {first, std::min(first + length, frames), TEnvelope(map_->SampleRate, step_)});
+    // A source of a stretch or two is measured about as soon as it would be sketched.
+    sketches_ = watch_.Sketch && stretches_.size() > 2 ? stretches_.size() : 0;
   }
 
   TSoundStatus Run(TEnvelope& into) {
@@ -218,34 +267,56 @@ class TStretchedEnvelope {
     int64_t First = 0;
     int64_t Last = 0;
     TEnvelope Levels;
+    bool Measured = false;  // and handed over; guarded by watchMutex_
   };
 
+  // Jobs 0..sketches_-1 sketch the stretches, the next ones measure them.
   void Work() {
     std::unique_ptr<TMpegDecoder> decoder;  // opened once, moved from stretch to stretch
     for (;;) {
-      const size_t index = next_.fetch_add(1);
-      if (index >= stretches_.size() || AbortAsked(progress_))
+      const size_t job = next_.fetch_add(1);
+      if (job >= sketches_ + stretches_.size() || AbortAsked(progress_))
         return;
-      TStretch& stretch = stretches_[index];
-      if (decoder) {
-        decoder->Select(stretch.First, stretch.Last);
-      } else {
-        decoder = std::make_unique<TMpegDecoder>(path_, map_, stretch.First, stretch.Last);
-      }
-      TLevelMeter meter(stretch.Levels, decoder->Format().Channels);
-      TPcmBlock block;
-      while (decoder->Next(block)) {
-        meter.Add(block.Data, block.Frames);
-        Advance(block.Frames);
-        if (AbortAsked(progress_))
-          return;
-      }
-      meter.Finish();
-      if (partial_) {
-        std::lock_guard lock(partialMutex_);
-        partial_(stretch.First * map_->SamplesPerFrame / step_, stretch.Levels);
-      }
+      if (!decoder)
+        decoder = std::make_unique<TMpegDecoder>(path_, map_, 0, 0);
+      const bool done = job < sketches_ ? SketchStretch(*decoder, stretches_[job])
+                                        : MeasureStretch(*decoder, stretches_[job - sketches_]);
+      if (!done)
+        return;
     }
+  }
+
+  bool SketchStretch(TMpegDecoder& decoder, TStretch& stretch) {
+    TEnvelope sketch(map_->SampleRate, step_);
+    if (!sketcher_.Sketch(decoder, stretch.First, stretch.Last, progress_, sketch))
+      return false;
+    std::lock_guard lock(watchMutex_);
+    // Another processor may have measured the stretch meanwhile: its levels stay.
+    if (!stretch.Measured)
+      watch_.Sketch(FirstStep(stretch), sketch);
+    return true;
+  }
+
+  bool MeasureStretch(TMpegDecoder& decoder, TStretch& stretch) {
+    decoder.Select(stretch.First, stretch.Last);
+    TLevelMeter meter(stretch.Levels, decoder.Format().Channels);
+    TPcmBlock block;
+    while (decoder.Next(block)) {
+      meter.Add(block.Data, block.Frames);
+      Advance(block.Frames);
+      if (AbortAsked(progress_))
+        return false;
+    }
+    meter.Finish();
+    std::lock_guard lock(watchMutex_);
+    stretch.Measured = true;
+    if (watch_.Stretch)
+      watch_.Stretch(FirstStep(stretch), stretch.Levels);
+    return true;
+  }
+
+  int64_t FirstStep(const TStretch& stretch) const {
+    return stretch.First * map_->SamplesPerFrame / step_;
   }
 
   void Advance(int64_t samples) {
@@ -261,55 +332,88 @@ class TStretchedEnvelope {
   std::shared_ptr<const TFrameMap> map_;
   const int32_t step_;
   TSoundProgress* progress_;
-  const TEnvelopeStretchSink& partial_;
+  const TEnvelopeWatch& watch_;
+  const TSketcher sketcher_;
   std::vector<TStretch> stretches_;
+  size_t sketches_ = 0;
   std::atomic<size_t> next_{0};
   std::atomic<int64_t> samplesDone_{0};
-  std::mutex partialMutex_;
+  std::mutex watchMutex_;  // the watch hears one call at a time
 };
 
 TEnvelopeResult MeasureMpeg(const std::string& path, int32_t stepMs, TSoundProgress* progress,
-                            const TEnvelopeStretchSink& partial) {
-  auto map = std::make_shared<const TFrameMap>(MapFrames(path, std::nullopt, progress));
+                            const TEnvelopeWatch& watch) {
+  // The window's player walks the same source next: the map is shared with it.
+  std::shared_ptr<const TFrameMap> map = SharedFrameMap(path, progress);
   const int32_t step = StepSamplesOf(map->SampleRate, stepMs);
   TEnvelopeResult result{TEnvelope(map->SampleRate, step), TSoundStatus::Finished};
   if (AbortAsked(progress)) {
     result.Status = TSoundStatus::Aborted;
     return result;
   }
-  TStretchedEnvelope stretches(path, map, step, progress, partial);
+  if (watch.Opened)
+    watch.Opened({map->SampleRate, step, map->TotalSamples()});
+  TStretchedEnvelope stretches(path, map, step, progress, watch);
   result.Status = stretches.Run(result.Envelope);
-  if (result.Status == TSoundStatus::Finished && progress != nullptr)
-    progress->Fraction.store(1.0);
+  return result;
+}
+
+// Other sources are measured in order by one thread; their steps are handed over every
+// kStretchSteps, so that a view grows while they are decoded.
+TEnvelopeResult MeasureInOrder(const std::string& path, int32_t stepMs, TSoundProgress* progress,
+                               const TEnvelopeWatch& watch) {
+  constexpr int64_t kStretchSteps = 2000;
+  auto decoder = OpenSoundDecoder(path);
+  const TPcmFormat format = decoder->Format();
+  const int32_t step = StepSamplesOf(format.SampleRate, stepMs);
+  TEnvelopeResult result{TEnvelope(format.SampleRate, step), TSoundStatus::Finished};
+  if (watch.Opened)
+    watch.Opened({format.SampleRate, step, decoder->TotalSamples()});
+  // The meter fills stretch; a full stretch goes to the whole envelope and the watch, and
+  // the meter goes on in the emptied stretch.
+  TEnvelope stretch(format.SampleRate, step);
+  int64_t first = 0;
+  const auto handOver = [&] {
+    result.Envelope.Extend(stretch);
+    if (watch.Stretch && stretch.Count() > 0 && result.Status == TSoundStatus::Finished)
+      watch.Stretch(first, stretch);
+    first += stretch.Count();
+    stretch = TEnvelope(format.SampleRate, step);
+  };
+  TLevelMeter meter(stretch, format.Channels);
+  TPcmBlock block;
+  while (decoder->Next(block)) {
+    meter.Add(block.Data, block.Frames);
+    if (progress != nullptr)
+      progress->Fraction.store(decoder->Progress(), std::memory_order_relaxed);
+    if (AbortAsked(progress)) {
+      result.Status = TSoundStatus::Aborted;
+      break;
+    }
+    if (stretch.Count() >= kStretchSteps)
+      handOver();
+  }
+  meter.Finish();
+  handOver();
   return result;
 }
 
 }  // namespace
 
 TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs, TSoundProgress* progress,
-                                const TEnvelopeStretchSink& partial) {
-  if (IsMpegSource(path)) {
-    return MeasureMpeg(path, stepMs, progress, partial);
-  }
-  auto decoder = OpenSoundDecoder(path);
-  const TPcmFormat format = decoder->Format();
-  TEnvelopeResult result{TEnvelope(format.SampleRate, StepSamplesOf(format.SampleRate, stepMs)),
-                         TSoundStatus::Finished};
-  std::atomic<double> done{0.0};
-  const auto publish = [&] {
-    if (progress != nullptr) {
-      progress->Fraction.store(done.load());
-    }
-  };
-  if (!Measure(*decoder, result.Envelope, progress, done, publish)) {
-    result.Status = TSoundStatus::Aborted;
-  } else if (partial) {
-    partial(0, result.Envelope);
-  }
-  if (progress != nullptr && result.Status == TSoundStatus::Finished) {
+                                const TEnvelopeWatch& watch) {
+  TEnvelopeResult result = IsMpegSource(path) ? MeasureMpeg(path, stepMs, progress, watch)
+                                              : MeasureInOrder(path, stepMs, progress, watch);
+  if (progress != nullptr && result.Status == TSoundStatus::Finished)
     progress->Fraction.store(1.0);
-  }
   return result;
+}
+
+TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs, TSoundProgress* progress,
+                                const TEnvelopeStretchSink& partial) {
+  TEnvelopeWatch watch;
+  watch.Stretch = partial;
+  return ComputeEnvelope(path, stepMs, progress, watch);
 }
 
 }  // namespace zembrio

@@ -81,9 +81,32 @@ struct TEnvelopeResult {
 // (stretches finish side by side); the stretch is valid during the call only.
 using TEnvelopeStretchSink = std::function<void(int64_t first, const TEnvelope& stretch)>;
 
+// What is known of an envelope once its source is open, before any level.
+struct TEnvelopeShape {
+  int32_t SampleRate = 0;
+  int32_t StepSamples = 0;
+  int64_t TotalSamples = 0;  // the source's length in sample frames, as the cut counts it
+};
+
+// Hears of an envelope while it is computed, for a view that grows as the levels come; any
+// member may be empty. Calls come from the threads that compute, never two at once.
+struct TEnvelopeWatch {
+  // Once, before any stretch.
+  std::function<void(const TEnvelopeShape&)> Opened;
+  // A quick sketch of a stretch of steps, measured from part of its sound only: near the
+  // levels, not the levels. A step is sketched at most once, always before Stretch hands
+  // over its levels, and only for sources long enough to be worth it.
+  TEnvelopeStretchSink Sketch;
+  // A stretch of the envelope's own levels.
+  TEnvelopeStretchSink Stretch;
+};
+
 // Decodes path and computes its envelope; may run on any thread. progress and partial may
 // be empty. MPEG sources are decoded in stretches of some seconds by one thread per
-// processor. Throws std::system_error and TSoundError as OpenSoundDecoder does.
+// processor; other sources hand their stretches over in order, every few seconds of sound.
+// Throws std::system_error and TSoundError as OpenSoundDecoder does.
+TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs, TSoundProgress* progress,
+                                const TEnvelopeWatch& watch);
 TEnvelopeResult ComputeEnvelope(const std::string& path, int32_t stepMs = kDefaultEnvelopeStepMs,
                                 TSoundProgress* progress = nullptr,
                                 const TEnvelopeStretchSink& partial = {});

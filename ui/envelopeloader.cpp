@@ -6,9 +6,7 @@
 #include <QMetaObject>
 #include <system_error>
 
-#include "sound/decoder.h"
 #include "sound/envelope.h"
-#include "sound/levelmeter.h"
 #include "ui/qtext.h"
 
 namespace zembrio {
@@ -16,10 +14,15 @@ namespace zembrio {
 namespace {
 
 constexpr int32_t kStepMs = 10;
-// Steps handed over at once: about 20 s of sound, so the strip grows smoothly without a
-// queued call per step.
-constexpr int64_t kBatchSteps = 2000;
 constexpr int kWorkerNice = 10;
+
+std::vector<float> PeaksOf(const TEnvelope& stretch) {
+  std::vector<float> peaks;
+  peaks.reserve(static_cast<size_t>(stretch.Count()));
+  for (const uint8_t code : stretch.PeakCodes())
+    peaks.push_back(static_cast<float>(TEnvelope::Decode(code)));
+  return peaks;
+}
 
 }  // namespace
 
@@ -53,9 +56,9 @@ void TEnvelopeLoader::Load(const QString& path) {
 // each of which checks on arrival that its load is still the current one.
 void TEnvelopeLoader::Run(const std::string& path, int generation,
                           std::shared_ptr<TSoundProgress> progress) {
-  // The waveform is background work: the window and the sound being played come first.
+  // The waveform is background work: the window and the sound being played come first. The
+  // engine's own threads start from this one and keep its priority.
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
-  const std::atomic<bool>& abort = progress->AbortRequested;
   const auto post = [this, generation](auto call) {
     QMetaObject::invokeMethod(
         this,
@@ -65,41 +68,25 @@ void TEnvelopeLoader::Run(const std::string& path, int generation,
         },
         Qt::QueuedConnection);
   };
+  const auto handOver = [this, &post](int64_t first, const TEnvelope& stretch) {
+    post([this, first, peaks = PeaksOf(stretch)] { emit StepsReady(first, peaks); });
+  };
+  TEnvelopeWatch watch;
+  watch.Opened = [this, &post](const TEnvelopeShape& shape) {
+    const int rate = std::max(1, shape.SampleRate);
+    const double stepMs = 1000.0 * shape.StepSamples / rate;
+    const qint64 durationMs = shape.TotalSamples * 1000 / rate;
+    post([this, stepMs, durationMs, rate] { emit Started(stepMs, durationMs, rate); });
+  };
+  watch.Sketch = handOver;
+  watch.Stretch = handOver;
   try {
-    // Asked to stop while the frames are walked, the walk ends at once.
-    std::unique_ptr<TSoundDecoder> decoder = OpenSoundDecoder(path, progress.get());
-    if (abort)
+    // Asked to stop, the engine ends at once, the frame walk included.
+    TEnvelopeResult result = ComputeEnvelope(path, kStepMs, progress.get(), watch);
+    if (result.Status == TSoundStatus::Aborted)
       return;
-    const TPcmFormat format = decoder->Format();
-    const int32_t stepSamples = std::max(1, format.SampleRate * kStepMs / 1000);
-    const double stepMs = 1000.0 * stepSamples / std::max(1, format.SampleRate);
-    const qint64 durationMs = decoder->TotalSamples() * 1000 / std::max(1, format.SampleRate);
-    const int sampleRate = format.SampleRate;
-    post([this, stepMs, durationMs, sampleRate] { emit Started(stepMs, durationMs, sampleRate); });
-
-    auto whole = std::make_shared<TEnvelope>(format.SampleRate, stepSamples);
-    TEnvelope& envelope = *whole;
-    TLevelMeter meter(envelope, format.Channels);
-    int64_t handed = 0;
-    const auto handOver = [&] {
-      std::vector<float> peaks;
-      peaks.reserve(static_cast<size_t>(envelope.Count() - handed));
-      for (; handed < envelope.Count(); ++handed)
-        peaks.push_back(static_cast<float>(envelope.At(handed).PeakDb));
-      post([this, peaks = std::move(peaks)] { emit StepsReady(peaks); });
-    };
-    TPcmBlock block;
-    while (!abort && decoder->Next(block)) {
-      meter.Add(block.Data, block.Frames);
-      if (envelope.Count() - handed >= kBatchSteps)
-        handOver();
-    }
-    if (abort)
-      return;
-    meter.Finish();
-    handOver();
     // The worker lets go of the envelope here: from now on only the window's thread reads it.
-    std::shared_ptr<const TEnvelope> done = std::move(whole);
+    auto done = std::make_shared<const TEnvelope>(std::move(result.Envelope));
     post([this, done] {
       envelope_ = done;
       finished_ = true;

@@ -1,7 +1,8 @@
 // Computes the level envelope of a source for the waveform strip on a thread of its own, so
-// that a long recording never freezes the window. The worker decodes and measures only: it
-// touches neither the cut list nor the run state, and hands its steps to the window's
-// thread in batches through queued calls, which the strip draws as they come.
+// that a long recording never freezes the window. The engine's envelope does the work, on
+// every processor for MPEG sources: the worker touches neither the cut list nor the run
+// state, and hands each stretch of steps to the window's thread through a queued call as
+// soon as it is measured, in no set order, which the strip draws where it belongs.
 #pragma once
 
 #include <QObject>
@@ -32,7 +33,9 @@ class TEnvelopeLoader : public QObject {
  signals:
   // The source opened: the length of one step, its length and its sample rate.
   void Started(double stepMs, qint64 durationMs, int sampleRate);
-  void StepsReady(const std::vector<float>& peakDb);
+  // Peak levels of the steps from firstStep on. A sketch of a stretch may come first and
+  // its measure later, over the same steps.
+  void StepsReady(qint64 firstStep, const std::vector<float>& peakDb);
   void Finished();
   // The source could not be decoded; the text says why, in French.
   void Failed(const QString& message);

@@ -120,7 +120,7 @@ TSoundPanel::TSoundPanel(QWidget* parent)
             strip_->SetLevels({stepMs, durationMs, {}});
             strip_->SetStepMs(CursorStepMs(sourceKind_, sampleRate));
           });
-  connect(loader_, &TEnvelopeLoader::StepsReady, strip_, &TWaveStrip::AppendLevels);
+  connect(loader_, &TEnvelopeLoader::StepsReady, strip_, &TWaveStrip::PlaceLevels);
   connect(loader_, &TEnvelopeLoader::Started, this, &TSoundPanel::UpdateReadouts);
   connect(strip_, &TWaveStrip::CursorMoved, this, &TSoundPanel::UpdateReadouts);
   connect(player_, &TCutPlayer::PositionChanged, this, &TSoundPanel::UpdateReadouts);

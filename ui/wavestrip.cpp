@@ -46,12 +46,15 @@ int64_t QuietestMsNear(const TStripLevels& levels, int64_t ms, int64_t radiusMs)
   const auto stepOf = [&levels](int64_t at) { return static_cast<int64_t>(at / levels.StepMs); };
   const int64_t first = std::max<int64_t>(0, stepOf(ms - radiusMs));
   const int64_t last = std::min(count - 1, stepOf(ms + radiusMs));
-  if (first > last)
-    return ms;
   const auto peak = [&levels](int64_t step) { return levels.PeakDb[static_cast<size_t>(step)]; };
-  float quietest = peak(first);
-  for (int64_t step = first; step <= last; ++step)
-    quietest = std::min(quietest, peak(step));
+  // A step not measured yet is never taken for a quiet one.
+  float quietest = std::numeric_limits<float>::infinity();
+  for (int64_t step = first; step <= last; ++step) {
+    if (TStripLevels::Known(peak(step)))
+      quietest = std::min(quietest, peak(step));
+  }
+  if (std::isinf(quietest))
+    return ms;
   // A point already in the quietest place stays where the user put it.
   const int64_t own = stepOf(ms);
   if (own >= first && own <= last && peak(own) == quietest)
@@ -98,8 +101,14 @@ void TWaveStrip::SetLevels(TStripLevels levels) {
   ZoomToFit();
 }
 
-void TWaveStrip::AppendLevels(const std::vector<float>& peakDb) {
-  levels_.PeakDb.insert(levels_.PeakDb.end(), peakDb.begin(), peakDb.end());
+void TWaveStrip::PlaceLevels(qint64 first, const std::vector<float>& peakDb) {
+  if (first < 0)
+    return;
+  std::vector<float>& steps = levels_.PeakDb;
+  const size_t end = static_cast<size_t>(first) + peakDb.size();
+  if (steps.size() < end)
+    steps.resize(end, TStripLevels::kUnknownDb);
+  std::copy(peakDb.begin(), peakDb.end(), steps.begin() + first);
   update();
 }
 
@@ -417,21 +426,38 @@ void TWaveStrip::PaintWave(QPainter& painter) {
   const int middle = (top + bottom) / 2, half = std::max(1, (bottom - top) / 2);
   painter.setPen(QColor(200, 200, 200));
   painter.drawLine(0, middle, width(), middle);
-  const int64_t count = static_cast<int64_t>(levels_.PeakDb.size());
-  if (count == 0 || levels_.StepMs <= 0)
+  if (levels_.StepMs <= 0)
     return;
-  painter.setPen(isEnabled() ? QColor(40, 90, 160) : QColor(150, 150, 150));
+  const QColor wave = isEnabled() ? QColor(40, 90, 160) : QColor(150, 150, 150);
+  const QColor unknown(225, 225, 225);
+  const auto stepOf = [this](double ms) { return static_cast<int64_t>(ms / levels_.StepMs); };
+  const int64_t count = static_cast<int64_t>(levels_.PeakDb.size());
+  // Steps beyond those handed over so far, up to the source's length, are not known yet.
+  const int64_t steps = std::max(count, stepOf(static_cast<double>(DurationMs())));
   for (int x = 0; x < width(); ++x) {
-    const auto stepOf = [this](double ms) { return static_cast<int64_t>(ms / levels_.StepMs); };
     const int64_t first = stepOf(firstMs_ + x * msPerPixel_);
     const int64_t last = std::max(first + 1, stepOf(firstMs_ + (x + 1) * msPerPixel_));
-    if (first >= count)
+    if (first >= steps)
       break;
     float peak = static_cast<float>(kFloorDb);
-    for (int64_t step = first; step < std::min(last, count); ++step)
-      peak = std::max(peak, levels_.PeakDb[static_cast<size_t>(step)]);
+    bool known = false;
+    for (int64_t step = first; step < std::min(last, count); ++step) {
+      const float level = levels_.PeakDb[static_cast<size_t>(step)];
+      if (TStripLevels::Known(level)) {
+        peak = std::max(peak, level);
+        known = true;
+      }
+    }
+    // A column still being measured is shaded over its whole height, so that it never
+    // reads as silence.
+    if (!known) {
+      painter.setPen(unknown);
+      painter.drawLine(x, top, x, bottom);
+      continue;
+    }
     const double share = std::clamp((peak - kFloorDb) / -kFloorDb, 0.0, 1.0);
     const int extent = static_cast<int>(std::lround(share * half));
+    painter.setPen(wave);
     painter.drawLine(x, middle - extent, x, middle + extent);
   }
 }

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QWidget>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 class QScrollBar;
@@ -16,15 +18,20 @@ class TCPList;
 struct TCutPoint;
 
 // The peak level of the source per step of time, in dBFS; steps may still be coming in
-// while the source's length is already known.
+// while the source's length is already known. They come in stretches in no set order: a
+// step not known yet holds kUnknownDb.
 struct TStripLevels {
+  static constexpr float kUnknownDb = std::numeric_limits<float>::quiet_NaN();
+
   double StepMs = 10;
   int64_t DurationMs = 0;
   std::vector<float> PeakDb;
+
+  static bool Known(float peakDb) { return !std::isnan(peakDb); }
 };
 
-// The middle of the quietest step within radiusMs either side of ms, from the levels; the
-// nearest of equally quiet steps wins. ms itself when no step is known there.
+// The middle of the quietest known step within radiusMs either side of ms, from the levels;
+// the nearest of equally quiet steps wins. ms itself when no step is known there.
 int64_t QuietestMsNear(const TStripLevels& levels, int64_t ms, int64_t radiusMs);
 
 class TWaveStrip : public QWidget {
@@ -42,8 +49,10 @@ class TWaveStrip : public QWidget {
 
   void SetList(const TCPList* list);
   void SetLevels(TStripLevels levels);
-  // More steps of the same source, drawn as they arrive.
-  void AppendLevels(const std::vector<float>& peakDb);
+  // A stretch of steps of the same source from step first on, drawn as it arrives; it may
+  // land beyond the steps known so far (the steps between stay unknown) or over known ones
+  // (a finer measure of them).
+  void PlaceLevels(qint64 first, const std::vector<float>& peakDb);
   void ClearLevels();
   const TStripLevels& Levels() const { return levels_; }
   // The grid row whose marker stands out (row 1 shows cut point 0).

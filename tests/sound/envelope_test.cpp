@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "framebuilder.h"
 #include "sound/decoder.h"
@@ -91,6 +94,138 @@ TEST(ComputeEnvelope, StretchesHandedOverRebuildTheWholeEnvelope) {
     if (path == SoundSources::Get().LongMp3) {
       EXPECT_GT(stretches.size(), 2u);  // more stretches than processors
     }
+  }
+}
+
+// What a watch heard, in the order it heard it.
+struct THeard {
+  std::vector<TEnvelopeShape> Opened;
+  std::vector<std::pair<int64_t, TEnvelope>> Sketches;
+  std::vector<std::pair<int64_t, TEnvelope>> Stretches;
+  std::vector<char> Order;  // 'o', 's' (sketch) or 'm' (measured), one per call
+
+  TEnvelopeWatch Watch() {
+    TEnvelopeWatch watch;
+    watch.Opened = [this](const TEnvelopeShape& shape) {
+      Opened.push_back(shape);
+      Order.push_back('o');
+    };
+    watch.Sketch = [this](int64_t first, const TEnvelope& stretch) {
+      Sketches.emplace_back(first, stretch);
+      Order.push_back('s');
+    };
+    watch.Stretch = [this](int64_t first, const TEnvelope& stretch) {
+      Stretches.emplace_back(first, stretch);
+      Order.push_back('m');
+    };
+    return watch;
+  }
+};
+
+// How many times each step of a count-step envelope is covered by the stretches.
+std::vector<int> Coverage(const std::vector<std::pair<int64_t, TEnvelope>>& stretches,
+                          int64_t count) {
+  std::vector<int> covered(static_cast<size_t>(count), 0);
+  for (const auto& [first, stretch] : stretches) {
+    for (int64_t i = 0; i < stretch.Count(); ++i) {
+      if (first + i < count)
+        ++covered[static_cast<size_t>(first + i)];
+    }
+  }
+  return covered;
+}
+
+TEST(ComputeEnvelope, OpensFirstThenSketchesEveryStepBeforeMeasuringIt) {
+  THeard heard;
+  const TEnvelopeResult result =
+      ComputeEnvelope(SoundSources::Get().LongMp3, 10, nullptr, heard.Watch());
+  ASSERT_EQ(result.Status, TSoundStatus::Finished);
+  const TEnvelope& whole = result.Envelope;
+  ASSERT_EQ(heard.Opened.size(), 1u);
+  EXPECT_EQ(heard.Order.front(), 'o');
+  EXPECT_EQ(heard.Opened[0].SampleRate, 44100);
+  EXPECT_EQ(heard.Opened[0].StepSamples, 441);
+  EXPECT_EQ(heard.Opened[0].TotalSamples, whole.TotalSamples());
+  // The measured stretches cover every step once. Sketches come first, in practice for all
+  // steps; a sketch that another processor overtook is dropped, never handed over late.
+  const std::vector<int> once(static_cast<size_t>(whole.Count()), 1);
+  EXPECT_EQ(Coverage(heard.Stretches, whole.Count()), once);
+  const std::vector<int> sketched = Coverage(heard.Sketches, whole.Count());
+  EXPECT_LE(*std::max_element(sketched.begin(), sketched.end()), 1);
+  EXPECT_GT(std::count(sketched.begin(), sketched.end(), 1), whole.Count() / 2);
+  std::vector<char> measured(static_cast<size_t>(whole.Count()), 0);
+  size_t sketch = 0, stretch = 0;
+  for (const char call : heard.Order) {
+    if (call == 'm') {
+      const auto& [first, levels] = heard.Stretches[stretch++];
+      std::fill_n(measured.begin() + first, levels.Count(), 1);
+    } else if (call == 's') {
+      const auto& [first, levels] = heard.Sketches[sketch++];
+      EXPECT_EQ(std::count(measured.begin() + first, measured.begin() + first + levels.Count(), 1),
+                0);
+    }
+  }
+
+  // A sketched step reads like a frame's worth of measured steps near it (its frame stands
+  // for about a second, and may straddle a change of level): the sketch is in its place and
+  // at the envelope's scale.
+  const int64_t near = 2 * 44100 / 441;
+  const auto framesWorthAround = [&whole](int64_t j, double rms) {
+    double low = 0, high = -200;
+    for (int64_t k = j; k < std::min(j + 4, whole.Count()); ++k) {
+      low = std::min(low, whole.At(k).RmsDb);
+      high = std::max(high, whole.At(k).RmsDb);
+    }
+    return rms > low - 1.5 && rms < high + 1.5;
+  };
+  for (const auto& [first, sketch] : heard.Sketches) {
+    ASSERT_LE(first + sketch.Count(), whole.Count());
+    for (int64_t i = 0; i < sketch.Count(); i += 37) {
+      const double rms = sketch.At(i).RmsDb;
+      const int64_t step = first + i;
+      bool found = false;
+      for (int64_t j = std::max<int64_t>(0, step - near); j < step + near && !found; ++j)
+        found = framesWorthAround(j, rms);
+      EXPECT_TRUE(found) << "step " << step << " sketched at " << rms << " dB";
+    }
+  }
+}
+
+TEST(ComputeEnvelope, OtherSourcesHandTheirStretchesOverInOrder) {
+  // 2 ms steps: 7900 steps of Ogg Vorbis, more than one stretch's worth.
+  THeard heard;
+  const TEnvelopeResult result =
+      ComputeEnvelope(SoundSources::Get().Ogg, 2, nullptr, heard.Watch());
+  ASSERT_EQ(result.Status, TSoundStatus::Finished);
+  ASSERT_EQ(heard.Opened.size(), 1u);
+  EXPECT_EQ(heard.Order.front(), 'o');
+  EXPECT_TRUE(heard.Sketches.empty());
+  ASSERT_GT(heard.Stretches.size(), 2u);
+  int64_t next = 0;
+  for (const auto& [first, stretch] : heard.Stretches) {
+    EXPECT_EQ(first, next);
+    for (int64_t i = 0; i < stretch.Count(); ++i)
+      ASSERT_EQ(stretch.PeakCodes()[i], result.Envelope.PeakCodes()[first + i]) << first + i;
+    next += stretch.Count();
+  }
+  EXPECT_EQ(next, result.Envelope.Count());
+}
+
+TEST(ComputeEnvelope, AbortAskedFromTheWatchEndsTheWork) {
+  for (const std::string& path : {SoundSources::Get().LongMp3, SoundSources::Get().Ogg}) {
+    SCOPED_TRACE(path);
+    TSoundProgress progress;
+    int heard = 0;
+    TEnvelopeWatch watch;
+    watch.Sketch = watch.Stretch = [&](int64_t, const TEnvelope&) {
+      ++heard;
+      progress.AbortRequested = true;
+    };
+    const TEnvelopeResult result = ComputeEnvelope(path, 2, &progress, watch);
+    EXPECT_EQ(result.Status, TSoundStatus::Aborted);
+    // The stretch that asked, and at most one that another processor was finishing.
+    EXPECT_GE(heard, 1);
+    EXPECT_LE(heard, 2);
   }
 }
 

@@ -156,6 +156,39 @@ class TestWaveStrip : public QObject {
     window.Started.Window->SetIdle(true);
     QVERIFY(window.Strip->isEnabled());
   }
+
+  void stretchesLandAtTheirPlaceInAnyOrderAndTheGapsShowAsUnknown() {
+    TStripWindow window;
+    window.Start();
+    TWaveStrip* strip = window.Strip;
+    strip->SetLevels({10, 10000, {}});
+    // The last stretch first (with one quiet step), then the first: the middle is unknown.
+    std::vector<float> last(300, -3.0f);
+    last[20] = -40.0f;
+    strip->PlaceLevels(700, last);
+    strip->PlaceLevels(0, std::vector<float>(300, -3.0f));
+    const TStripLevels& levels = strip->Levels();
+    QCOMPARE(levels.PeakDb.size(), size_t(1000));
+    QCOMPARE(levels.PeakDb[750], -3.0f);
+    QVERIFY(!TStripLevels::Known(levels.PeakDb[500]));
+    QCOMPARE(strip->LengthMs(), int64_t(10000));
+
+    const QImage image = strip->grab().toImage();
+    const int middle = strip->height() / 2;
+    QVERIFY(WaveExtent(image, strip->XOfMs(1500), 20, middle) > middle / 3);
+    QVERIFY(WaveExtent(image, strip->XOfMs(8500), 20, middle) > middle / 3);
+    // Not yet known is neither silence (the bare background) nor sound.
+    const int gap = strip->XOfMs(5000);
+    QCOMPARE(WaveExtent(image, gap, 20, middle), 0);
+    QVERIFY(image.pixelColor(gap, middle - 5) != QColor(252, 252, 252));
+
+    // The quiet place near a point is looked for among the steps known only.
+    QCOMPARE(QuietestMsNear(levels, 5000, 3000), int64_t(7205));
+    // A finer measure of steps already sketched takes their place.
+    strip->PlaceLevels(700, std::vector<float>(300, -20.0f));
+    QCOMPARE(levels.PeakDb[720], -20.0f);
+    QCOMPARE(levels.PeakDb.size(), size_t(1000));
+  }
 };
 
 static TRegisterUiTest<TestWaveStrip> registerWaveStrip;
