@@ -71,7 +71,9 @@ struct TSettings {
   int ColStatus = 3;
 };
 
-// The one settings record of the process. Every engine reads its fields directly.
+// The one settings record of the process, read and written on the window's thread (and
+// the command-line tool's). An engine gets what it uses in a small options struct that its
+// caller fills from here before it starts, so the dialog may change the record during a run.
 TSettings& Settings();
 
 // The ten default replacement pairs, in order, encoded as stored.
