@@ -1,6 +1,7 @@
 // FLAC and WAV: sample-exact tracks written by the program's own engines. ADJUSTSTART has no
 // say here: a track starts at its point's own sample.
 #include "app/formats.h"
+#include "core/settings.h"
 #include "flac/flaccut.h"
 #include "flac/flacstats.h"
 #include "wav/wavcut.h"
@@ -15,7 +16,9 @@ class TFlacFormat final : public TSourceFormat {
   TSourceKind Kind() const override { return TSourceKind::Flac; }
 
   TRunOutcome Cut(TRunContext& ctx, TCPList& list, const TCutJob& job) const override {
-    return CutFlac(ctx, list, TFlacCutRun{job.SourcePath, job.OutputDir});
+    TFlacCutRun run{job.SourcePath, job.OutputDir};
+    run.Tags = Settings().ID3V2TAG != 0;
+    return CutFlac(ctx, list, run);
   }
 
   TRunOutcome Statistics(TRunContext& ctx, TCPList&, const TStatsJob& job) const override {
@@ -33,6 +36,7 @@ class TWavFormat final : public TSourceFormat {
     TWavCutRun run;
     run.SourcePath = job.SourcePath;
     run.OutputDir = job.OutputDir;
+    run.Tags = Settings().ID3V2TAG == 1;
     return CutWav(ctx, list, run);
   }
 

@@ -1,5 +1,6 @@
 // Ogg Opus: cut by the program's own packet copy, joined byte for byte into a chain.
 #include "app/formats.h"
+#include "core/settings.h"
 #include "opus/opuscut.h"
 
 namespace zembrio {
@@ -11,7 +12,9 @@ class TOggOpusFormat final : public TSourceFormat {
   TSourceKind Kind() const override { return TSourceKind::OggOpus; }
 
   TRunOutcome Cut(TRunContext& ctx, TCPList& list, const TCutJob& job) const override {
-    return CutOpus(ctx, list, TOpusCutRun{job.SourcePath, job.OutputDir});
+    TOpusCutRun run{job.SourcePath, job.OutputDir};
+    run.Tags = Settings().ID3V2TAG != 0;
+    return CutOpus(ctx, list, run);
   }
 
   TRunOutcome Statistics(TRunContext& ctx, TCPList&, const TStatsJob&) const override {

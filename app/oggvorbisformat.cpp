@@ -17,6 +17,7 @@ class TOggVorbisFormat final : public TSourceFormat {
     run.OutputDir = job.OutputDir;
     run.CutterPath = Settings().VCUTEXE;
     run.BatchMode = job.BatchMode;
+    run.Tags = Settings().ID3V2TAG == 1;
     const TOggResult result = CutOgg(ctx, list, run);
     if (result.Aborted)
       return RunAborted;

@@ -133,7 +133,7 @@ TJoinOutcome JoinSources(TRunContext& ctx, TJoinList& list, IJoinView& view,
     ctx.Feedback.ShowMessage(choice.Refusal);
     return TJoinOutcome::Refused;
   }
-  return RunJoin(ctx, list, view, outputName, choice.Mode);
+  return RunJoin(ctx, list, view, outputName, choice.Mode, JoinOptionsFromSettings());
 }
 
 }  // namespace zembrio

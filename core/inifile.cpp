@@ -5,75 +5,17 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-#include <variant>
 
-#include "core/codepages.h"
 #include "core/fileio.h"
 #include "core/platform.h"
 #include "core/profiletext.h"
 #include "core/settings.h"
+#include "core/settingstable.h"
 #include "core/textutil.h"
 
 namespace zembrio {
 
 namespace {
-
-constexpr std::string_view kState = "STATE";
-constexpr std::string_view kSettings = "SETTINGS";
-
-// REPLACE is not a field of the record: it is the global ReplacementList().
-struct TReplaceListKey {};
-using TField = std::variant<std::string TSettings::*, int32_t TSettings::*, bool TSettings::*,
-                            TReplaceListKey>;
-
-struct TIniKey {
-  std::string_view Section;
-  std::string_view Name;
-  TField Field;
-  bool Quoted = false;  // written between double quotes so that its blanks survive
-};
-
-// Every stored key, in the order of reading and writing.
-const TIniKey kKeys[] = {
-    {kState, "LASTDIR", &TSettings::LASTDIR},
-    {kState, "IMPIDX", &TSettings::IMPIDX},
-    {kState, "WNDLEFT", &TSettings::WNDLEFT},
-    {kState, "WNDTOP", &TSettings::WNDTOP},
-    {kState, "WNDWIDTH", &TSettings::WNDWIDTH},
-    {kState, "WNDHEIGTH", &TSettings::WNDHEIGTH},
-    {kState, "WNDSPLITTER", &TSettings::WNDSPLITTER},
-    {kState, "WNDMAXIMIZED", &TSettings::WNDMAXIMIZED},
-    {kSettings, "ID3V1TAG", &TSettings::ID3V1TAG},
-    {kSettings, "ID3V2TAG", &TSettings::ID3V2TAG},
-    {kSettings, "ZEROINDEX", &TSettings::ZEROINDEX},
-    {kSettings, "MASK", &TSettings::MASK},
-    {kSettings, "ADDEXTENSION", &TSettings::ADDEXTENSION},
-    {kSettings, "SKIPVBRHEADER", &TSettings::SKIPVBRHEADER},
-    {kSettings, "XINGHEADER", &TSettings::XINGHEADER},
-    {kSettings, "VCUTEXE", &TSettings::VCUTEXE},
-    {kSettings, "PLAINTEXTFMT", &TSettings::PLAINTEXTFMT},
-    {kSettings, "PLTXTSEP", &TSettings::PLTXTSEP, true},
-    {kSettings, "XMCDSEPDISC", &TSettings::XMCDSEPDISC, true},
-    {kSettings, "XMCDSEPTRACK", &TSettings::XMCDSEPTRACK, true},
-    {kSettings, "ADJUSTSTART", &TSettings::ADJUSTSTART},
-    {kSettings, "TIME_SHOWH", &TSettings::TIME_SHOWH},
-    {kSettings, "TIME_TYPE", &TSettings::TIME_TYPE},
-    {kSettings, "TIME_H", &TSettings::TIME_H, true},
-    {kSettings, "TIME_M", &TSettings::TIME_M, true},
-    {kSettings, "TIME_S", &TSettings::TIME_S, true},
-    {kSettings, "TIME_MS", &TSettings::TIME_MS, true},
-    {kSettings, "TIME_F", &TSettings::TIME_F, true},
-    {kSettings, "JOINNAME", &TSettings::JOINNAME, true},
-    {kSettings, "CUTDIR", &TSettings::CUTDIR, true},
-    {kSettings, "SILENCEDB", &TSettings::SILENCEDB},
-    {kSettings, "SILENCEMIN", &TSettings::SILENCEMIN},
-    {kSettings, "SILENCEPOS", &TSettings::SILENCEPOS},
-    {kSettings, "TRACKMIN", &TSettings::TRACKMIN},
-    {kSettings, "HEARCUT", &TSettings::HEARCUT},
-    {kSettings, "LISTCODEPAGE", &TSettings::LISTCODEPAGE},
-    {kSettings, "SNAPQUIET", &TSettings::SNAPQUIET},
-    {kSettings, "REPLACE", TReplaceListKey{}, true},
-};
 
 std::optional<uint64_t> ParseDigits(std::string_view digits, int base) {
   if (digits.empty()) {
@@ -127,53 +69,6 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
   }
   const auto bits = static_cast<uint32_t>(*value);
   return static_cast<int32_t>(negative ? 0u - bits : bits);
-}
-
-// The values each numeric setting can work with. One outside them (or text that is no
-// number) is no setting at all: read from the file it leaves the default, as a missing key
-// does; typed on the command line it is refused. The window's positions and sizes and the
-// flags (any number but 0 is on) take any number.
-struct TIniRange {
-  std::string_view Name;
-  int32_t Low;
-  int32_t High;
-};
-
-const TIniRange kRanges[] = {
-    {"IMPIDX", 1, 3},          {"ID3V1TAG", 0, 2},        {"ID3V2TAG", 0, 1},
-    {"PLAINTEXTFMT", 0, 1},    {"ADJUSTSTART", 0, 3},     {"TIME_TYPE", 0, 1},
-    {"SILENCEDB", -120, -1},   {"SILENCEMIN", 0, 600000}, {"SILENCEPOS", 0, 100},
-    {"TRACKMIN", 0, 36000000}, {"HEARCUT", 100, 60000},   {"SNAPQUIET", 0, 1},
-};
-
-// Settings that take a set of values rather than a range.
-struct TIniChoices {
-  std::string_view Name;
-  bool (*Takes)(int32_t value);
-  std::string_view Text;
-};
-
-const TIniChoices kChoices[] = {
-    {"LISTCODEPAGE", IsListCodePage,
-     "0 (détecter) ou une page de code Windows : 874, 932, 936, 949, 950, 1250 à 1258"},
-};
-
-const TIniChoices* ChoicesOf(std::string_view name) {
-  for (const TIniChoices& choices : kChoices) {
-    if (choices.Name == name) {
-      return &choices;
-    }
-  }
-  return nullptr;
-}
-
-const TIniRange* RangeOf(std::string_view name) {
-  for (const TIniRange& range : kRanges) {
-    if (range.Name == name) {
-      return &range;
-    }
-  }
-  return nullptr;
 }
 
 bool IsListBlank(char c) {
@@ -258,53 +153,45 @@ std::string FormatPairList(const TPairList& list) {
   return text;
 }
 
-// False when a numeric setting's text is no number or lies outside its range: the field
-// keeps what it held.
-bool AssignValue(const TIniKey& key, const std::string& value) {
+// False when a number's text is no number or lies outside the values of its row: the field
+// keeps what it held, as it does for a missing key.
+bool AssignValue(const TSettingRow& row, const std::string& value) {
   TSettings& s = Settings();
-  if (auto text = std::get_if<std::string TSettings::*>(&key.Field)) {
-    s.** text = value;
-  } else if (auto number = std::get_if<int32_t TSettings::*>(&key.Field)) {
-    const std::optional<int32_t> parsed = ParseIniInteger(value);
-    const TIniRange* range = RangeOf(key.Name);
-    const TIniChoices* choices = ChoicesOf(key.Name);
-    if (!parsed || (range && (*parsed < range->Low || *parsed > range->High)) ||
-        (choices && !choices->Takes(*parsed))) {
-      return false;
-    }
-    s.** number = *parsed;
-  } else if (auto flag = std::get_if<bool TSettings::*>(&key.Field)) {
-    const std::optional<int32_t> parsed = ParseIniInteger(value);
-    if (!parsed) {
-      return false;
-    }
-    s.** flag = *parsed != 0;
-  } else {
-    ReplacementList() = ParsePairList(value);
+  if (IsTextSetting(row)) {
+    SetSettingText(row, s, value);
+    return true;
   }
+  if (!IsNumberSetting(row)) {
+    ReplacementList() = ParsePairList(value);
+    return true;
+  }
+  const std::optional<int32_t> parsed = ParseIniInteger(value);
+  if (!parsed || !TakesNumber(row, *parsed)) {
+    return false;
+  }
+  SetSettingNumber(row, s, *parsed);
   return true;
 }
 
-std::string FormatValue(const TIniKey& key) {
+std::string FormatValue(const TSettingRow& row) {
   const TSettings& s = Settings();
   std::string value;
-  if (auto text = std::get_if<std::string TSettings::*>(&key.Field)) {
-    value = s.**text;
-  } else if (auto number = std::get_if<int32_t TSettings::*>(&key.Field)) {
-    value = std::to_string(s.**number);
-  } else if (auto flag = std::get_if<bool TSettings::*>(&key.Field)) {
-    value = s.**flag ? "1" : "0";
+  if (IsTextSetting(row)) {
+    value = SettingText(row, s);
+  } else if (IsNumberSetting(row)) {
+    value = std::to_string(SettingNumber(row, s));
   } else {
     value = FormatPairList(ReplacementList());
   }
-  return key.Quoted ? '"' + value + '"' : value;
+  return row.Quoted ? '"' + value + '"' : value;
 }
 
 void ResetState(TSettings& s) {
-  s.LASTDIR.clear();
-  s.IMPIDX = 1;
-  s.WNDLEFT = s.WNDTOP = s.WNDWIDTH = s.WNDHEIGTH = s.WNDSPLITTER = -1;
-  s.WNDMAXIMIZED = false;
+  for (const TSettingRow& row : SettingRows()) {
+    if (row.Section == kStateSection) {
+      SetSettingDefault(row, s);
+    }
+  }
 }
 
 }  // namespace
@@ -377,9 +264,9 @@ void LoadSettingsFrom(const std::string& iniPath) {
   }
   try {
     const TProfileText profile(ReadWholeFile(iniPath));
-    for (const TIniKey& key : kKeys) {
-      if (std::optional<std::string> value = profile.Read(key.Section, key.Name)) {
-        AssignValue(key, *value);
+    for (const TSettingRow& row : SettingRows()) {
+      if (std::optional<std::string> value = profile.Read(row.Section, row.Name)) {
+        AssignValue(row, *value);
       }
     }
   } catch (const std::exception&) {
@@ -391,9 +278,9 @@ bool SaveSettingsTo(const std::string& iniPath, bool includeSettings) {
   try {
     // An existing file that cannot be read is not replaced: its other lines would be lost.
     TProfileText profile(FileExists(iniPath) ? ReadWholeFile(iniPath) : std::string());
-    for (const TIniKey& key : kKeys) {
-      if (includeSettings || key.Section == kState) {
-        profile.Write(key.Section, key.Name, FormatValue(key));
+    for (const TSettingRow& row : SettingRows()) {
+      if (includeSettings || row.Section == kStateSection) {
+        profile.Write(row.Section, row.Name, FormatValue(row));
       }
     }
     const std::string folder = ExtractFilePath(iniPath);
@@ -408,31 +295,17 @@ bool SaveSettingsTo(const std::string& iniPath, bool includeSettings) {
 }
 
 TSettingResult SetSettingFromText(const std::string& key, const std::string& value) {
-  for (const TIniKey& candidate : kKeys) {
-    if (SameTextAsciiCase(candidate.Name, key)) {
-      return AssignValue(candidate, TProfileText::CleanValue(value)) ? TSettingResult::Set
-                                                                     : TSettingResult::BadValue;
-    }
+  const TSettingRow* row = FindSettingRow(key);
+  if (!row) {
+    return TSettingResult::UnknownKey;
   }
-  return TSettingResult::UnknownKey;
+  return AssignValue(*row, TProfileText::CleanValue(value)) ? TSettingResult::Set
+                                                            : TSettingResult::BadValue;
 }
 
 std::string SettingValuesText(const std::string& key) {
-  for (const TIniKey& candidate : kKeys) {
-    if (!SameTextAsciiCase(candidate.Name, key)) {
-      continue;
-    }
-    if (const TIniRange* range = RangeOf(candidate.Name)) {
-      return "un nombre de " + std::to_string(range->Low) + " à " + std::to_string(range->High);
-    }
-    if (const TIniChoices* choices = ChoicesOf(candidate.Name)) {
-      return std::string(choices->Text);
-    }
-    const bool numeric = std::holds_alternative<int32_t TSettings::*>(candidate.Field) ||
-                         std::holds_alternative<bool TSettings::*>(candidate.Field);
-    return numeric ? "un nombre" : "";
-  }
-  return {};
+  const TSettingRow* row = FindSettingRow(key);
+  return row ? SettingValuesText(*row) : std::string();
 }
 
 }  // namespace zembrio

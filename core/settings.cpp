@@ -1,7 +1,6 @@
 #include "core/settings.h"
 
-#include "core/codepages.h"
-#include "core/platform.h"
+#include "core/settingstable.h"
 #include "core/textutil.h"
 
 namespace zembrio {
@@ -14,6 +13,12 @@ std::string_view PairName(std::string_view entry) {
 }
 
 }  // namespace
+
+TSettings::TSettings() {
+  for (const TSettingRow& row : SettingRows()) {
+    SetSettingDefault(row, *this);
+  }
+}
 
 TSettings& Settings() {
   static TSettings settings;
@@ -51,37 +56,16 @@ void AddDefaultPairs(TPairList& list) {
 
 void ApplyDefaults(TPairList& workingCopy) {
   TSettings& s = Settings();
-  s.ADDEXTENSION = true;
-  s.ZEROINDEX = true;
-  s.SKIPVBRHEADER = true;
-  s.XINGHEADER = true;
-  s.MASK = "%N %T";
-  s.ID3V1TAG = 1;
-  s.ID3V2TAG = 1;
-  s.PLAINTEXTFMT = 0;
-  s.PLTXTSEP = "/";
-  s.XMCDSEPDISC = " / ";
-  s.XMCDSEPTRACK = " / ";
-  s.ADJUSTSTART = 1;
-  if (s.VCUTEXE.empty()) {
-    s.VCUTEXE = DefaultVcutPath();
+  for (const TSettingRow& row : SettingRows()) {
+    if (row.Section != kSettingsSection) {
+      continue;
+    }
+    if (!row.FoundDefault) {
+      SetSettingDefault(row, s);
+    } else if (SettingText(row, s).empty()) {
+      SetSettingText(row, s, row.FoundDefault());
+    }
   }
-  s.TIME_SHOWH = false;
-  s.TIME_TYPE = 1;
-  s.TIME_H = "h ";
-  s.TIME_M = "m ";
-  s.TIME_S = "s ";
-  s.TIME_MS = "ms";
-  s.TIME_F = "f";
-  s.JOINNAME = "join_output";
-  s.CUTDIR.clear();
-  s.SILENCEDB = -48;
-  s.SILENCEMIN = 1000;
-  s.SILENCEPOS = 50;
-  s.TRACKMIN = 10000;
-  s.HEARCUT = 3000;
-  s.LISTCODEPAGE = kDefaultListCodePage;
-  s.SNAPQUIET = 0;
   AddDefaultPairs(workingCopy);
   ReplacementList() = workingCopy;
 }

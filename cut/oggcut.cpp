@@ -7,7 +7,6 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
-#include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
 #include "cut/overwrite.h"
@@ -302,7 +301,7 @@ class TOggChain {
   // The fragment's fields as Vorbis comments, over what the cutter copied from the source.
   // A fragment whose comments cannot be written stays as the cutter left it, and says so.
   void WriteComments(TCutPoint& point, const std::string& output) {
-    if (Settings().ID3V2TAG != 1)
+    if (!run_.Tags)
       return;
     const int index = list_.IndexOf(&point);
     const TFragmentTags tags =

@@ -15,6 +15,7 @@ struct TOggRun {
   std::string OutputDir;
   std::string CutterPath;  // VCUTEXE
   bool BatchMode = false;
+  bool Tags = true;  // each fragment gets its own fields as Vorbis comments (ID3V2TAG)
 };
 
 struct TOggResult {

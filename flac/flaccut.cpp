@@ -6,7 +6,6 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
-#include "core/settings.h"
 #include "core/timevalue.h"
 #include "cut/cutrun.h"
 #include "cut/oggcut.h"
@@ -135,7 +134,7 @@ void TFlacCutter::Prepare() {
     throw TRunError("Source invalide.");
   ReadSource();
   PlanTracks();
-  if (Settings().ID3V2TAG != 0)
+  if (run_.Tags)
     fragmentTotal_ = WrittenFragmentCount(list_);
   std::vector<TSampleRange> ranges;
   for (TTrack& track : tracks_) {
@@ -262,7 +261,7 @@ void TFlacCutter::OpenOutput(TTrack& track, const TFlacFrame& frame) {
   if (ctx_.State.AbortRequested)
     return;
   std::optional<TFragmentTags> tags;
-  if (Settings().ID3V2TAG != 0)
+  if (run_.Tags)
     tags = FragmentTagsOf(list_, track.Index, ++fragmentsWritten_, fragmentTotal_);
   const uint64_t length = track.End == TSampleRange::kOpenEnd ? 0 : track.End - track.Start;
   const TFlacTrackMetadata metadata =

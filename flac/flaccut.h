@@ -15,6 +15,7 @@ namespace zembrio {
 struct TFlacCutRun {
   std::string SourcePath;
   std::string OutputDir;  // tracks go here as <Name>.flac; made when missing
+  bool Tags = true;       // each track gets its own fields as Vorbis comments (ID3V2TAG)
 };
 
 // Report lines of the source's MD5 check.

@@ -5,5 +5,9 @@
 #include "tracklist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  return zembrio::fuzz::RunTrackListReader(zembrio::ReadPlainText, data, size);
+  return zembrio::fuzz::RunTrackListReader(
+      [](zembrio::TCPList& list, const std::vector<std::string>& lines) {
+        zembrio::ReadPlainText(list, lines);
+      },
+      data, size);
 }

@@ -5,7 +5,6 @@
 
 #include "core/casefold.h"
 #include "core/platform.h"
-#include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
 #include "import/namemask.h"
@@ -79,8 +78,12 @@ namespace {
 // whose start lies in the file named like the source.
 class TCueReader {
  public:
-  TCueReader(TCPList& list, std::string sourceStem, bool severalFiles)
-      : list_(list), sourceStem_(std::move(sourceStem)), severalFiles_(severalFiles) {}
+  TCueReader(TCPList& list, std::string sourceStem, bool severalFiles,
+             const TImportOptions& options)
+      : list_(list),
+        sourceStem_(std::move(sourceStem)),
+        severalFiles_(severalFiles),
+        options_(options) {}
 
   // A number that cannot be read stops the sheet with a message naming the line.
   void ReadLine(const std::string& rawLine) {
@@ -140,7 +143,7 @@ class TCueReader {
   void ReadIndex(const std::string& line) {
     size_t end = 0;
     const int32_t index = NumberField(line, "INDEX", end);
-    if (index == 1 || (index == 0 && track_ == 1 && Settings().ZEROINDEX)) {
+    if (index == 1 || (index == 0 && track_ == 1 && options_.ZeroIndex)) {
       indexTaken_ = true;
       while (end < line.size() && IsBlank(line[end]))
         ++end;
@@ -181,7 +184,7 @@ class TCueReader {
   void AddImportedTrack() {
     fields_.Number = TrackNumberText(track_);
     bool numbered = false;
-    const std::string name = ImportedTrackName(TMaskOrder::Cue, fields_, numbered);
+    const std::string name = ImportedTrackName(options_.Mask, TMaskOrder::Cue, fields_, numbered);
     numberedTracks_ += numbered ? 1 : 0;
     const TParsedTime time = ParseTime(timeText_, true, false);
     auto point = std::make_unique<TCutPoint>();
@@ -195,6 +198,7 @@ class TCueReader {
   TCPList& list_;
   const std::string sourceStem_;
   const bool severalFiles_;
+  const TImportOptions& options_;
   bool inSource_ = true;  // a sheet without FILE lines describes the source
   bool matched_ = false;
   bool openedInSource_ = true;
@@ -307,8 +311,8 @@ std::string FieldValue(std::string_view line, std::string_view keyword) {
 }
 
 bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
-                  const std::string& sourcePath, TImportNotes* notes,
-                  const std::string& chosenFile) {
+                  const std::string& sourcePath, TImportNotes* notes, const std::string& chosenFile,
+                  const TImportOptions& options) {
   const std::vector<TCueFile> files = CueSheetFiles(lines);
   std::string stem = CueFileStem(ExtractFileName(sourcePath));
   if (!chosenFile.empty()) {
@@ -317,7 +321,7 @@ bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
       return false;
   }
   // A chosen file is always picked out, even from a sheet of one file.
-  TCueReader reader(list, stem, files.size() > 1 || !chosenFile.empty());
+  TCueReader reader(list, stem, files.size() > 1 || !chosenFile.empty(), options);
   for (const std::string& line : lines) {
     reader.ReadLine(line);
   }
@@ -328,10 +332,11 @@ bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
 }
 
 bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath,
-                    TImportNotes* notes, const std::string& chosenFile) {
-  const std::vector<std::string> lines = ReadTrackListLines(path);
+                    TImportNotes* notes, const std::string& chosenFile,
+                    const TImportOptions& options) {
+  const std::vector<std::string> lines = ReadTrackListLines(path, options.CodePage);
   try {
-    return ReadCueSheet(list, lines, sourcePath, notes, chosenFile);
+    return ReadCueSheet(list, lines, sourcePath, notes, chosenFile, options);
   } catch (const TConversionError& error) {
     throw TConversionError(path + ", " + error.what());
   }

@@ -46,10 +46,12 @@ std::vector<TCueFile> CueSheetFiles(const std::vector<std::string>& lines);
 // given) counts the tracks named by their number.
 bool ReadCueSheet(TCPList& list, const std::vector<std::string>& lines,
                   const std::string& sourcePath = {}, TImportNotes* notes = nullptr,
-                  const std::string& chosenFile = {});
+                  const std::string& chosenFile = {},
+                  const TImportOptions& options = ImportOptionsFromSettings());
 // ReadCueSheet of a file, its errors beginning with the file's path; an unreadable file
 // throws std::system_error.
 bool ImportCueSheet(TCPList& list, const std::string& path, const std::string& sourcePath = {},
-                    TImportNotes* notes = nullptr, const std::string& chosenFile = {});
+                    TImportNotes* notes = nullptr, const std::string& chosenFile = {},
+                    const TImportOptions& options = ImportOptionsFromSettings());
 
 }  // namespace zembrio

@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdio>
 
-#include "core/settings.h"
 #include "core/textutil.h"
 #include "flac/embeddedcue.h"
 #include "import/cuesheet.h"
@@ -52,20 +51,21 @@ std::string TrackComment(const std::vector<std::string>& comments, uint32_t numb
   return CommentValue(comments, name);
 }
 
-bool ReadCueText(TCPList& list, const TEmbeddedCueSheet& sheet, const std::string& flacPath) {
+bool ReadCueText(TCPList& list, const TEmbeddedCueSheet& sheet, const std::string& flacPath,
+                 const TImportOptions& options) {
   const int before = list.Count();
-  if (!ReadCueSheet(list, LinesOf(sheet.CueText), flacPath))
+  if (!ReadCueSheet(list, LinesOf(sheet.CueText), flacPath, nullptr, {}, options))
     return false;
   return list.Count() > before;
 }
 
-void ReadBlockTracks(TCPList& list, const TEmbeddedCueSheet& sheet) {
+void ReadBlockTracks(TCPList& list, const TEmbeddedCueSheet& sheet, const TImportOptions& options) {
   const auto rate = static_cast<int32_t>(sheet.SampleRate);
   for (size_t i = 0; i < sheet.Tracks.size(); ++i) {
     const TEmbeddedCueTrack& track = sheet.Tracks[i];
     // Track 1 may start at its pregap, as with a CUE sheet file, so no opening is lost.
     const bool fromPregap =
-        i == 0 && track.Number == 1 && track.PregapSample.has_value() && Settings().ZEROINDEX;
+        i == 0 && track.Number == 1 && track.PregapSample.has_value() && options.ZeroIndex;
     const uint64_t start = fromPregap ? *track.PregapSample : track.StartSample;
     // A track past the audio (a data track of an enhanced CD) has nothing to cut.
     if (sheet.TotalSamples > 0 && start >= sheet.TotalSamples)
@@ -79,7 +79,7 @@ void ReadBlockTracks(TCPList& list, const TEmbeddedCueSheet& sheet) {
     auto point = std::make_unique<TCutPoint>();
     AssignTime(*point, CutPointTimeOfSample(start, rate));
     // Without a title, what the empty fields leave around the number goes.
-    point->Name = ImportedName(Trim(ExpandNameMask(Settings().MASK, TMaskOrder::Cue, fields)));
+    point->Name = ImportedName(Trim(ExpandNameMask(options.Mask, TMaskOrder::Cue, fields)));
     point->Title = fields.Title;
     point->Artist = fields.Performer;
     list.Add(std::move(point));
@@ -117,15 +117,16 @@ TTimeValue CutPointTimeOfSample(uint64_t sample, int32_t rate) {
   return value;
 }
 
-bool ImportEmbeddedCueSheet(TCPList& list, const std::string& flacPath) {
+bool ImportEmbeddedCueSheet(TCPList& list, const std::string& flacPath,
+                            const TImportOptions& options) {
   const std::optional<TEmbeddedCueSheet> sheet = ReadEmbeddedCueSheet(flacPath);
   if (!sheet)
     return false;
   const int before = list.Count();
   // The comment's text holds the titles; the block only the times.
-  if (Trim(sheet->CueText).empty() || !ReadCueText(list, *sheet, flacPath)) {
+  if (Trim(sheet->CueText).empty() || !ReadCueText(list, *sheet, flacPath, options)) {
     FillAlbumFields(list.Album, sheet->Comments);
-    ReadBlockTracks(list, *sheet);
+    ReadBlockTracks(list, *sheet, options);
   }
   FillAlbumFields(list.Album, sheet->Comments);
   return list.Count() > before;

@@ -8,6 +8,7 @@
 
 #include "core/timevalue.h"
 #include "cutlist/cutpoint.h"
+#include "import/namemask.h"
 
 namespace zembrio {
 
@@ -16,7 +17,8 @@ namespace zembrio {
 // ALBUMARTIST (or ARTIST), DATE and GENRE comments. False, with nothing appended, when
 // the file is no FLAC stream or holds no track list. Throws std::system_error when it
 // cannot be read, and TConversionError as the CUE sheet reader does.
-bool ImportEmbeddedCueSheet(TCPList& list, const std::string& flacPath);
+bool ImportEmbeddedCueSheet(TCPList& list, const std::string& flacPath,
+                            const TImportOptions& options = ImportOptionsFromSettings());
 
 // The time of a cut point at sample of a rate Hz source: one that PositionAt brings back
 // to that very sample when a CD frame or a millisecond lands there (a CD frame first),

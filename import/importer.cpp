@@ -19,10 +19,10 @@ constexpr const char* kNumberedTracks =
     " piste(s) sans nom après le masque : nommée(s) par leur numéro.";
 
 // The sheet's files, one per line, so the user can choose one of them.
-std::string CueFileListText(const std::string& path) {
+std::string CueFileListText(const std::string& path, int32_t codePage) {
   std::string text = "Fichiers de la liste :";
   int number = 0;
-  for (const TCueFile& file : ReadCueSheetFiles(path)) {
+  for (const TCueFile& file : ReadCueSheetFiles(path, codePage)) {
     text += "\n  " + std::to_string(++number) + ". " + file.Name + " (" +
             std::to_string(file.Tracks) + " piste(s))";
   }
@@ -42,19 +42,20 @@ std::string NothingImportedText(const std::string& path, const std::string& sour
 
 // False when the reader stopped on an error that it reported.
 bool RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
-               const std::string& sourcePath, const std::string& cueFile, TImportNotes& notes) {
+               const std::string& sourcePath, const std::string& cueFile, TImportNotes& notes,
+               const TImportOptions& options) {
   switch (type) {
     case tlCue:
-      if (!ImportCueSheet(list, path, sourcePath, &notes, cueFile)) {
+      if (!ImportCueSheet(list, path, sourcePath, &notes, cueFile, options)) {
         feedback.ShowMessage(NothingImportedText(path, sourcePath, cueFile) + "\n" +
-                             CueFileListText(path));
+                             CueFileListText(path, options.CodePage));
         return false;
       }
       break;
     case tlXmcd:
-      return ImportXmcd(list, feedback, path, &notes);  // shows its own message on failure
+      return ImportXmcd(list, feedback, path, &notes, options);  // shows its own message on failure
     case tlPlainText:
-      ImportPlainText(list, path);
+      ImportPlainText(list, path, options);
       break;
     default:
       break;
@@ -65,14 +66,15 @@ bool RunReader(TCPList& list, IRunFeedback& feedback, const std::string& path, i
 }  // namespace
 
 bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
-                     const std::string& sourcePath, const std::string& cueFile) {
+                     const std::string& sourcePath, const std::string& cueFile,
+                     const TImportOptions& options) {
   list.Clear();
   TImportNotes notes;
   bool complete = true;
   try {
     if (FileExists(path)) {
       feedback.ShowInfoText(path + " chargé.");
-      complete = RunReader(list, feedback, path, type, sourcePath, cueFile, notes);
+      complete = RunReader(list, feedback, path, type, sourcePath, cueFile, notes, options);
     }
   } catch (...) {
     // The grid must not go on showing the rows of the list that was just cleared.
@@ -85,8 +87,8 @@ bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& p
   return complete;
 }
 
-std::vector<TCueFile> ReadCueSheetFiles(const std::string& path) {
-  return CueSheetFiles(ReadTrackListLines(path));
+std::vector<TCueFile> ReadCueSheetFiles(const std::string& path, int32_t codePage) {
+  return CueSheetFiles(ReadTrackListLines(path, codePage));
 }
 
 TTrackListFile TrackListBesideSource(const std::string& sourcePath) {
@@ -98,18 +100,18 @@ TTrackListFile TrackListBesideSource(const std::string& sourcePath) {
 }
 
 bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback, const std::string& sourcePath,
-                               const std::string& cueFile) {
+                               const std::string& cueFile, const TImportOptions& options) {
   const TTrackListFile beside = TrackListBesideSource(sourcePath);
   if (beside.Type == tlCue) {
-    return ImportTrackList(list, feedback, beside.Path, tlCue, sourcePath, cueFile);
+    return ImportTrackList(list, feedback, beside.Path, tlCue, sourcePath, cueFile, options);
   }
   if (beside.Type == tlXmcd) {
-    return ImportTrackList(list, feedback, beside.Path, tlXmcd);
+    return ImportTrackList(list, feedback, beside.Path, tlXmcd, {}, {}, options);
   }
   list.Clear();
   try {
     if (DetectSourceKind(sourcePath) == TSourceKind::Flac &&
-        ImportEmbeddedCueSheet(list, sourcePath))
+        ImportEmbeddedCueSheet(list, sourcePath, options))
       feedback.ShowInfoText(sourcePath + " : liste de pistes intégrée chargée.");
   } catch (...) {
     feedback.RefreshGrid();

@@ -25,11 +25,12 @@ enum TTrackListType : int { tlCue = 1, tlXmcd = 2, tlPlainText = 3 };
 // on an error it reported itself (XMCD; a CUE sheet that gave nothing of the source): the list then
 // holds only the tracks before it.
 bool ImportTrackList(TCPList& list, IRunFeedback& feedback, const std::string& path, int type,
-                     const std::string& sourcePath = {}, const std::string& cueFile = {});
+                     const std::string& sourcePath = {}, const std::string& cueFile = {},
+                     const TImportOptions& options = ImportOptionsFromSettings());
 
 // The files a CUE sheet names, with their counts of tracks, in the sheet's order: what the
 // user chooses from when none of them is the source. Throws std::system_error.
-std::vector<TCueFile> ReadCueSheetFiles(const std::string& path);
+std::vector<TCueFile> ReadCueSheetFiles(const std::string& path, int32_t codePage);
 
 // The track list beside a source: its ".cue", else its ".xmcd" file; an empty path when
 // there is neither.
@@ -43,6 +44,7 @@ TTrackListFile TrackListBesideSource(const std::string& sourcePath);
 // of itself (its CUESHEET comment or block); otherwise the list is cleared and the grid
 // refreshed. False as ImportTrackList says. A plain text list is never loaded this way.
 bool LoadTrackListBesideSource(TCPList& list, IRunFeedback& feedback, const std::string& sourcePath,
-                               const std::string& cueFile = {});
+                               const std::string& cueFile = {},
+                               const TImportOptions& options = ImportOptionsFromSettings());
 
 }  // namespace zembrio

@@ -108,8 +108,24 @@ std::string ImportedName(const std::string& name) {
   return result;
 }
 
-std::string ImportedTrackName(TMaskOrder order, const TTrackFields& fields, bool& numbered) {
-  const std::string name = ImportedName(ExpandNameMask(Settings().MASK, order, fields));
+TImportOptions ImportOptionsFromSettings() {
+  const TSettings& s = Settings();
+  TImportOptions options;
+  options.Mask = s.MASK;
+  options.ZeroIndex = s.ZEROINDEX;
+  options.CodePage = s.LISTCODEPAGE;
+  options.NameFirst = s.PLAINTEXTFMT == 1;
+  options.PlainTextSeparator = s.PLTXTSEP;
+  options.XmcdDiscSeparator = s.XMCDSEPDISC;
+  options.XmcdTrackSeparator = s.XMCDSEPTRACK;
+  options.CdFrames = s.TIME_TYPE == 1;
+  options.ShowHours = s.TIME_SHOWH;
+  return options;
+}
+
+std::string ImportedTrackName(std::string_view mask, TMaskOrder order, const TTrackFields& fields,
+                              bool& numbered) {
+  const std::string name = ImportedName(ExpandNameMask(mask, order, fields));
   numbered = TrimView(name).empty();
   return numbered ? ImportedName(fields.Number) : name;
 }

@@ -47,15 +47,31 @@ std::string TrackNumberText(int number);
 // destination folder, whatever the replacement list holds.
 std::string ImportedName(const std::string& name);
 
+// What the track list readers take from the settings: read once before an import starts,
+// so that nothing changes under a reader while it runs.
+struct TImportOptions {
+  std::string Mask;                // MASK: the names of imported tracks
+  bool ZeroIndex = true;           // ZEROINDEX: CUE track 1 starts at its INDEX 00
+  int32_t CodePage = 0;            // LISTCODEPAGE: lists that are not UTF-8
+  bool NameFirst = false;          // PLAINTEXTFMT 1: "name <separator> time"
+  std::string PlainTextSeparator;  // PLTXTSEP
+  std::string XmcdDiscSeparator;   // XMCDSEPDISC
+  std::string XmcdTrackSeparator;  // XMCDSEPTRACK
+  bool CdFrames = true;            // TIME_TYPE 1: plain text times count CD frames
+  bool ShowHours = false;          // TIME_SHOWH: plain text times as the grid reads them
+};
+TImportOptions ImportOptionsFromSettings();
+
 // What an import leaves to say once it is over.
 struct TImportNotes {
   int NumberedTracks = 0;  // names the mask left empty, made of the track's number
 };
 
-// The name of an imported track: ExpandNameMask of the MASK setting, then ImportedName. A
-// name that comes out empty or blank (a mask of "%T" over a list without titles) would skip
-// the track: it becomes the track's number instead, and numbered is set.
-std::string ImportedTrackName(TMaskOrder order, const TTrackFields& fields, bool& numbered);
+// The name of an imported track: ExpandNameMask of mask, then ImportedName. A name that
+// comes out empty or blank (a mask of "%T" over a list without titles) would skip the
+// track: it becomes the track's number instead, and numbered is set.
+std::string ImportedTrackName(std::string_view mask, TMaskOrder order, const TTrackFields& fields,
+                              bool& numbered);
 
 // A whole field read as a decimal number (leading blanks allowed); anything else, or a value
 // beyond 32 bits, throws TConversionError.

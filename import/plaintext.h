@@ -7,13 +7,16 @@
 #include <vector>
 
 #include "cutlist/cutpoint.h"
+#include "import/namemask.h"
 
 namespace zembrio {
 
 // Appends one cut point per line, an empty line included. A digit run too long for 32 bits
 // throws TConversionError; the cut points appended before it stay.
-void ReadPlainText(TCPList& list, const std::vector<std::string>& lines);
+void ReadPlainText(TCPList& list, const std::vector<std::string>& lines,
+                   const TImportOptions& options = ImportOptionsFromSettings());
 // ReadPlainText of a file; an unreadable file throws std::system_error.
-void ImportPlainText(TCPList& list, const std::string& path);
+void ImportPlainText(TCPList& list, const std::string& path,
+                     const TImportOptions& options = ImportOptionsFromSettings());
 
 }  // namespace zembrio

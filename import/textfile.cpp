@@ -1,7 +1,6 @@
 #include "import/textfile.h"
 
 #include "core/fileio.h"
-#include "core/settings.h"
 #include "import/codepage.h"
 
 namespace zembrio {
@@ -84,8 +83,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
-std::vector<std::string> ReadTrackListLines(const std::string& path) {
-  return SplitLines(DecodeTrackListText(ReadWholeFile(path), Settings().LISTCODEPAGE));
+std::vector<std::string> ReadTrackListLines(const std::string& path, int32_t codePage) {
+  return SplitLines(DecodeTrackListText(ReadWholeFile(path), codePage));
 }
 
 }  // namespace zembrio

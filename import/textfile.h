@@ -18,8 +18,8 @@ bool IsValidUtf8(std::string_view text);
 std::string DecodeTrackListText(std::string_view bytes, int32_t codePage = 1252);
 // Splits at CR LF, LF and CR alone. A line end at the very end gives no empty last line.
 std::vector<std::string> SplitLines(std::string_view text);
-// Reads the whole file, decodes it in the code page of the settings (LISTCODEPAGE) and
-// splits it into lines; throws std::system_error.
-std::vector<std::string> ReadTrackListLines(const std::string& path);
+// Reads the whole file, decodes it in codePage (LISTCODEPAGE's values) and splits it into
+// lines; throws std::system_error.
+std::vector<std::string> ReadTrackListLines(const std::string& path, int32_t codePage);
 
 }  // namespace zembrio

@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "core/settings.h"
 #include "core/textutil.h"
 #include "import/namemask.h"
 #include "import/textfile.h"
@@ -90,25 +89,25 @@ std::unordered_map<std::string, std::string> ReadXmcdValues(const std::vector<st
   return values;
 }
 
-void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes* notes) {
+void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes* notes,
+              const TImportOptions& options) {
   if (lines.empty() || !IsXmcdSignature(lines[0])) {
     return;
   }
-  const TSettings& settings = Settings();
   const std::vector<TOffsetLine> offsets = ReadOffsetLines(lines);
   const auto values = ReadXmcdValues(lines);
   const auto value = [&values](const std::string& key) {
     const auto found = values.find(key);
     return found == values.end() ? std::string() : found->second;
   };
-  const TSplitText disc = SplitAtSeparator(value("DTITLE="), settings.XMCDSEPDISC, false);
+  const TSplitText disc = SplitAtSeparator(value("DTITLE="), options.XmcdDiscSeparator, false);
   TTrackFields fields;
   fields.DiscArtist = disc.First;
   fields.DiscTitle = disc.Second;
   list.Album = {disc.Second, disc.First, Trim(value("DYEAR=")), Trim(value("DGENRE="))};
   for (size_t n = 0; n < offsets.size(); ++n) {
     const std::string key = "TTITLE" + std::to_string(n) + "=";
-    const TSplitText track = SplitAtSeparator(value(key), settings.XMCDSEPTRACK, false);
+    const TSplitText track = SplitAtSeparator(value(key), options.XmcdTrackSeparator, false);
     fields.Performer = track.First.empty() ? fields.DiscArtist : track.First;
     fields.Title = track.Second;
     auto point = std::make_unique<TCutPoint>();
@@ -119,7 +118,7 @@ void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes
     }
     fields.Number = TrackNumberText(static_cast<int>(n + 1));
     bool numbered = false;
-    point->Name = ImportedTrackName(TMaskOrder::Xmcd, fields, numbered);
+    point->Name = ImportedTrackName(options.Mask, TMaskOrder::Xmcd, fields, numbered);
     if (numbered && notes != nullptr)
       ++notes->NumberedTracks;
     point->Title = fields.Title;
@@ -128,10 +127,10 @@ void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes
   }
 }
 
-bool ImportXmcd(TCPList& list, IRunFeedback& feedback, const std::string& path,
-                TImportNotes* notes) {
+bool ImportXmcd(TCPList& list, IRunFeedback& feedback, const std::string& path, TImportNotes* notes,
+                const TImportOptions& options) {
   try {
-    ReadXmcd(list, ReadTrackListLines(path), notes);
+    ReadXmcd(list, ReadTrackListLines(path, options.CodePage), notes, options);
     return true;
   } catch (const std::exception& error) {
     feedback.ShowMessage("Erreur survenue à l'analyse du fich xmcd: " + path + ", " + error.what());

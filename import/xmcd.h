@@ -27,11 +27,13 @@ std::unordered_map<std::string, std::string> ReadXmcdValues(const std::vector<st
 // with "# xmcd" gives nothing. A malformed offset throws TConversionError naming its line,
 // the tracks appended before it staying. notes (when given) counts the tracks named by their
 // number.
-void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes* notes = nullptr);
+void ReadXmcd(TCPList& list, const std::vector<std::string>& lines, TImportNotes* notes = nullptr,
+              const TImportOptions& options = ImportOptionsFromSettings());
 // ReadXmcd of a file. Any failure is shown through feedback as "Erreur survenue à l'analyse
 // du fich xmcd: <path>", followed by what was wrong and where, and gives false; the tracks
 // appended before it stay.
 bool ImportXmcd(TCPList& list, IRunFeedback& feedback, const std::string& path,
-                TImportNotes* notes = nullptr);
+                TImportNotes* notes = nullptr,
+                const TImportOptions& options = ImportOptionsFromSettings());
 
 }  // namespace zembrio

@@ -77,8 +77,13 @@ std::string DifferenceOf(const TStreamFormat& format, const TStreamFormat& outpu
 class TJoinRun {
  public:
   TJoinRun(TRunContext& ctx, TJoinList& list, IJoinView& view, const std::string& outputName,
-           TJoinMode mode)
-      : ctx_(ctx), list_(list), view_(view), outputName_(outputName), mode_(mode) {}
+           TJoinMode mode, const TJoinOptions& options)
+      : ctx_(ctx),
+        list_(list),
+        view_(view),
+        outputName_(outputName),
+        mode_(mode),
+        options_(options) {}
 
   TJoinOutcome Run() {
     ctx_.State.AbortRequested = false;
@@ -272,7 +277,7 @@ class TJoinRun {
     TFragmentOptions options;
     options.BufferSize =
         mode_ == TJoinMode::jmRaw ? kJoinBlockSize : TOutputFile::kDefaultBufferSize;
-    options.HeaderFrame = mode_ == TJoinMode::jmFrames && Settings().XINGHEADER;
+    options.HeaderFrame = mode_ == TJoinMode::jmFrames && options_.HeaderFrame;
     output_ = std::make_unique<TFragmentOutput>(outputName_, std::move(options));
   }
 
@@ -321,7 +326,7 @@ class TJoinRun {
     TMPGFile input;
     // No first frame in reach: the search already passed over bytes that were not audio.
     // With a fresh header for the joined file, no input's header frame may stay inside it.
-    const bool skipHeader = Settings().SKIPVBRHEADER || Settings().XINGHEADER;
+    const bool skipHeader = options_.SkipVbrHeader || options_.HeaderFrame;
     passedOver = !input.Open(path, skipHeader) && input.AudioSize() > 0;
     TakeTrim(input);
     const TFragmentMark* mark = BelievableMark(input);
@@ -406,6 +411,7 @@ class TJoinRun {
   IJoinView& view_;
   const std::string& outputName_;
   TJoinMode mode_;
+  const TJoinOptions options_;
   uint64_t total_ = 0;
   uint64_t done_ = 0;
   std::vector<unsigned char> block_;
@@ -440,8 +446,13 @@ void ShowJoinProgress(TRunContext& ctx, bool force, double fraction) {
   ctx.Feedback.ProcessPendingEvents();
 }
 
+TJoinOptions JoinOptionsFromSettings() {
+  const TSettings& s = Settings();
+  return {s.XINGHEADER, s.SKIPVBRHEADER};
+}
+
 TJoinOutcome RunJoin(TRunContext& ctx, TJoinList& list, IJoinView& view,
-                     const std::string& outputName, TJoinMode mode) {
+                     const std::string& outputName, TJoinMode mode, const TJoinOptions& options) {
   if (list.empty()) {
     ctx.Feedback.ShowMessage(kJoinNothingToJoin);
     return TJoinOutcome::Refused;
@@ -456,7 +467,7 @@ TJoinOutcome RunJoin(TRunContext& ctx, TJoinList& list, IJoinView& view,
   TJoinOutcome outcome = TJoinOutcome::Failed;
   std::string error;
   try {
-    outcome = TJoinRun(ctx, list, view, outputName, mode).Run();
+    outcome = TJoinRun(ctx, list, view, outputName, mode, options).Run();
   } catch (const std::exception& raised) {
     error = raised.what();
   }

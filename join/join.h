@@ -58,10 +58,17 @@ void ShowJoinProgress(TRunContext& ctx, bool force, double fraction);
 
 enum class TJoinOutcome { Finished, Refused, Failed, Aborted };
 
+// What a frame join takes from the settings, read once before it starts.
+struct TJoinOptions {
+  bool HeaderFrame = true;    // XINGHEADER: the joined file opens with a fresh header frame
+  bool SkipVbrHeader = true;  // SKIPVBRHEADER: the inputs' own header frames are left out
+};
+TJoinOptions JoinOptionsFromSettings();
+
 // Runs the whole join with its checks, question, progress, statuses and closing steps.
 // Errors (an input that cannot be read, an output that cannot be written) go to
 // IRunFeedback::ReportError after the closing steps and give Failed.
 TJoinOutcome RunJoin(TRunContext& ctx, TJoinList& list, IJoinView& view,
-                     const std::string& outputName, TJoinMode mode);
+                     const std::string& outputName, TJoinMode mode, const TJoinOptions& options);
 
 }  // namespace zembrio

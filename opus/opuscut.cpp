@@ -7,7 +7,6 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
-#include "core/settings.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
 #include "cut/cutrun.h"
@@ -153,7 +152,7 @@ void TOpusCutter::Prepare() {
   MakeFragmentFolder(outputDir_);
   lastSerial_ = walk_->Serial();
   PlanTracks();
-  if (Settings().ID3V2TAG != 0)
+  if (run_.Tags)
     fragmentTotal_ = WrittenFragmentCount(list_);
 }
 
@@ -244,7 +243,7 @@ void TOpusCutter::StartTrack(TTrack& track, const TOpusPacket& packet) {
   const std::vector<uint8_t> head = OpusHeadWithPreSkip(
       walk_->Head(), static_cast<uint16_t>(std::clamp<int64_t>(preSkip, 0, kOpusMaxPreSkip)));
   std::optional<TFragmentTags> tags;
-  if (Settings().ID3V2TAG != 0)
+  if (run_.Tags)
     tags = FragmentTagsOf(list_, track.Index, FragmentNumber(list_, track.Index), fragmentTotal_);
   track.Writer = std::make_unique<TOpusFragmentWriter>(
       NewSerial(), head, FragmentOpusTags(walk_->TagsPacket(), tags ? &*tags : nullptr));

@@ -19,6 +19,7 @@ struct TOpusCutRun {
   // Fragments go here as <Name>.opus, or <Name>.ogg when the source's name ends with ".ogg";
   // made when missing.
   std::string OutputDir;
+  bool Tags = true;  // each fragment gets its own fields as comments (ID3V2TAG)
 };
 
 // Decoded samples a fragment starts before its point: a decoder that starts cold has

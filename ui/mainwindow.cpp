@@ -449,7 +449,7 @@ void TfrmMain::LoadTrackList(TLoadedList list) {
 void TfrmMain::ChooseCueFile(TLoadedList list) {
   std::vector<TCueFile> files;
   try {
-    files = ReadCueSheetFiles(list.Path);
+    files = ReadCueSheetFiles(list.Path, Settings().LISTCODEPAGE);
   } catch (const std::exception& error) {
     ReportError(error.what());
     return;

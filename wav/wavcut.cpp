@@ -6,7 +6,6 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
-#include "core/settings.h"
 #include "core/textutil.h"
 #include "cut/cutrun.h"
 #include "cut/oggcut.h"
@@ -115,7 +114,7 @@ void TWavCutter::Prepare() {
     throw TRunError("Source invalide.");
   source_ = std::make_unique<TWavFile>(run_.SourcePath);
   input_ = std::make_unique<TInputFile>(run_.SourcePath);
-  if (Settings().ID3V2TAG == 1) {
+  if (run_.Tags) {
     tags_ = std::make_unique<TWavTagSource>(source_->Layout());
     fragmentTotal_ = WrittenFragmentCount(list_);
   }

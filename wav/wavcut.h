@@ -18,6 +18,7 @@ struct TWavCutRun {
   std::string OutputDir;   // tracks go here, made when missing
   // The largest RIFF size a track is written with before it becomes RF64.
   int64_t Rf64Threshold = 0xFFFFFFFF;
+  bool Tags = true;  // each track gets its own fields in LIST/INFO and `id3 ` (ID3V2TAG)
 };
 
 // Cuts the source at the points of list into "<Name>.wav" files; returns RunEndOfData

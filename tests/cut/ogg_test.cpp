@@ -75,7 +75,10 @@ class OggCutTest : public ::testing::Test {
     SetMilliseconds(point, seconds, 0);
     point.Name = name;
   }
-  TOggResult Cut() { return CutOgg(ctx_.Context, list_, run_); }
+  TOggResult Cut() {
+    run_.Tags = Settings().ID3V2TAG == 1;
+    return CutOgg(ctx_.Context, list_, run_);
+  }
   std::string Out(const std::string& name) const { return run_.OutputDir + "/" + name; }
   std::vector<std::string> OutputFiles() const {
     std::vector<std::string> names;

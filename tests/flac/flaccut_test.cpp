@@ -67,6 +67,7 @@ class FlacCutTest : public ::testing::Test {
     TFlacCutRun run;
     run.SourcePath = path;
     run.OutputDir = out;
+    run.Tags = Settings().ID3V2TAG != 0;
     return CutFlac(rc.Context, list, run);
   }
 

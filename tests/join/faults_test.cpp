@@ -41,7 +41,7 @@ class JoinFaultTest : public ::testing::Test {
   }
   TJoinOutcome Join(const std::string& output, TJoinMode mode) {
     run_.Feedback.Errors.clear();
-    return RunJoin(run_.Context, list_, view_, output, mode);
+    return RunJoin(run_.Context, list_, view_, output, mode, JoinOptionsFromSettings());
   }
   // Runs hook once, when the row before it is done and the row itself not yet opened.
   void BeforeRow(int row, std::function<void()> hook) {

@@ -218,8 +218,9 @@ TEST_P(HeaderFrameTest, FragmentsDecodeToTheSourceAndTheirJoinIsTheSource) {
       join.push_back({std::string(point.second) + ".mp3", dir_.File("out/")});
     NullView view;
     const std::string joined = dir_.File("joined" + std::to_string(adjust) + ".mp3");
-    ASSERT_EQ(RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames),
-              TJoinOutcome::Finished);
+    ASSERT_EQ(
+        RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames, JoinOptionsFromSettings()),
+        TJoinOutcome::Finished);
     const TWalked all = Walk(joined);
     // The join leaves the priming frames and the shared frames out: the source's frames.
     EXPECT_EQ(all.declaredFrames, source.audioFrames);
@@ -280,7 +281,9 @@ TEST_P(HeaderFrameTest, FragmentsOfAnyLengthHoldExactlyTheirStretch) {
   // The join of the fragments written leaves every shared frame out.
   NullView view;
   const std::string joined = dir_.File("joined.mp3");
-  ASSERT_EQ(RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames), TJoinOutcome::Finished);
+  ASSERT_EQ(
+      RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames, JoinOptionsFromSettings()),
+      TJoinOutcome::Finished);
   EXPECT_TRUE(Walk(joined).audio == Walk(source_).audio);
 }
 
@@ -351,7 +354,9 @@ TEST_P(HeaderFrameTest, AJoinOfFragmentsThatDoNotFollowEachOtherKeepsTheirFrames
   TJoinList join{{"a.mp3", dir_.File("out/")}, {"c.mp3", dir_.File("out/")}};
   NullView view;
   const std::string joined = dir_.File("joined.mp3");
-  ASSERT_EQ(RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames), TJoinOutcome::Finished);
+  ASSERT_EQ(
+      RunJoin(rc_.Context, join, view, joined, TJoinMode::jmFrames, JoinOptionsFromSettings()),
+      TJoinOutcome::Finished);
   const TWalked a = Walk(Fragment("a"));
   const TWalked c = Walk(Fragment("c"));
   EXPECT_EQ(Walk(joined).audioFrames, a.audioFrames + c.audioFrames);

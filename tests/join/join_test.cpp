@@ -40,7 +40,7 @@ class JoinTest : public ::testing::Test {
       list_.push_back({name, dir_.Path()});
   }
   TJoinOutcome Join(const std::string& output, TJoinMode mode) {
-    return RunJoin(run_.Context, list_, view_, output, mode);
+    return RunJoin(run_.Context, list_, view_, output, mode, JoinOptionsFromSettings());
   }
   std::vector<std::string> Statuses() const {
     std::vector<std::string> statuses;
@@ -84,6 +84,21 @@ TEST_F(JoinTest, FrameCopyDropsTagsAndRawCopyKeepsThemAFileListedTwiceComesTwice
   EXPECT_EQ(run_.Feedback.IdleChanges, (std::vector<bool>{false, true, false, true}));
   EXPECT_EQ(run_.Feedback.Progress.back(), 1.0);
   EXPECT_TRUE(run_.Feedback.Errors.empty());
+}
+
+// The options are taken once before the join: the record changed during it (the settings
+// dialog saved meanwhile) changes nothing in the file being written.
+TEST_F(JoinTest, TheJoinKeepsTheOptionsItStartedWith) {
+  const Bytes frames = test::Frames(spec_, 12);
+  Write("a.mp3", frames);
+  Write("b.mp3", frames);
+  List({"a.mp3", "b.mp3"});
+  const TJoinOptions options = JoinOptionsFromSettings();
+  view_.OnChange = [](int) { Settings().XINGHEADER = true; };
+  EXPECT_EQ(RunJoin(run_.Context, list_, view_, dir_.File("out.mp3"), TJoinMode::jmFrames, options),
+            TJoinOutcome::Finished);
+  EXPECT_TRUE(Settings().XINGHEADER);
+  EXPECT_EQ(test::ReadFile(dir_.File("out.mp3")), Concat({frames, frames}));
 }
 
 TEST_F(JoinTest, BytesThatAreNotFramesArePassedOverAndMarkTheRow) {

@@ -44,7 +44,9 @@ class OpusCutTest : public ::testing::Test {
   }
 
   TRunOutcome Cut(const std::string& path) {
-    return CutOpus(rc.Context, list, TOpusCutRun{path, out});
+    TOpusCutRun run{path, out};
+    run.Tags = Settings().ID3V2TAG != 0;
+    return CutOpus(rc.Context, list, run);
   }
 
   std::string FragmentPath(const std::string& name, const char* extension = ".opus") const {

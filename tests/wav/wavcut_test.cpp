@@ -34,6 +34,7 @@ std::unique_ptr<CutResult> Cut(const std::string& source, const std::string& dir
   run.SourcePath = source;
   run.OutputDir = dir;
   run.Rf64Threshold = threshold;
+  run.Tags = Settings().ID3V2TAG == 1;
   result->Outcome = CutWav(result->Run.Context, list, run);
   return result;
 }
@@ -127,6 +128,7 @@ TEST(WavCut, OverwritePolicyAndAbort) {
   auto run = std::make_unique<RecordingContext>();
   run->Feedback.OnEvents = [&] { run->State.AbortRequested = true; };
   TWavCutRun cutRun{s->Float32, dir.Path()};
+  cutRun.Tags = Settings().ID3V2TAG == 1;
   EXPECT_EQ(CutWav(run->Context, big, cutRun), RunAborted);
   EXPECT_EQ(run->Feedback.RowStatus[1], "**    abandon **");
   EXPECT_EQ(big[0].Report.back(), " **   abandon  **");

@@ -27,6 +27,7 @@
 #include "core/inifile.h"
 #include "core/platform.h"
 #include "core/settings.h"
+#include "core/settingstable.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
 #include "cut/runfeedback.h"
@@ -121,18 +122,19 @@ TfrmSettings::~TfrmSettings() = default;
 QWidget* TfrmSettings::BuildCommonPage() {
   auto* page = new QWidget;
   auto* main = NewGroup(page, " Principal ");
-  cbAddExtension_ = NewCheck(main, "Ajouter l'extension (.mp2, .mp3, .ogg)", "cbAddExtension");
+  auto* addExtension = BindCheck(main, &TSettings::ADDEXTENSION,
+                                 "Ajouter l'extension (.mp2, .mp3, .ogg)", "cbAddExtension");
 
   auto* timeBox = NewGroup(main, " Affichage du temps ");
-  cbShowHours_ = NewCheck(timeBox, "Heures", "cbShowHours");
-  auto* format = NewRadioGroup(timeBox, " Format ",
-                               {QStringLiteral("millisecondes"), QStringLiteral("CD frames")},
-                               "rgTimeType", rgTimeType_);
-  edTimeH_ = NewEdit(timeBox, "edTimeH");
-  edTimeM_ = NewEdit(timeBox, "edTimeM");
-  edTimeS_ = NewEdit(timeBox, "edTimeS");
-  edTimeMs_ = NewEdit(timeBox, "edTimeMs");
-  edTimeF_ = NewEdit(timeBox, "edTimeF");
+  cbShowHours_ = BindCheck(timeBox, &TSettings::TIME_SHOWH, "Heures", "cbShowHours");
+  auto* format = BindRadioGroup(timeBox, &TSettings::TIME_TYPE, " Format ",
+                                {QStringLiteral("millisecondes"), QStringLiteral("CD frames")},
+                                "rgTimeType", &rgTimeType_);
+  edTimeH_ = BindEdit(timeBox, &TSettings::TIME_H, "edTimeH");
+  edTimeM_ = BindEdit(timeBox, &TSettings::TIME_M, "edTimeM");
+  edTimeS_ = BindEdit(timeBox, &TSettings::TIME_S, "edTimeS");
+  edTimeMs_ = BindEdit(timeBox, &TSettings::TIME_MS, "edTimeMs");
+  edTimeF_ = BindEdit(timeBox, &TSettings::TIME_F, "edTimeF");
   lPreview_ = new QLabel(timeBox);
   lPreview_->setObjectName(QStringLiteral("lPreview"));
   lPreview_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -151,26 +153,26 @@ QWidget* TfrmSettings::BuildCommonPage() {
   timeLayout->addLayout(left);
   timeLayout->addLayout(suffixes, 1);
   auto* mainLayout = new QVBoxLayout(main);
-  mainLayout->addWidget(cbAddExtension_);
+  mainLayout->addWidget(addExtension);
   mainLayout->addWidget(timeBox);
 
   auto* cut = NewGroup(page, " Couper ");
-  edCutDir_ = NewEdit(cut, "edCutDir");
+  auto* cutDir = BindEdit(cut, &TSettings::CUTDIR, "edCutDir");
   auto* cutLayout = new QVBoxLayout(cut);
   cutLayout->addWidget(new QLabel(
       QString::fromUtf8("dossier par défaut pour les fichiers coupés: (chemin relatif possible "
                         "ex: \"./cut/\")"),
       cut));
-  cutLayout->addWidget(edCutDir_);
+  cutLayout->addWidget(cutDir);
 
   auto* join = NewGroup(page, " Joindre ");
-  edJoinName_ = NewEdit(join, "edJoinName");
+  auto* joinName = BindEdit(join, &TSettings::JOINNAME, "edJoinName");
   auto* joinLayout = new QVBoxLayout(join);
   joinLayout->addWidget(new QLabel(
       QString::fromUtf8("nom par défaut pour le fichier créé: (chemin relatif possible ex: "
                         "\"../join/join_output\")"),
       join));
-  joinLayout->addWidget(edJoinName_);
+  joinLayout->addWidget(joinName);
 
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(main);
@@ -183,10 +185,10 @@ QWidget* TfrmSettings::BuildCommonPage() {
 QWidget* TfrmSettings::BuildAnalyserPage() {
   auto* page = new QWidget;
   auto* nameParser = NewGroup(page, " Analyseur de nom ");
-  edMask_ = NewEdit(nameParser, "edMask");
+  auto* mask = BindEdit(nameParser, &TSettings::MASK, "edMask");
   auto* maskLayout = new QVBoxLayout(nameParser);
   maskLayout->addWidget(new QLabel(QStringLiteral("Masque de nom de fichier:"), nameParser));
-  maskLayout->addWidget(edMask_);
+  maskLayout->addWidget(mask);
   maskLayout->addWidget(new QLabel(QString::fromUtf8("%N - numéro de piste\n"
                                                      "%T - titre de piste\n"
                                                      "%P - artiste de la piste\n"
@@ -201,25 +203,26 @@ QWidget* TfrmSettings::BuildAnalyserPage() {
   (new QVBoxLayout(replace))->addWidget(pairEditor_);
 
   auto* cue = NewGroup(page, " CUE sheet ");
-  cbZeroIndex_ =
-      NewCheck(cue, "Démarrer la 1ère piste à l'index 00 si présent (recommandé)", "cbZeroIndex");
-  (new QVBoxLayout(cue))->addWidget(cbZeroIndex_);
+  (new QVBoxLayout(cue))
+      ->addWidget(BindCheck(cue, &TSettings::ZEROINDEX,
+                            "Démarrer la 1ère piste à l'index 00 si présent (recommandé)",
+                            "cbZeroIndex"));
 
   auto* xmcd = NewGroup(page, " XMCD ");
-  edXmcdSepTrack_ = NewEdit(xmcd, "edXmcdSepTrack");
-  edXmcdSepDisc_ = NewEdit(xmcd, "edXmcdSepDisc");
   auto* xmcdLayout = new QFormLayout(xmcd);
-  xmcdLayout->addRow(QString::fromUtf8("séparateur titre piste/artiste:"), edXmcdSepTrack_);
-  xmcdLayout->addRow(QString::fromUtf8("séparateur titre disque/artiste:"), edXmcdSepDisc_);
+  xmcdLayout->addRow(QString::fromUtf8("séparateur titre piste/artiste:"),
+                     BindEdit(xmcd, &TSettings::XMCDSEPTRACK, "edXmcdSepTrack"));
+  xmcdLayout->addRow(QString::fromUtf8("séparateur titre disque/artiste:"),
+                     BindEdit(xmcd, &TSettings::XMCDSEPDISC, "edXmcdSepDisc"));
 
   auto* plain = NewGroup(page, " Fichier texte ordinaire ");
-  auto* plainFormat = NewRadioGroup(
-      plain, " Format ",
+  auto* plainFormat = BindRadioGroup(
+      plain, &TSettings::PLAINTEXTFMT, " Format ",
       {QStringLiteral("time <separator> name"), QStringLiteral("name <separator> time")},
-      "rgPlainTextFmt", rgPlainTextFmt_);
-  edPlainTextSep_ = NewEdit(plain, "edPlainTextSep");
+      "rgPlainTextFmt", nullptr);
   auto* sepLayout = new QFormLayout;
-  sepLayout->addRow(QString::fromUtf8("séparateur:"), edPlainTextSep_);
+  sepLayout->addRow(QString::fromUtf8("séparateur:"),
+                    BindEdit(plain, &TSettings::PLTXTSEP, "edPlainTextSep"));
   auto* plainLayout = new QHBoxLayout(plain);
   plainLayout->addWidget(plainFormat);
   plainLayout->addLayout(sepLayout);
@@ -238,30 +241,35 @@ QWidget* TfrmSettings::BuildAnalyserPage() {
 QWidget* TfrmSettings::BuildSpecificPage() {
   auto* page = new QWidget;
   auto* mpeg = NewGroup(page, " MPEG ");
-  cbSkipVbrHeader_ = NewCheck(mpeg, "Sauter entête VBR (si présent)", "cbSkipVbrHeader");
-  cbXingHeader_ =
-      NewCheck(mpeg, "Écrire un entête VBR (Xing/LAME) dans chaque fichier", "cbXingHeader");
-  auto* tag = NewRadioGroup(mpeg, " TAG ID3v1 (si présent) ",
-                            {QStringLiteral("sauter"), QStringLiteral("conserver"),
-                             QStringLiteral("copier dans chaque fragment")},
-                            "rgId3v1Tag", rgId3v1Tag_);
-  cbId3v2Tag_ =
-      NewCheck(mpeg, "TAG ID3v2 dans chaque fragment (titre, artiste, album, piste)", "cbId3v2Tag");
-  auto* adjust = NewRadioGroup(mpeg, " Ajuster le point de coupe à la frame mpeg ",
-                               {QString::fromUtf8("précédente"), QStringLiteral("la plus proche"),
-                                QStringLiteral("suivante"), QStringLiteral("exacte")},
-                               "rgAdjustStart", rgAdjustStart_);
+  auto* skipVbrHeader = BindCheck(mpeg, &TSettings::SKIPVBRHEADER, "Sauter entête VBR (si présent)",
+                                  "cbSkipVbrHeader");
+  auto* xingHeader =
+      BindCheck(mpeg, &TSettings::XINGHEADER,
+                "Écrire un entête VBR (Xing/LAME) dans chaque fichier", "cbXingHeader");
+  auto* tag = BindRadioGroup(mpeg, &TSettings::ID3V1TAG, " TAG ID3v1 (si présent) ",
+                             {QStringLiteral("sauter"), QStringLiteral("conserver"),
+                              QStringLiteral("copier dans chaque fragment")},
+                             "rgId3v1Tag", nullptr);
+  auto* id3v2Tag =
+      BindCheck(mpeg, &TSettings::ID3V2TAG,
+                "TAG ID3v2 dans chaque fragment (titre, artiste, album, piste)", "cbId3v2Tag");
+  auto* adjust =
+      BindRadioGroup(mpeg, &TSettings::ADJUSTSTART, " Ajuster le point de coupe à la frame mpeg ",
+                     {QString::fromUtf8("précédente"), QStringLiteral("la plus proche"),
+                      QStringLiteral("suivante"), QStringLiteral("exacte")},
+                     "rgAdjustStart", nullptr);
   auto* mpegLayout = new QVBoxLayout(mpeg);
-  mpegLayout->addWidget(cbSkipVbrHeader_);
-  mpegLayout->addWidget(cbXingHeader_);
-  mpegLayout->addWidget(cbId3v2Tag_);
+  mpegLayout->addWidget(skipVbrHeader);
+  mpegLayout->addWidget(xingHeader);
+  mpegLayout->addWidget(id3v2Tag);
   auto* groups = new QHBoxLayout;
   groups->addWidget(tag);
   groups->addWidget(adjust);
   mpegLayout->addLayout(groups);
 
   auto* vorbis = NewGroup(page, " Vorbis ");
-  edVcutExe_ = NewEdit(vorbis, "edVcutExe");
+  edVcutExe_ = BindEdit(vorbis, &TSettings::VCUTEXE, "edVcutExe");
+  bindings_.back().FullOnly = true;
   auto* browse = new QToolButton(vorbis);
   browse->setObjectName(QStringLiteral("btnVcutExe"));
   browse->setText(QStringLiteral("..."));
@@ -274,12 +282,9 @@ QWidget* TfrmSettings::BuildSpecificPage() {
 
   // Track lists that are not UTF-8 come from rippers that write in their language's code page.
   auto* lists = NewGroup(page, " Listes de pistes ");
-  cbListCodePage_ = new QComboBox(lists);
-  cbListCodePage_->setObjectName(QStringLiteral("cbListCodePage"));
-  for (const TCodePageChoice& choice : ListCodePageChoices())
-    cbListCodePage_->addItem(QString::fromUtf8(choice.Label), choice.Number);
   (new QFormLayout(lists))
-      ->addRow(QString::fromUtf8("Page de code (listes hors UTF-8) :"), cbListCodePage_);
+      ->addRow(QString::fromUtf8("Page de code (listes hors UTF-8) :"),
+               BindCodePages(lists, &TSettings::LISTCODEPAGE, "cbListCodePage"));
 
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(mpeg);
@@ -292,32 +297,88 @@ QWidget* TfrmSettings::BuildSpecificPage() {
 
 QGroupBox* TfrmSettings::BuildPauseGroup(QWidget* page) {
   auto* group = NewGroup(page, " Détection des pauses ");
-  const auto spin = [group](const char* name, int low, int high, int step) {
-    auto* box = new QSpinBox(group);
-    box->setObjectName(QString::fromUtf8(name));
-    box->setRange(low, high);
-    box->setSingleStep(step);
-    return box;
-  };
-  sbSilenceDb_ = spin("sbSilenceDb", -120, -1, 1);
-  sbSilenceMin_ = spin("sbSilenceMin", 0, 600000, 100);
-  sbSilencePos_ = spin("sbSilencePos", 0, 100, 5);
-  sbTrackMin_ = spin("sbTrackMin", 0, 36000000, 1000);
   auto* form = new QFormLayout(group);
-  form->addRow(QString::fromUtf8("Seuil (dBFS) :"), sbSilenceDb_);
-  form->addRow(QString::fromUtf8("Durée minimale d'une pause (ms) :"), sbSilenceMin_);
-  form->addRow(QString::fromUtf8("Coupe dans la pause (% de sa durée) :"), sbSilencePos_);
-  form->addRow(QString::fromUtf8("Durée minimale d'une piste (ms) :"), sbTrackMin_);
+  form->addRow(QString::fromUtf8("Seuil (dBFS) :"),
+               BindSpin(group, &TSettings::SILENCEDB, "sbSilenceDb", 1));
+  form->addRow(QString::fromUtf8("Durée minimale d'une pause (ms) :"),
+               BindSpin(group, &TSettings::SILENCEMIN, "sbSilenceMin", 100));
+  form->addRow(QString::fromUtf8("Coupe dans la pause (% de sa durée) :"),
+               BindSpin(group, &TSettings::SILENCEPOS, "sbSilencePos", 5));
+  form->addRow(QString::fromUtf8("Durée minimale d'une piste (ms) :"),
+               BindSpin(group, &TSettings::TRACKMIN, "sbTrackMin", 1000));
   // "Écouter la coupe" plays this long on either side of the cut point.
-  sbHearCut_ = spin("sbHearCut", 100, 60000, 500);
-  form->addRow(QString::fromUtf8("Écouter la coupe, de chaque côté (ms) :"), sbHearCut_);
-  cbSnapQuiet_ =
-      NewCheck(group, "Caler les points posés sur la forme d'onde au plus calme", "cbSnapQuiet");
-  cbSnapQuiet_->setToolTip(QString::fromUtf8(
+  form->addRow(QString::fromUtf8("Écouter la coupe, de chaque côté (ms) :"),
+               BindSpin(group, &TSettings::HEARCUT, "sbHearCut", 500));
+  auto* snapQuiet =
+      BindCheck(group, &TSettings::SNAPQUIET,
+                "Caler les points posés sur la forme d'onde au plus calme", "cbSnapQuiet");
+  snapQuiet->setToolTip(QString::fromUtf8(
       "Un point ajouté au curseur ou lâché à la souris va aux 10 ms les plus calmes de la "
       "demi-seconde autour (S le fait pour le point choisi)"));
-  form->addRow(cbSnapQuiet_);
+  form->addRow(snapQuiet);
   return group;
+}
+
+QCheckBox* TfrmSettings::BindCheck(QWidget* parent, bool TSettings::*field, const char* caption,
+                                   const char* name) {
+  auto* box = NewCheck(parent, caption, name);
+  bindings_.push_back({[box, field](const TSettings& s) { box->setChecked(s.*field); },
+                       [box, field](TSettings& s) { s.*field = box->isChecked(); }});
+  return box;
+}
+
+QCheckBox* TfrmSettings::BindCheck(QWidget* parent, int32_t TSettings::*field, const char* caption,
+                                   const char* name) {
+  auto* box = NewCheck(parent, caption, name);
+  bindings_.push_back({[box, field](const TSettings& s) { box->setChecked(s.*field == 1); },
+                       [box, field](TSettings& s) { s.*field = box->isChecked() ? 1 : 0; }});
+  return box;
+}
+
+QLineEdit* TfrmSettings::BindEdit(QWidget* parent, std::string TSettings::*field,
+                                  const char* name) {
+  auto* edit = NewEdit(parent, name);
+  bindings_.push_back({[edit, field](const TSettings& s) { edit->setText(ToQ(s.*field)); },
+                       [edit, field](TSettings& s) { s.*field = ToStd(edit); }});
+  return edit;
+}
+
+QGroupBox* TfrmSettings::BindRadioGroup(QWidget* parent, int32_t TSettings::*field,
+                                        const char* title, const QStringList& items,
+                                        const char* name, QButtonGroup** group) {
+  QButtonGroup* radios = nullptr;
+  QGroupBox* box = NewRadioGroup(parent, title, items, name, radios);
+  bindings_.push_back({[radios, field](const TSettings& s) { SelectRadio(radios, s.*field); },
+                       [radios, field](TSettings& s) { s.*field = radios->checkedId(); }});
+  if (group)
+    *group = radios;
+  return box;
+}
+
+QSpinBox* TfrmSettings::BindSpin(QWidget* parent, int32_t TSettings::*field, const char* name,
+                                 int step) {
+  auto* box = new QSpinBox(parent);
+  box->setObjectName(QString::fromUtf8(name));
+  const TSettingRow* row = RowOfField(field);
+  if (row && row->Range)
+    box->setRange(row->Range->Low, row->Range->High);
+  box->setSingleStep(step);
+  bindings_.push_back({[box, field](const TSettings& s) { box->setValue(s.*field); },
+                       [box, field](TSettings& s) { s.*field = box->value(); }});
+  return box;
+}
+
+QComboBox* TfrmSettings::BindCodePages(QWidget* parent, int32_t TSettings::*field,
+                                       const char* name) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(QString::fromUtf8(name));
+  for (const TCodePageChoice& choice : ListCodePageChoices())
+    box->addItem(QString::fromUtf8(choice.Label), choice.Number);
+  bindings_.push_back({[box, field](const TSettings& s) {
+                         box->setCurrentIndex(std::max(0, box->findData(s.*field)));
+                       },
+                       [box, field](TSettings& s) { s.*field = box->currentData().toInt(); }});
+  return box;
 }
 
 void TfrmSettings::BuildButtons() {
@@ -354,73 +415,20 @@ TfrmSettings::TSettingsResult TfrmSettings::Execute() {
 
 void TfrmSettings::ShowSettingsInDialog(bool full) {
   const TSettings& s = Settings();
-  if (full) {
+  if (full)
     pairEditor_->SetPairs(ReplacementList());
-    edVcutExe_->setText(ToQ(s.VCUTEXE));
+  for (const TFieldBinding& binding : bindings_) {
+    if (full || !binding.FullOnly)
+      binding.Show(s);
   }
-  cbAddExtension_->setChecked(s.ADDEXTENSION);
-  cbZeroIndex_->setChecked(s.ZEROINDEX);
-  cbSkipVbrHeader_->setChecked(s.SKIPVBRHEADER);
-  cbXingHeader_->setChecked(s.XINGHEADER);
-  edMask_->setText(ToQ(s.MASK));
-  SelectRadio(rgId3v1Tag_, s.ID3V1TAG);
-  cbId3v2Tag_->setChecked(s.ID3V2TAG == 1);
-  SelectRadio(rgPlainTextFmt_, s.PLAINTEXTFMT);
-  edPlainTextSep_->setText(ToQ(s.PLTXTSEP));
-  edXmcdSepDisc_->setText(ToQ(s.XMCDSEPDISC));
-  edXmcdSepTrack_->setText(ToQ(s.XMCDSEPTRACK));
-  SelectRadio(rgAdjustStart_, s.ADJUSTSTART);
-  cbShowHours_->setChecked(s.TIME_SHOWH);
-  SelectRadio(rgTimeType_, s.TIME_TYPE);
-  edTimeH_->setText(ToQ(s.TIME_H));
-  edTimeM_->setText(ToQ(s.TIME_M));
-  edTimeS_->setText(ToQ(s.TIME_S));
-  edTimeMs_->setText(ToQ(s.TIME_MS));
-  edTimeF_->setText(ToQ(s.TIME_F));
-  edJoinName_->setText(ToQ(s.JOINNAME));
-  edCutDir_->setText(ToQ(s.CUTDIR));
-  sbSilenceDb_->setValue(s.SILENCEDB);
-  sbSilenceMin_->setValue(s.SILENCEMIN);
-  sbSilencePos_->setValue(s.SILENCEPOS);
-  sbTrackMin_->setValue(s.TRACKMIN);
-  sbHearCut_->setValue(s.HEARCUT);
-  cbListCodePage_->setCurrentIndex(std::max(0, cbListCodePage_->findData(s.LISTCODEPAGE)));
-  cbSnapQuiet_->setChecked(s.SNAPQUIET == 1);
   pairEditor_->UpdatePairActions();
 }
 
 void TfrmSettings::TakeSettingsFromDialog() {
   ReplacementList() = pairEditor_->Pairs();
   TSettings& s = Settings();
-  s.ADDEXTENSION = cbAddExtension_->isChecked();
-  s.ZEROINDEX = cbZeroIndex_->isChecked();
-  s.SKIPVBRHEADER = cbSkipVbrHeader_->isChecked();
-  s.XINGHEADER = cbXingHeader_->isChecked();
-  s.MASK = ToStd(edMask_);
-  s.ID3V1TAG = rgId3v1Tag_->checkedId();
-  s.ID3V2TAG = cbId3v2Tag_->isChecked() ? 1 : 0;
-  s.PLAINTEXTFMT = rgPlainTextFmt_->checkedId();
-  s.PLTXTSEP = ToStd(edPlainTextSep_);
-  s.XMCDSEPDISC = ToStd(edXmcdSepDisc_);
-  s.XMCDSEPTRACK = ToStd(edXmcdSepTrack_);
-  s.ADJUSTSTART = rgAdjustStart_->checkedId();
-  s.TIME_SHOWH = cbShowHours_->isChecked();
-  s.TIME_TYPE = rgTimeType_->checkedId();
-  s.TIME_H = ToStd(edTimeH_);
-  s.TIME_M = ToStd(edTimeM_);
-  s.TIME_S = ToStd(edTimeS_);
-  s.TIME_MS = ToStd(edTimeMs_);
-  s.TIME_F = ToStd(edTimeF_);
-  s.JOINNAME = ToStd(edJoinName_);
-  s.CUTDIR = ToStd(edCutDir_);
-  s.VCUTEXE = ToStd(edVcutExe_);
-  s.SILENCEDB = sbSilenceDb_->value();
-  s.SILENCEMIN = sbSilenceMin_->value();
-  s.SILENCEPOS = sbSilencePos_->value();
-  s.TRACKMIN = sbTrackMin_->value();
-  s.HEARCUT = sbHearCut_->value();
-  s.LISTCODEPAGE = cbListCodePage_->currentData().toInt();
-  s.SNAPQUIET = cbSnapQuiet_->isChecked() ? 1 : 0;
+  for (const TFieldBinding& binding : bindings_)
+    binding.Take(s);
 }
 
 void TfrmSettings::UpdateTimePreview() {

@@ -5,11 +5,14 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/inifile.h"
+#include "core/settings.h"
 
 class QButtonGroup;
 class QGroupBox;
@@ -28,6 +31,14 @@ class QTimer;
 namespace zembrio {
 
 class TPairListEditor;
+
+// How one control shows its field and takes it back; FullOnly ones are left alone by
+// "Restaurer" (the cutter path).
+struct TFieldBinding {
+  std::function<void(const TSettings&)> Show;
+  std::function<void(TSettings&)> Take;
+  bool FullOnly = false;
+};
 
 class TfrmSettings : public QDialog {
   Q_OBJECT
@@ -74,6 +85,19 @@ class TfrmSettings : public QDialog {
   QWidget* BuildAnalyserPage();
   QWidget* BuildSpecificPage();
   QGroupBox* BuildPauseGroup(QWidget* page);
+  // Each makes a control and binds it to its field: shown from the record, taken back into
+  // it. A number's check box is on for 1 and gives 1 or 0.
+  QCheckBox* BindCheck(QWidget* parent, bool TSettings::*field, const char* caption,
+                       const char* name);
+  QCheckBox* BindCheck(QWidget* parent, int32_t TSettings::*field, const char* caption,
+                       const char* name);
+  QLineEdit* BindEdit(QWidget* parent, std::string TSettings::*field, const char* name);
+  // A titled box of choices whose ids are the field's values.
+  QGroupBox* BindRadioGroup(QWidget* parent, int32_t TSettings::*field, const char* title,
+                            const QStringList& items, const char* name, QButtonGroup** group);
+  // Its limits are the values the settings file takes.
+  QSpinBox* BindSpin(QWidget* parent, int32_t TSettings::*field, const char* name, int step);
+  QComboBox* BindCodePages(QWidget* parent, int32_t TSettings::*field, const char* name);
   void BuildButtons();
   void Save();
   void Apply();
@@ -89,8 +113,7 @@ class TfrmSettings : public QDialog {
   QTimer* previewTimer_ = nullptr;
   TPairListEditor* pairEditor_ = nullptr;
 
-  // "Communs"
-  QCheckBox* cbAddExtension_ = nullptr;
+  // Controls the time preview and the cutter's "..." read while the dialog is open.
   QCheckBox* cbShowHours_ = nullptr;
   QButtonGroup* rgTimeType_ = nullptr;
   QLineEdit* edTimeH_ = nullptr;
@@ -99,30 +122,9 @@ class TfrmSettings : public QDialog {
   QLineEdit* edTimeMs_ = nullptr;
   QLineEdit* edTimeF_ = nullptr;
   QLabel* lPreview_ = nullptr;
-  QLineEdit* edCutDir_ = nullptr;
-  QLineEdit* edJoinName_ = nullptr;
-  // "Spécifiques", pause detection
-  QSpinBox* sbSilenceDb_ = nullptr;
-  QSpinBox* sbSilenceMin_ = nullptr;
-  QSpinBox* sbSilencePos_ = nullptr;
-  QSpinBox* sbTrackMin_ = nullptr;
-  QSpinBox* sbHearCut_ = nullptr;
-  QCheckBox* cbSnapQuiet_ = nullptr;
-  // "Analyseur"
-  QLineEdit* edMask_ = nullptr;
-  QCheckBox* cbZeroIndex_ = nullptr;
-  QLineEdit* edXmcdSepTrack_ = nullptr;
-  QLineEdit* edXmcdSepDisc_ = nullptr;
-  QButtonGroup* rgPlainTextFmt_ = nullptr;
-  QLineEdit* edPlainTextSep_ = nullptr;
-  // "Spécifiques"
-  QCheckBox* cbSkipVbrHeader_ = nullptr;
-  QCheckBox* cbXingHeader_ = nullptr;
-  QButtonGroup* rgId3v1Tag_ = nullptr;
-  QCheckBox* cbId3v2Tag_ = nullptr;
-  QButtonGroup* rgAdjustStart_ = nullptr;
   QLineEdit* edVcutExe_ = nullptr;
-  QComboBox* cbListCodePage_ = nullptr;
+  // Every control bound to a field of the record, in the order they were made.
+  std::vector<TFieldBinding> bindings_;
   // Buttons
   QPushButton* btnDefaults_ = nullptr;
   QPushButton* btnCancel_ = nullptr;

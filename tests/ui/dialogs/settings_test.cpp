@@ -13,7 +13,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/inifile.h"
 #include "core/settings.h"
+#include "core/settingstable.h"
 #include "core/textutil.h"
 #include "framebuilder.h"
 #include "tests/ui/dialogs/dialogtesthelpers.h"
@@ -122,6 +124,53 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(result, TfrmSettings::SettingsSaved);
     QCOMPARE(Settings().LISTCODEPAGE, 0);
     QVERIFY(FileText(ini_).find("\nLISTCODEPAGE=0\n") != std::string::npos);
+  }
+
+  // The spin boxes stop where the settings file stops taking values.
+  void spinBoxLimitsAreTheValuesTheFileTakes() {
+    TfrmSettings dialog;
+    const std::pair<const char*, const char*> boxes[] = {{"sbSilenceDb", "SILENCEDB"},
+                                                         {"sbSilenceMin", "SILENCEMIN"},
+                                                         {"sbSilencePos", "SILENCEPOS"},
+                                                         {"sbTrackMin", "TRACKMIN"},
+                                                         {"sbHearCut", "HEARCUT"}};
+    for (const auto& [name, key] : boxes) {
+      const auto* box = dialog.findChild<QSpinBox*>(name);
+      const TSettingRow* row = FindSettingRow(key);
+      QVERIFY(box && row && row->Range);
+      QCOMPARE(box->minimum(), row->Range->Low);
+      QCOMPARE(box->maximum(), row->Range->High);
+    }
+  }
+
+  // Every setting of the dialog set away from its default comes back unchanged from a
+  // show and a take: no control shows or takes another one's field.
+  void everyControlShowsAndTakesBackItsOwnSetting() {
+    for (const TSettingRow& row : SettingRows()) {
+      if (row.Section != kSettingsSection || row.Name == "REPLACE")
+        continue;
+      std::string value = "x" + std::string(row.Name);
+      if (row.Choices)
+        value = "1251";
+      else if (row.Range)
+        value =
+            std::to_string(row.NumberDefault == row.Range->High ? row.Range->Low : row.Range->High);
+      else if (IsNumberSetting(row))
+        value = row.NumberDefault == 0 ? "1" : "0";
+      QCOMPARE(SetSettingFromText(std::string(row.Name), value), TSettingResult::Set);
+    }
+    const TSettings before = Settings();
+    TfrmSettings dialog;
+    dialog.ShowSettingsInDialog(true);
+    Settings() = TSettings{};
+    dialog.TakeSettingsFromDialog();
+    for (const TSettingRow& row : SettingRows()) {
+      if (IsTextSetting(row) && row.Section == kSettingsSection) {
+        QVERIFY2(SettingText(row, Settings()) == SettingText(row, before), row.Name.data());
+      } else if (IsNumberSetting(row) && row.Section == kSettingsSection) {
+        QVERIFY2(SettingNumber(row, Settings()) == SettingNumber(row, before), row.Name.data());
+      }
+    }
   }
 
   void enterInAnEditSaves() {
