@@ -15,8 +15,8 @@ class TOutputFile;
 class TReadAhead;
 
 // A file read from start to end (a frame walk, a join) is read a few blocks ahead by a
-// thread of its own, so that copying the next blocks from the system overlaps the work on
-// this one. Bytes of the current window may be lent to an output (TOutputFile::WriteLent),
+// thread of its own once the reads go on past one window, so that copying the next blocks
+// from the system overlaps the work on this one. Bytes of the current window may be lent to an output (TOutputFile::WriteLent),
 // which has written them out before the window changes.
 class TInputFile {
  public:
