@@ -33,6 +33,7 @@ TInputFile::TInputFile(const std::string& path, size_t bufferSize) : path_(path)
     carry_ = kCarryLimit;
   }
   buffer_ = TByteBlock(carry_ + blockSize);
+  blockSize_ = blockSize;
   window_ = buffer_.data() + carry_;
 }
 
@@ -115,6 +116,7 @@ void TInputFile::StopReadingAhead() {
   DropReadAhead();
   readAhead_.reset();
   readAheadStopped_ = true;
+  blockSize_ = std::min(blockSize_, kOwnReadBlock);
 }
 
 void TInputFile::StartReadAhead() {
