@@ -33,6 +33,7 @@ TInputFile::TInputFile(const std::string& path, size_t bufferSize) : path_(path)
     carry_ = kCarryLimit;
   }
   buffer_ = TByteBlock(carry_ + blockSize);
+  blockSize_ = blockSize;
   window_ = buffer_.data() + carry_;
 }
 
@@ -49,12 +50,18 @@ void TInputFile::ThrowBadSeek() const {
 
 void TInputFile::Fill() {
   CallInLoan();
+  // Only a read that goes on from the window is followed by blocks read ahead: the first
+  // window, a probe's reads (a format check, the tags at the end) and a walk that is
+  // split between processors take none, nor a thread to read them.
+  const bool goesOn = bufferFill_ > 0 && position_ >= bufferStart_ &&
+                      position_ - bufferStart_ < static_cast<int64_t>(bufferFill_ + BlockSize());
   if (!TakeReadAhead()) {
     bufferStart_ = position_;
     window_ = buffer_.data() + carry_;
     bufferFill_ = ReadFully(fd_.Get(), path_, buffer_.data() + carry_, BlockSize(), position_);
   }
-  StartReadAhead();
+  if (goesOn)
+    StartReadAhead();
 }
 
 bool TInputFile::TakeReadAhead() {
@@ -109,6 +116,7 @@ void TInputFile::StopReadingAhead() {
   DropReadAhead();
   readAhead_.reset();
   readAheadStopped_ = true;
+  blockSize_ = std::min(blockSize_, kOwnReadBlock);
 }
 
 void TInputFile::StartReadAhead() {

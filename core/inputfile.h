@@ -15,9 +15,9 @@ class TOutputFile;
 class TReadAhead;
 
 // A file read from start to end (a frame walk, a join) is read a few blocks ahead by a
-// thread of its own, so that copying the next blocks from the system overlaps the work on
-// this one. Bytes of the current window may be lent to an output (TOutputFile::WriteLent),
-// which has written them out before the window changes.
+// thread of its own once the reads go on past one window, so that copying the next blocks
+// from the system overlaps the work on this one. Bytes of the current window may be lent to an
+// output (TOutputFile::WriteLent), which has written them out before the window changes.
 class TInputFile {
  public:
   static constexpr size_t kDefaultBufferSize = 1 << 20;
@@ -29,6 +29,10 @@ class TInputFile {
   // Blocks read ahead at once. Copying from the system's cache is the slow part of a walk:
   // a thread does it while the walk goes on.
   static constexpr int kReadAheadDepth = 2;
+  // Blocks read on the caller's own thread once reading ahead stopped: a block that fits in
+  // the processor's cache is copied there and read back from there, not from memory. A
+  // statistics walk, which only looks at the headers, takes a tenth less time so.
+  static constexpr size_t kOwnReadBlock = 1 << 18;
 
   // Opens for reading; others may go on reading and writing the file.
   explicit TInputFile(const std::string& path, size_t bufferSize = kDefaultBufferSize);
@@ -71,8 +75,8 @@ class TInputFile {
     if (offset < bufferFill_)
       __builtin_prefetch(window_ + offset);
   }
-  // From now on blocks are read only when needed, on the caller's thread: for a walk that
-  // shares the processors with another one.
+  // From now on blocks are read only when needed, on the caller's thread, and no larger than
+  // kOwnReadBlock: for a walk that shares the processors with another one.
   void StopReadingAhead();
   // Moves forward over the bytes other than value that the buffer already holds, stopping
   // at value or at limit (a file position); returns how many bytes were passed over.
@@ -90,7 +94,7 @@ class TInputFile {
   void CallInLoan();
   // Keeps kReadAheadDepth blocks coming after a full window.
   void StartReadAhead();
-  size_t BlockSize() const { return buffer_.size() - carry_; }
+  size_t BlockSize() const { return blockSize_; }
 
   std::string path_;
   TFd fd_;
@@ -99,6 +103,7 @@ class TInputFile {
   size_t carry_ = 0;  // kCarryLimit when the file is read ahead
   // carry_ bytes of room for the rest carried from the previous window, then one block.
   TByteBlock buffer_;
+  size_t blockSize_ = 0;  // bytes read into buffer_ at once, after the carry_ bytes
   const unsigned char* window_ = nullptr;  // the valid bytes, inside buffer_
   int64_t bufferStart_ = 0;                // file offset of window_[0]
   size_t bufferFill_ = 0;                  // valid bytes in window_

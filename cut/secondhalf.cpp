@@ -2,12 +2,6 @@
 
 namespace zembrio {
 
-std::string CountCorruptStretch(TMPGFile& file, int64_t lastEnd, int64_t stretchEnd) {
-  file.CountError();
-  return "   Entête non trouvé dans la source à : " + std::to_string(lastEnd) + "  " +
-         std::to_string(stretchEnd - lastEnd) + " octets sautés";
-}
-
 TSecondHalfWalk::TSecondHalfWalk(const TMPGFile& source) {
   const int64_t first = source.FirstFramePos();
   middle_ = first + (source.AudioSize() - first) / 2;
@@ -73,27 +67,23 @@ void TSecondHalfWalk::FindStart() {
     return;
   const int64_t start = file_.Position() - 4;
   file_.Restart(start);  // the search is no part of the walk
-  lastEnd_ = start;
+  stretches_ = TStretchCounter(start);
   Publish(start);
 }
 
 // The statistics walk, from the start found on.
 void TSecondHalfWalk::WalkFromStart() {
-  int64_t lastSkipped = 0;
   HeaderResult result = EndOfData;
   while (ReadFrame(result)) {
-    if (file_.SkippedBytes() != lastSkipped) {
-      const int64_t stretchEnd = file_.Position() - (result == EndOfData ? 0 : 4);
-      errorLines_.push_back(CountCorruptStretch(file_, lastEnd_, stretchEnd));
-      lastSkipped = file_.SkippedBytes();
-    }
+    if (stretches_.Passed(file_))
+      errorLines_.push_back(stretches_.Count(file_, result == EndOfData));
     if (result != Ok) {
       outcome_ = result;
       return;
     }
     file_.SkipData();
-    lastEnd_ = file_.Position();
-    walked_.store(lastEnd_ - middle_, std::memory_order_relaxed);
+    stretches_.FrameWalked(file_);
+    walked_.store(file_.Position() - middle_, std::memory_order_relaxed);
   }
 }
 

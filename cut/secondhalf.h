@@ -15,13 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "cut/stretchcounter.h"
 #include "mpeg/mpgfile.h"
 
 namespace zembrio {
-
-// Counts one corrupt stretch of a walk on file, from where the last good frame ended to
-// stretchEnd (the next header, or the end of the audio data), and returns its line.
-std::string CountCorruptStretch(TMPGFile& file, int64_t lastEnd, int64_t stretchEnd);
 
 class TSecondHalfWalk {
  public:
@@ -52,7 +49,7 @@ class TSecondHalfWalk {
 
   const TMPGFile& File() const { return file_; }
   const std::vector<std::string>& ErrorLines() const { return errorLines_; }
-  int64_t LastEnd() const { return lastEnd_; }
+  int64_t LastEnd() const { return stretches_.LastEnd(); }
   HeaderResult Outcome() const { return outcome_; }
 
  private:
@@ -66,7 +63,7 @@ class TSecondHalfWalk {
   TMPGFile file_;
   int64_t middle_ = 0;
   std::vector<std::string> errorLines_;
-  int64_t lastEnd_ = 0;
+  TStretchCounter stretches_;
   HeaderResult outcome_ = EndOfData;
   std::exception_ptr failure_;
   std::atomic<bool> stop_{false};

@@ -12,10 +12,11 @@
 #include "core/timevalue.h"
 #include "cut/fragmentplan.h"
 #include "cut/fragmentwriter.h"
+#include "cut/mpegwalkrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
-#include "cut/secondhalf.h"
 #include "cut/statsreport.h"
+#include "cut/statswalk.h"
 #include "mpeg/mpgfile.h"
 #include "mpeg/reservoir.h"
 #include "tags/id3v2tag.h"
@@ -24,39 +25,28 @@ namespace zembrio {
 
 namespace {
 
-class TMpegSplitter {
+// The cut: one walk over the source frames, copying whole frames into one output file per
+// named cut point.
+class TMpegSplitter : public TMpegWalkRun {
  public:
   TMpegSplitter(TRunContext& ctx, TCPList& list, const TMpegRun& run,
                 const TMpegCutOptions& options)
-      : ctx_(ctx),
-        feedback_(ctx.Feedback),
-        list_(list),
-        run_(run),
-        options_(options),
-        plan_(list, options, run.Cut) {}
-
-  TRunOutcome Run();
+      : TMpegWalkRun(ctx, list, run, options), plan_(list, options, run.Cut) {}
 
  private:
-  void Begin();
-  void Prepare();
-  void OpenDetailFile();
-  void Walk();
-  // Reads the progress clock now and then; true once an abort was asked for.
-  bool Interrupted();
-  void StartSecondHalf();
-  // Called once the walk stands at or past the middle: true when the second half's walk
-  // was taken over and the walk is complete, or the run was aborted meanwhile.
-  bool JoinSecondHalf();
-  // Waits for the second walk's start, or its end; false when the run was aborted.
-  bool AwaitSecondHalf(bool toItsEnd);
+  void Prepare() override;
+  void Walk() override;
+  void Conclude() override { FinishLastFragment(); }
+  void RecordStretch(const std::string& line) override;
+  void OnFailure() override;
+  void ReleaseWalk() override { writer_.reset(); }
+
   bool FrameStartsNextCutPoint() const;
   int64_t StreamEnd() const { return plan_.StreamEnd(source_->EndSample()); }
   void MarkEmpty(TCutPoint& point, int row);
   // Cut points never started: at the stream's very end they are empty fragments; past it a
   // named one is said to be out of reach.
   void RecordUnreachedPoints();
-  void RecordFrameError(int32_t result);
   void StartFragment();
   void OpenFragmentOutput(int64_t start);
   std::vector<uint8_t> LeadingTag();
@@ -71,128 +61,30 @@ class TMpegSplitter {
   bool EndsEmpty() const;
   int64_t CurrentFrom() const { return plan_.OwnStart(*current_, writer_->Span().Start); }
   void CopyFrame();
-  void ShowProgress(bool forced);
   void SetStatus(const std::string& status) { feedback_.SetRowStatus(row_, status); }
-  bool Finished() const { return outcome_ == Ok || outcome_ == EndOfData; }
-  std::vector<std::string> MakeReport();
-  void ShowOutcomeMessage();
 
-  TRunContext& ctx_;
-  IRunFeedback& feedback_;
-  TCPList& list_;
-  const TMpegRun& run_;
-  const TMpegCutOptions options_;
   TFragmentPlanner plan_;
-
-  TClock::time_point startTime_{};
-  std::chrono::milliseconds elapsed_{0};
-  int32_t outcome_ = RunFailed;  // a HeaderResult while walking, or RunFailed / RunAborted
   std::string outputDir_;
   std::string extension_;
-  std::unique_ptr<TMPGFile> source_;
-  std::unique_ptr<TDetailListing> detail_;       // refers to source_: declared after it
-  std::unique_ptr<TSecondHalfWalk> secondHalf_;  // while a statistics walk is split
-  std::unique_ptr<TFragmentWriter> writer_;      // a cut run's; refers to source_ and plan_
-  bool currentEmpty_ = false;                    // the current cut point's fragment lasts nothing
-  bool firstFrameFound_ = false;                 // by the probe: the stream is known
+  std::unique_ptr<TFragmentWriter> writer_;  // refers to source_ and plan_
+  bool currentEmpty_ = false;                // the current cut point's fragment lasts nothing
   TCutPoint* current_ = nullptr;
   int row_ = 0;
-  int64_t lastEnd_ = 0;
-  int64_t lastSkipped_ = 0;
-  std::vector<std::string> errorLines_;
   std::unique_ptr<TId3v2Source> id3v2_;  // ID3V2TAG 1: the tag fragments begin with
   int fragmentsWritten_ = 0;
   int fragmentTotal_ = 0;
-  static constexpr int kFramesPerClockRead = 64;
-  int framesToClock_ = 1;
 };
 
-TRunOutcome TMpegSplitter::Run() {
-  Begin();
-  std::optional<std::string> error;
-  try {
-    Prepare();
-    Walk();
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-  secondHalf_.reset();  // stopped when the walk ended early
-  if (source_) {
-    ShowProgress(true);
-    source_->Close();
-  }
-  elapsed_ = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - startTime_);
-  if (error) {
-    feedback_.ShowMessage(*error);
-    outcome_ = RunFailed;
-  }
-  if (run_.Cut)
-    FinishLastFragment();
-  feedback_.SetIdle(true);
-  feedback_.SetWaitCursor(false);
-
-  std::vector<std::string> report;
-  if (outcome_ == EndOfData)
-    report = MakeReport();
-  ShowOutcomeMessage();
-  if (outcome_ == EndOfData)
-    feedback_.ShowReport(report);
-
-  const auto outcome = static_cast<TRunOutcome>(outcome_);
-  writer_.reset();
-  detail_.reset();
-  source_.reset();
-  feedback_.ShowReady();
-  return outcome;
-}
-
-void TMpegSplitter::Begin() {
-  ctx_.State.AbortRequested = false;
-  StartOutputRun(ctx_.State);
-  startTime_ = TClock::now();
-  for (int i = 0; i < list_.Count(); ++i)
-    list_[i].Report = {"  non atteint"};
-  errorLines_.clear();
-  feedback_.SetWaitCursor(true);
-  feedback_.ShowStateText(run_.Cut ? "En cours.." : "Stats");
-  feedback_.SetIdle(false);
-  outcome_ = RunFailed;
-}
-
 void TMpegSplitter::Prepare() {
-  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath)) {
-    throw TRunError(kSourceInvalid);
-  }
-  if (!IsRegularFile(run_.SourcePath))
-    throw TRunError(std::string(kSourceNotRegular) + " " + run_.SourcePath);
-  source_ = std::make_unique<TMPGFile>();
-  source_->SetKeepSearching([this] {
-    ShowProgress(false);
-    return !ctx_.State.AbortRequested;
-  });
   // A fresh header frame replaces the source's, which describes the whole source.
-  const bool freshHeader = run_.Cut && options_.XINGHEADER;
-  firstFrameFound_ = source_->Open(run_.SourcePath, options_.SKIPVBRHEADER || freshHeader);
-  // When no first frame is found near the start the walk still runs from where the search
-  // stopped, and the bytes searched stay counted as skipped; but a source with no stream
-  // anywhere would only give fragments of stray sync patterns.
-  if (!firstFrameFound_ && !ctx_.State.AbortRequested) {
-    if (source_->StartsFreeFormat())
-      throw TRunError(kSourceFreeFormat);
-    if (!source_->StreamFurtherOn() && !ctx_.State.AbortRequested)
-      throw TRunError(kSourceWithoutFrames);
+  OpenSource(options_.SKIPVBRHEADER || options_.XINGHEADER);
+  outputDir_ = WithTrailingDelimiter(run_.OutputDir);
+  // A folder that cannot be made shows up as the error of the first output file.
+  try {
+    ForceDirectories(outputDir_);
+  } catch (const std::exception&) {
   }
-  if (run_.Cut) {
-    outputDir_ = WithTrailingDelimiter(run_.OutputDir);
-    // A folder that cannot be made shows up as the error of the first output file.
-    try {
-      ForceDirectories(outputDir_);
-    } catch (const std::exception&) {
-    }
-  }
-  if (!run_.Cut && run_.Detail)
-    OpenDetailFile();
-  if (run_.Cut && options_.ID3V2TAG == 1) {
+  if (options_.ID3V2TAG == 1) {
     id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
     if (id3v2_->TooLarge())
       feedback_.ShowMessage(kSourceTagTooLarge);
@@ -210,62 +102,37 @@ void TMpegSplitter::Prepare() {
   plan_.Start(source_->RefSampleRate(), source_->RefLayer(),
               header ? header->Lame : std::optional<TLameTag>{},
               SourceId(run_.SourcePath, source_->FileSize()));
-  if (run_.Cut)
-    writer_ = std::make_unique<TFragmentWriter>(*source_, plan_);
+  writer_ = std::make_unique<TFragmentWriter>(*source_, plan_);
   currentEmpty_ = false;
   row_ = 0;
-  lastEnd_ = 0;
-  lastSkipped_ = 0;
-}
-
-void TMpegSplitter::OpenDetailFile() {
-  // Creating the listing empties the file: it must never be the source.
-  if (IsSourcePath(run_.SourcePath, run_.DetailPath))
-    throw TRunError(kSourceNotOverwritable);
-  detail_ = std::make_unique<TDetailListing>(run_.DetailPath, *source_);
-  source_->SetDetailSink(detail_.get());
 }
 
 void TMpegSplitter::Walk() {
-  StartSecondHalf();
-  bool joined = false;
-  // Asked before every header read: inside a damaged stretch too, the walk may meet the
-  // second half's start, and an abort is heard.
-  const auto stopped = [this, &joined] {
-    if (Interrupted())
-      return true;
-    joined = secondHalf_ && source_->Position() >= secondHalf_->Middle() && JoinSecondHalf();
-    return joined;
-  };
+  // Asked before every header read: inside a damaged stretch too, an abort is heard.
+  const auto stopped = [this] { return Interrupted(); };
   for (;;) {
-    if (secondHalf_ && source_->Position() >= secondHalf_->Middle() && JoinSecondHalf())
-      return;
     const HeaderResult header = source_->NextFrame(stopped);
-    if (joined)
-      return;
     const int32_t result = Interrupted() ? int32_t{RunAborted} : int32_t{header};
     outcome_ = result;
-    if (source_->SkippedBytes() != lastSkipped_)
-      RecordFrameError(result);
+    RecordStretchOf(result);
     if (result != Ok)
       return;
-    if (run_.Cut)
-      plan_.SetStream(source_->RefSampleRate(), source_->RefLayer());
+    plan_.SetStream(source_->RefSampleRate(), source_->RefLayer());
     // Several cut points may start at one frame: all but the last of them are empty, or,
     // in exact mode, shorter than a frame.
-    while (run_.Cut && plan_.HasNext() && FrameStartsNextCutPoint()) {
+    while (plan_.HasNext() && FrameStartsNextCutPoint()) {
       StartFragment();
       if (ctx_.State.AbortRequested) {
         outcome_ = RunAborted;
         return;
       }
     }
-    if (run_.Cut && (writer_->Busy() || plan_.PrimesFragments())) {
+    if (writer_->Busy() || plan_.PrimesFragments()) {
       CopyFrame();
     } else {
       source_->SkipData();
     }
-    lastEnd_ = source_->Position();
+    stretches_.FrameWalked(*source_);
   }
 }
 
@@ -274,70 +141,6 @@ void TMpegSplitter::CopyFrame() {
   writer_->WriteFrame();
   FinishClosing(false);
   writer_->KeepForNext();
-}
-
-// A statistics walk without a listing counts frames and stretches only, which two walks can
-// share: the first half here, the second on another processor.
-// The clock is read every so many headers, not at every one: a walk passes tens of
-// thousands of frames in the display's period.
-bool TMpegSplitter::Interrupted() {
-  if (--framesToClock_ == 0) {
-    framesToClock_ = kFramesPerClockRead;
-    ShowProgress(false);
-  }
-  return ctx_.State.AbortRequested;
-}
-
-void TMpegSplitter::StartSecondHalf() {
-  secondHalf_.reset();
-  if (run_.Cut || detail_ || !firstFrameFound_ ||
-      source_->AudioSize() - source_->FirstFramePos() < TSecondHalfWalk::kMinimumAudio)
-    return;
-  secondHalf_ = std::make_unique<TSecondHalfWalk>(*source_);
-  // Each walk reads its own half as it goes: two busy threads for two processors.
-  source_->StopReadingAhead();
-}
-
-// The display stays alive and an abort is heard while the second walk is waited for.
-bool TMpegSplitter::AwaitSecondHalf(bool toItsEnd) {
-  constexpr std::chrono::milliseconds kWaitSlice{20};
-  for (;;) {
-    if (toItsEnd ? secondHalf_->Ended(kWaitSlice) : secondHalf_->StartKnown(kWaitSlice))
-      return true;
-    ShowProgress(false);
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
-      secondHalf_.reset();
-      return false;
-    }
-  }
-}
-
-bool TMpegSplitter::JoinSecondHalf() {
-  if (!AwaitSecondHalf(false))
-    return true;
-  const int64_t start = secondHalf_->Start();
-  const int64_t here = source_->Position();
-  if (here < start)
-    return false;
-  if (here > start) {  // passed over it, or nothing was found: this walk goes on alone
-    secondHalf_.reset();
-    return false;
-  }
-  if (!AwaitSecondHalf(true))
-    return true;
-  secondHalf_->Finish();
-  if (source_->SkippedBytes() != lastSkipped_) {  // a stretch that ends at the frame found
-    errorLines_.push_back(CountCorruptStretch(*source_, lastEnd_, start));
-  }
-  const TSecondHalfWalk& half = *secondHalf_;
-  source_->Append(half.File());
-  errorLines_.insert(errorLines_.end(), half.ErrorLines().begin(), half.ErrorLines().end());
-  lastEnd_ = half.LastEnd();
-  lastSkipped_ = source_->SkippedBytes();
-  outcome_ = half.Outcome();
-  secondHalf_.reset();
-  return true;
 }
 
 bool TMpegSplitter::FrameStartsNextCutPoint() const {
@@ -356,7 +159,7 @@ void TMpegSplitter::MarkEmpty(TCutPoint& point, int row) {
 }
 
 void TMpegSplitter::RecordUnreachedPoints() {
-  if (!run_.Cut || outcome_ != EndOfData || source_->RefSampleRate() == 0)
+  if (outcome_ != EndOfData || source_->RefSampleRate() == 0)
     return;
   const int64_t end = StreamEnd();
   for (int i = plan_.Next(); i < list_.Count(); ++i) {
@@ -372,18 +175,14 @@ void TMpegSplitter::RecordUnreachedPoints() {
   }
 }
 
-// One line per corrupt stretch: where the last good frame ended and how many bytes lay
-// between it and the header just found (or the end of the audio data).
-void TMpegSplitter::RecordFrameError(int32_t result) {
-  const int64_t headerBytes = result == EndOfData ? 0 : 4;
-  const std::string line =
-      CountCorruptStretch(*source_, lastEnd_, source_->Position() - headerBytes);
+// A stretch inside a fragment is reported with it; one before the first point with the
+// run's errors.
+void TMpegSplitter::RecordStretch(const std::string& line) {
   if (current_ != nullptr) {
     current_->Report.push_back(line);
   } else {
-    errorLines_.push_back(line);
+    TMpegWalkRun::RecordStretch(line);
   }
-  lastSkipped_ = source_->SkippedBytes();
 }
 
 void TMpegSplitter::StartFragment() {
@@ -518,68 +317,17 @@ bool TMpegSplitter::EndsEmpty() const {
   return CurrentFrom() >= StreamEnd();
 }
 
-void TMpegSplitter::ShowProgress(bool forced) {
-  if (!ProgressDue(ctx_.State, forced))
-    return;
-  double progress = source_->Progress();
-  if (secondHalf_) {
-    const double audio = static_cast<double>(source_->AudioSize() - source_->FirstFramePos());
-    const auto walked = source_->Position() - source_->FirstFramePos() + secondHalf_->Walked();
-    progress = std::min(static_cast<double>(walked) / audio, 1.0);
-  }
-  feedback_.SetProgress(progress);
-  feedback_.ShowInfoText("Position source: " +
-                         PositionText(source_->RefSampleRate(), source_->StartSample()));
-  feedback_.ProcessPendingEvents();
-}
-
-// Builds the report and, with detail, appends it to the listing; a listing that cannot be
-// completed fails the run.
-std::vector<std::string> TMpegSplitter::MakeReport() {
-  TReportInput input;
-  input.Cut = run_.Cut;
-  input.SourcePath = run_.SourcePath;
-  input.Figures = TStreamFigures::Of(*source_);
-  input.Elapsed = elapsed_;
-  input.ErrorLines = errorLines_;
-  input.List = &list_;
-  std::vector<std::string> lines = BuildReport(input);
-  if (detail_) {
-    try {
-      detail_->WriteLines(lines);
-      detail_->Close();
-    } catch (const std::exception& e) {
-      feedback_.ShowMessage(e.what());
-      outcome_ = RunFailed;
-    }
-  }
-  return lines;
-}
-
-void TMpegSplitter::ShowOutcomeMessage() {
-  switch (outcome_) {
-    case EndOfData:
-      if (source_->ErrorCount() > 0) {
-        feedback_.ShowMessage("Terminé, mais avec  " + std::to_string(source_->ErrorCount()) +
-                              " err. frames.  " + std::to_string(source_->SkippedBytes()) +
-                              " octets sautés.");
-      }
-      break;
-    case RunAborted:
-      feedback_.ShowMessage("  Abandon .");
-      break;
-    default:
-      feedback_.ShowMessage("Opération avortée.");
-      if (run_.Cut && row_ > 0)
-        SetStatus("! erreur!");
-      break;
-  }
+void TMpegSplitter::OnFailure() {
+  if (row_ > 0)
+    SetStatus("! erreur!");
 }
 
 }  // namespace
 
 TRunOutcome ProcessMPEG(TRunContext& ctx, TCPList& list, const TMpegRun& run,
                         const TMpegCutOptions& options) {
+  if (!run.Cut)
+    return RunMpegStatistics(ctx, list, run, options);
   return TMpegSplitter(ctx, list, run, options).Run();
 }
 

@@ -1,5 +1,5 @@
-// The MPEG splitter: one walk over the source frames, copying whole frames into one output
-// file per named cut point; the same walk without output serves the statistics run.
+// The MPEG runs: the cut, one walk over the source frames copying whole frames into one
+// output file per named cut point, and the statistics walk (cut/statswalk.h).
 #pragma once
 
 #include <string>

@@ -3,7 +3,7 @@
 # 128 kbit/s lame encoding) cut into 20 fragments at 30-minute steps. Prints the median of
 # several runs for cp, zembrio-cli cut, zembrio-cli stats and mp3splt -f (frame mode) with
 # the same points, the ratios to cp, and the peak memory of zembrio-cli.
-# Targets: cut <= 1.5 x cp and >= 4 x faster than mp3splt -f; stats <= 0.6 x cp; < 16 MiB.
+# Targets: cut <= 1.5 x cp and >= 4 x faster than mp3splt -f; stats <= 0.3 x cp; < 16 MiB.
 #
 #   bench/cut/run.sh [BUILD_DIR] [RUNS]
 #

@@ -82,13 +82,9 @@ TEST(InputFileTest, PeekShowsBytesInPlaceWithoutMovingOn) {
   EXPECT_EQ(first, 0);
 }
 
-TEST(InputFileTest, AWalkOverBlocksReadAheadSeesEveryByteInItsPlace) {
-  // Several blocks of the smallest size that is read ahead, and a walk that reads headers,
-  // skips frame data, peeks at frames straddling two blocks, steps back and jumps about.
-  TempDir dir;
-  constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
-  const Bytes content = WritePatternedFile(dir.File("a.bin"), kBlock * 9 + 1234);
-  TInputFile file(dir.File("a.bin"), kBlock);
+// A walk that reads headers, skips frame data, peeks at frames straddling two blocks, steps
+// back and jumps about; every byte it sees must be the file's at its place.
+void WalkAbout(TInputFile& file, const Bytes& content) {
   std::mt19937 random(7);
   auto expectAt = [&](int64_t at, const unsigned char* bytes, size_t count) {
     ASSERT_TRUE(std::equal(bytes, bytes + count, content.begin() + at)) << at;
@@ -122,6 +118,32 @@ TEST(InputFileTest, AWalkOverBlocksReadAheadSeesEveryByteInItsPlace) {
       }
     }
   }
+}
+
+TEST(InputFileTest, AWalkOverBlocksReadAheadSeesEveryByteInItsPlace) {
+  // Several blocks of the smallest size that is read ahead.
+  TempDir dir;
+  constexpr size_t kBlock = TInputFile::kReadAheadMinimum;
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), kBlock * 9 + 1234);
+  TInputFile file(dir.File("a.bin"), kBlock);
+  WalkAbout(file, content);
+}
+
+TEST(InputFileTest, AWalkThatStoppedReadingAheadSeesEveryByteInItsPlace) {
+  // A walk split between processors: probed with the large buffer, then read in smaller
+  // blocks of its own from the middle of a window on.
+  TempDir dir;
+  const Bytes content =
+      WritePatternedFile(dir.File("a.bin"), TInputFile::kDefaultBufferSize * 2 + 4321);
+  TInputFile file(dir.File("a.bin"));
+  Bytes head(TInputFile::kOwnReadBlock + 100);
+  ASSERT_EQ(file.Read(head.data(), head.size()), head.size());
+  file.StopReadingAhead();
+  const unsigned char* window = file.Peek(1000);
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(std::equal(window, window + 1000, content.begin() + file.Position()));
+  EXPECT_EQ(file.Peek(TInputFile::kOwnReadBlock + 1), nullptr);  // larger than a block now
+  WalkAbout(file, content);
 }
 
 TEST(InputFileTest, AReadOverTheEndOfAFileReadAheadGetsWhatIsLeft) {
