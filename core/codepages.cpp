@@ -6,7 +6,7 @@ namespace zembrio {
 
 namespace {
 
-const TCodePageChoice kChoices[] = {
+const TCodePageChoice kCodePageChoices[] = {
     {kDetectCodePage, "0 : détecter"},
     {874, "874 : thaï"},
     {932, "932 : japonais"},
@@ -27,11 +27,11 @@ const TCodePageChoice kChoices[] = {
 }  // namespace
 
 std::span<const TCodePageChoice> ListCodePageChoices() {
-  return kChoices;
+  return kCodePageChoices;
 }
 
 bool IsListCodePage(int32_t number) {
-  return std::ranges::any_of(kChoices,
+  return std::ranges::any_of(kCodePageChoices,
                              [number](const TCodePageChoice& c) { return c.Number == number; });
 }
 

@@ -12,7 +12,7 @@ namespace zembrio {
 
 namespace {
 
-struct TBlockDeleter {
+struct TCueBlockDeleter {
   void operator()(FLAC__StreamMetadata* block) const { FLAC__metadata_object_delete(block); }
 };
 
@@ -47,7 +47,7 @@ std::vector<TEmbeddedCueTrack> ReadCueSheetBlock(const std::string& path) {
   FLAC__StreamMetadata* raw = nullptr;
   if (!FLAC__metadata_get_cuesheet(path.c_str(), &raw))
     return {};  // read a moment ago: a block libFLAC refuses describes no tracks
-  const std::unique_ptr<FLAC__StreamMetadata, TBlockDeleter> block(raw);
+  const std::unique_ptr<FLAC__StreamMetadata, TCueBlockDeleter> block(raw);
   return TracksOf(block->data.cue_sheet);
 }
 

@@ -16,7 +16,7 @@ namespace zembrio {
 
 namespace {
 
-constexpr const char* kRule = "---------------------";
+constexpr const char* kStatsRule = "---------------------";
 
 // What the frames said while the stream was decoded.
 struct TFrameFigures {
@@ -206,7 +206,7 @@ void TFlacStatsRun::AddStream(std::vector<std::string>& lines) const {
   const TFrameFigures& f = figures_;
   lines.emplace_back();
   lines.emplace_back("Info fich:");
-  lines.emplace_back(kRule);
+  lines.emplace_back(kStatsRule);
   lines.push_back("Nom fich:  " + path_);
   lines.emplace_back("Format: FLAC");
   lines.push_back("Fréquence: " + std::to_string(info.SampleRate) + " Hz");
@@ -233,7 +233,7 @@ void TFlacStatsRun::AddStream(std::vector<std::string>& lines) const {
 void TFlacStatsRun::AddTags(std::vector<std::string>& lines) const {
   lines.emplace_back();
   lines.emplace_back("Tags:");
-  lines.emplace_back(kRule);
+  lines.emplace_back(kStatsRule);
   if (!meta_.Vendor.empty())
     lines.push_back("Encodeur: " + meta_.Vendor);
   lines.insert(lines.end(), meta_.Comments.begin(), meta_.Comments.end());
@@ -241,7 +241,7 @@ void TFlacStatsRun::AddTags(std::vector<std::string>& lines) const {
     return;
   lines.emplace_back();
   lines.emplace_back("Images:");
-  lines.emplace_back(kRule);
+  lines.emplace_back(kStatsRule);
   for (size_t i = 0; i < meta_.Pictures.size(); ++i)
     lines.push_back(PictureLine(i + 1, meta_.Pictures[i]));
 }

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 DEFAULT_PACKAGES=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config lld
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   lame mpg123 twolame vorbis-tools ffmpeg

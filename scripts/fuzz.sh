@@ -24,7 +24,7 @@ scripts/deps.sh clang-14 libclang-rt-14-dev cmake make pkg-config libstdc++-12-d
   libopusfile-dev opus-tools libuchardet-dev
 
 cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZEMBRIO_FUZZ=ON -DZEMBRIO_BUILD_UI=OFF -DZEMBRIO_BUILD_TESTS=OFF >/dev/null
+  -DCMAKE_UNITY_BUILD=ON -DZEMBRIO_FUZZ=ON -DZEMBRIO_BUILD_UI=OFF -DZEMBRIO_BUILD_TESTS=OFF >/dev/null
 nice cmake --build "$BUILD" --target zembrio_fuzzers -j2
 
 # Seeds: the built streams and samples, then the committed test files.

@@ -138,10 +138,6 @@ void TLevelMeter::CloseStep() {
 
 namespace {
 
-bool AbortAsked(const TSoundProgress* progress) {
-  return progress != nullptr && progress->AbortRequested.load(std::memory_order_relaxed);
-}
-
 int32_t StepSamplesOf(int32_t sampleRate, int32_t stepMs) {
   return std::max<int32_t>(1, static_cast<int32_t>(int64_t{sampleRate} * stepMs / 1000));
 }

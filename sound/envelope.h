@@ -68,6 +68,11 @@ struct TSoundProgress {
   std::atomic<bool> AbortRequested{false};
 };
 
+// Whether the showing side asked the work to stop (never, when nobody watches).
+inline bool AbortAsked(const TSoundProgress* progress) {
+  return progress != nullptr && progress->AbortRequested.load(std::memory_order_relaxed);
+}
+
 enum class TSoundStatus { Finished, Aborted };
 
 struct TEnvelopeResult {

@@ -9,13 +9,13 @@ namespace zembrio {
 
 namespace {
 
-int ReadCallback(void* source, unsigned char* dest, int count) {
+int OpusReadCallback(void* source, unsigned char* dest, int count) {
   if (count <= 0)
     return 0;
   return static_cast<int>(static_cast<TInputFile*>(source)->Read(dest, static_cast<size_t>(count)));
 }
 
-int SeekCallback(void* source, opus_int64 offset, int whence) {
+int OpusSeekCallback(void* source, opus_int64 offset, int whence) {
   auto* input = static_cast<TInputFile*>(source);
   int64_t target = offset;
   if (whence == SEEK_CUR)
@@ -28,12 +28,12 @@ int SeekCallback(void* source, opus_int64 offset, int whence) {
   return 0;
 }
 
-opus_int64 TellCallback(void* source) {
+opus_int64 OpusTellCallback(void* source) {
   return static_cast<TInputFile*>(source)->Position();
 }
 
 // 120 ms at 48 kHz, the longest packet: what op_read_float may hand out at once.
-constexpr int kBlockFrames = 5760;
+constexpr int kOpusBlockFrames = 5760;
 
 }  // namespace
 
@@ -74,7 +74,7 @@ void TOpusDecoder::TCloser::operator()(OggOpusFile* file) const {
 
 TOpusDecoder::TOpusDecoder(const std::string& path, int64_t first, int64_t last)
     : input_(std::make_unique<TInputFile>(path)) {
-  const OpusFileCallbacks callbacks{ReadCallback, SeekCallback, TellCallback, nullptr};
+  const OpusFileCallbacks callbacks{OpusReadCallback, OpusSeekCallback, OpusTellCallback, nullptr};
   int error = 0;
   opus_.reset(op_open_callbacks(input_.get(), &callbacks, nullptr, 0, &error));
   if (!opus_)
@@ -101,7 +101,7 @@ bool TOpusDecoder::Next(TPcmBlock& block) {
   out_.clear();
   while (!ended_ && out_.empty() && position_ < last_) {
     int link = 0;
-    read_.resize(static_cast<size_t>(kBlockFrames) * 8);
+    read_.resize(static_cast<size_t>(kOpusBlockFrames) * 8);
     const int frames =
         op_read_float(opus_.get(), read_.data(), static_cast<int>(read_.size()), &link);
     if (frames == OP_HOLE)

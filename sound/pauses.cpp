@@ -125,10 +125,6 @@ std::vector<TFrameRun> RunsToDecode(const TFrameMap& map, const TPauseOptions& o
   return runs;
 }
 
-bool AbortAsked(const TSoundProgress* progress) {
-  return progress != nullptr && progress->AbortRequested.load(std::memory_order_relaxed);
-}
-
 // The envelope of frames from..to-1: the runs decoded, everything else read as loud.
 // false when aborted.
 bool MeasureRuns(const std::string& path, const std::shared_ptr<const TFrameMap>& map,

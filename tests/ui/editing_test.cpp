@@ -266,7 +266,8 @@ class TestEditing : public QObject {
     // A marker let go just after the pause goes back into it, and the drop with its snap is
     // one step.
     const size_t steps = window.Page->History().UndoCount();
-    const auto at = [&](int64_t ms) { return QPoint(window.Strip->XOfMs(ms), 20); };
+    TWaveStrip* strip = window.Strip;
+    const auto at = [strip](int64_t ms) { return QPoint(strip->XOfMs(ms), 20); };
     QTest::mousePress(window.Strip, Qt::LeftButton, {}, at(8000));
     QTest::mouseMove(window.Strip, at(6100));
     QTest::mouseRelease(window.Strip, Qt::LeftButton, {}, at(6100));
