@@ -35,8 +35,8 @@ uint32_t SourceId(const std::string& path, int64_t size) {
   return hash;
 }
 
-TFragmentPlanner::TFragmentPlanner(const TCPList& list, const TMpegCutOptions& options, bool cut)
-    : list_(list), options_(options), primeFragments_(cut && options.XINGHEADER) {}
+TFragmentPlanner::TFragmentPlanner(const TCPList& list, const TMpegCutOptions& options)
+    : list_(list), options_(options), primeFragments_(options.XINGHEADER) {}
 
 void TFragmentPlanner::Start(int32_t sampleRate, int32_t layer, const std::optional<TLameTag>& lame,
                              uint32_t sourceId) {

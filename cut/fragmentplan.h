@@ -38,9 +38,8 @@ uint32_t SourceId(const std::string& path, int64_t size);
 
 class TFragmentPlanner {
  public:
-  // The cut's fragments start at the points of list, in order. cut: false for a statistics
-  // walk, which plans nothing.
-  TFragmentPlanner(const TCPList& list, const TMpegCutOptions& options, bool cut);
+  // The cut's fragments start at the points of list, in order.
+  TFragmentPlanner(const TCPList& list, const TMpegCutOptions& options);
 
   // Once the source is probed: its stream as far as known, what its own header frame says
   // (its LAME extension's delay and padding) and its identity for the marks.

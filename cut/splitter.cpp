@@ -31,7 +31,7 @@ class TMpegSplitter : public TMpegWalkRun {
  public:
   TMpegSplitter(TRunContext& ctx, TCPList& list, const TMpegRun& run,
                 const TMpegCutOptions& options)
-      : TMpegWalkRun(ctx, list, run, options), plan_(list, options, run.Cut) {}
+      : TMpegWalkRun(ctx, list, run, options), plan_(list, options) {}
 
  private:
   void Prepare() override;

@@ -22,7 +22,7 @@ class FragmentPlanTest : public ::testing::Test {
   // A cut with the given options; lame: the source's header frame says delay and padding.
   TFragmentPlanner& Plan(const TMpegCutOptions& options, std::optional<TLameTag> lame = {},
                          int32_t layer = kLayerIII) {
-    plan_.emplace(list_, options, true);
+    plan_.emplace(list_, options);
     plan_->Start(kRate, layer, lame, 7);
     return *plan_;
   }
