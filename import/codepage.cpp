@@ -157,7 +157,10 @@ std::string TrackListTextToUtf8(std::string_view bytes, int32_t codePage) {
     return CodePageToUtf8(bytes, codePage);
   }
   const std::string charset = DetectCharset(bytes);
-  if (charset.empty() || charset == CodePageCharset(1252)) {
+  // uchardet may name UTF-8 for a text that is mostly UTF-8, and iconv's UTF-8 reader lets
+  // sequences beyond U+10FFFF through unchanged: a text that is not valid UTF-8 (the only
+  // kind read here) is read in 1252 instead, so that every name comes out valid.
+  if (charset.empty() || charset == "UTF-8" || charset == CodePageCharset(1252)) {
     return CodePageToUtf8(bytes, 1252);
   }
   const std::optional<TIconvToUtf8> converter = TIconvToUtf8::Open(charset);

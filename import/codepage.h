@@ -51,8 +51,9 @@ std::string CodePageToUtf8(std::string_view bytes, int32_t codePage);
 // uchardet is not sure.
 std::string DetectCharset(std::string_view bytes);
 
-// The text in the code page (0: in the character set detected; 1252 when detection is not
-// sure or finds one that iconv does not know), as UTF-8.
+// The text, which is not valid UTF-8, in the code page (0: in the character set detected;
+// 1252 when detection is not sure, finds UTF-8 or finds a set that iconv does not know), as
+// UTF-8.
 std::string TrackListTextToUtf8(std::string_view bytes, int32_t codePage);
 
 }  // namespace zembrio
