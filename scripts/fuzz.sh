@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # each for SECONDS (default 180), one after the other, on one core (FUZZ_LANES=N: N targets
-# at a time, one per core).
-#   [FUZZ_LANES=N] scripts/fuzz.sh [SECONDS] [TARGET...]
+# at a time, one per core; FUZZ_SEED=N: the same mutations on every run, from the seeds).
+#   [FUZZ_LANES=N] [FUZZ_SEED=N] scripts/fuzz.sh [SECONDS] [TARGET...]
 # Corpora grow in build-fuzz/corpus/<target> from run to run; crashes, hangs and leaks are
 # kept in build-fuzz/artifacts/ and make the script fail. Each target's last figures
 # (executions per second, coverage) are printed at the end.
@@ -78,11 +78,12 @@ run_target() {
       maxlen=65536 ;;
   esac
   echo "== $target: ${SECONDS_EACH}s"
-  local dict=()
+  local dict=() seed=()
   [[ -z $(dict_of "$target") ]] || dict=(-dict="fuzz/dict/$(dict_of "$target").dict")
+  [[ -z ${FUZZ_SEED:-} ]] || seed=(-seed="$FUZZ_SEED")
   rm -f "$BUILD/logs/$target.failed"
   if ! nice -n 10 "$BUILD/fuzz/$target" "$corpus" "$BUILD/seeds/$target" \
-      "${dict[@]}" -max_total_time="$SECONDS_EACH" \
+      "${dict[@]}" "${seed[@]}" -max_total_time="$SECONDS_EACH" \
       -max_len="$maxlen" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$BUILD/artifacts/$target-" >"$BUILD/logs/$target.log" 2>&1; then
     touch "$BUILD/logs/$target.failed"
@@ -112,6 +113,12 @@ for target in "${TARGETS[@]}"; do
   printf '%-20s %s\n' "$target" "$line"
 done
 if ((${#failed[@]})); then
+  # What the failing targets printed last (the check or sanitizer report and the input), so
+  # that a run whose build folder is gone still says why.
+  for target in "${failed[@]}"; do
+    echo "== $target" >&2
+    grep -v -E '^#[0-9]+' "$BUILD/logs/$target.log" | tail -40 >&2
+  done
   echo "Failed (see $BUILD/logs and $BUILD/artifacts): ${failed[*]}" >&2
   exit 1
 fi
