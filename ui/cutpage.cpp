@@ -53,15 +53,23 @@ TCutPage::TCutPage(QWidget* parent)
   setObjectName("PgCut");
   editCutDir_->setObjectName("EditCutDir");
 
-  auto* toolbar = new QToolBar(this);
-  toolbar->setObjectName("ToolBarCut");
-  toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  // Every action fits at the design width, so a first-time user finds the import without
-  // opening the toolbar's overflow menu.
-  toolbar->layout()->setSpacing(0);
-  toolbar->layout()->setContentsMargins(0, 0, 0, 0);
-  toolbar->setMovable(false);
-  toolbar->setStyleSheet("QToolButton { padding: 1px 0px; } QToolBar::separator { width: 4px; }");
+  AssignActionKeys();
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(2, 2, 2, 4);
+  layout->setSpacing(4);
+  layout->addWidget(MakeToolBar());
+  layout->addLayout(MakeDestinationRow());
+  // The grid takes a little more of the height: with the tags open at the design size the
+  // strip keeps some 80 px and the grid five rows.
+  layout->addWidget(sound_, 4);
+  layout->addWidget(grid_, 5);
+  layout->addWidget(tagPanel_);
+
+  ConnectActions();
+  ConnectStrip();
+}
+
+void TCutPage::AssignActionKeys() {
   SetActionKeys(acUndo_, {Qt::CTRL | Qt::Key_Z}, "Annuler la dernière modification de la liste");
   SetActionKeys(acRedo_, {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z},
                 "Rétablir la modification annulée");
@@ -75,6 +83,18 @@ TCutPage::TCutPage(QWidget* parent)
   SetActionKeys(acSaveList_, {Qt::CTRL | Qt::Key_S}, "Enregistrer la liste en feuille CUE");
   SetActionKeys(acTags_, {Qt::CTRL | Qt::Key_T});
   SetActionKeys(acSetCutDir_, {Qt::CTRL | Qt::SHIFT | Qt::Key_O}, "Choisir la destination");
+}
+
+QToolBar* TCutPage::MakeToolBar() {
+  auto* toolbar = new QToolBar(this);
+  toolbar->setObjectName("ToolBarCut");
+  toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  // Every action fits at the design width, so a first-time user finds the import without
+  // opening the toolbar's overflow menu.
+  toolbar->layout()->setSpacing(0);
+  toolbar->layout()->setContentsMargins(0, 0, 0, 0);
+  toolbar->setMovable(false);
+  toolbar->setStyleSheet("QToolButton { padding: 1px 0px; } QToolBar::separator { width: 4px; }");
   // Drawn as arrows, as editors show them: the toolbar keeps room for every action.
   acUndo_->setIconText("↶");
   acRedo_->setIconText("↷");
@@ -96,7 +116,10 @@ TCutPage::TCutPage(QWidget* parent)
   acTags_->setCheckable(true);
   tagPanel_->setVisible(false);
   connect(acTags_, &QAction::toggled, tagPanel_, &QWidget::setVisible);
+  return toolbar;
+}
 
+QHBoxLayout* TCutPage::MakeDestinationRow() {
   auto* browse = new QToolButton(this);
   browse->setDefaultAction(acSetCutDir_);
   auto* destination = new QHBoxLayout;
@@ -110,18 +133,10 @@ TCutPage::TCutPage(QWidget* parent)
   save->setDefaultAction(acSaveList_);
   destination->addSpacing(8);
   destination->addWidget(save);
+  return destination;
+}
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(2, 2, 2, 4);
-  layout->setSpacing(4);
-  layout->addWidget(toolbar);
-  layout->addLayout(destination);
-  // The grid takes a little more of the height: with the tags open at the design size the
-  // strip keeps some 80 px and the grid five rows.
-  layout->addWidget(sound_, 4);
-  layout->addWidget(grid_, 5);
-  layout->addWidget(tagPanel_);
-
+void TCutPage::ConnectActions() {
   connect(acAdd_, &QAction::triggered, this, &TCutPage::AddCutPoint);
   connect(acDelete_, &QAction::triggered, this, &TCutPage::DeleteCutPoint);
   connect(acJoinPrew_, &QAction::triggered, this, &TCutPage::LinkToPrevious);
@@ -133,6 +148,12 @@ TCutPage::TCutPage(QWidget* parent)
     grid_->RefreshGrid();
     grid_->SelectRow(1);
   });
+  connect(tagPanel_, &TTagPanel::TagsEdited, this, &TCutPage::RecordChange);
+  connect(acUndo_, &QAction::triggered, this, &TCutPage::Undo);
+  connect(acRedo_, &QAction::triggered, this, &TCutPage::Redo);
+}
+
+void TCutPage::ConnectStrip() {
   connect(strip_, &TWaveStrip::MarkerDragged, grid_,
           [this](int row, qint64 ms) { grid_->SetStartTime(row, ms); });
   connect(strip_, &TWaveStrip::MarkerReleased, this, [this](int row) {
@@ -147,9 +168,6 @@ TCutPage::TCutPage(QWidget* parent)
       DeleteCutPoint();
   });
   connect(strip_, &TWaveStrip::SnapRequested, this, &TCutPage::SnapSelectedToQuiet);
-  connect(tagPanel_, &TTagPanel::TagsEdited, this, &TCutPage::RecordChange);
-  connect(acUndo_, &QAction::triggered, this, &TCutPage::Undo);
-  connect(acRedo_, &QAction::triggered, this, &TCutPage::Redo);
 }
 
 void TCutPage::SetList(TCPList* list) {

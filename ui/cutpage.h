@@ -9,6 +9,7 @@
 
 class QAction;
 class QLineEdit;
+class QHBoxLayout;
 class QToolBar;
 
 namespace zembrio {
@@ -59,6 +60,13 @@ class TCutPage : public QWidget {
   const TCutListHistory& History() const { return history_; }
 
  private:
+  // The constructor's steps.
+  void AssignActionKeys();
+  QToolBar* MakeToolBar();
+  QHBoxLayout* MakeDestinationRow();
+  void ConnectActions();
+  void ConnectStrip();
+
   void AddCutPoint();
   void DeleteCutPoint();
   void LinkToPrevious();

@@ -56,6 +56,26 @@ TSoundPanel::TSoundPanel(QWidget* parent)
       acDetectPauses_(MakeAction(this, "ACDetectPauses", "Détecter les pauses...")),
       acGoTo_(MakeAction(this, "ACGoTo", "Aller à...")) {
   setObjectName("PnlSound");
+  AssignActionKeys();
+  QToolBar* toolbar = MakeToolBar();
+  auto* column = new QVBoxLayout;
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(1);
+  column->addWidget(strip_, 1);
+  column->addLayout(MakeReadouts());
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(toolbar);
+  layout->addLayout(column, 1);
+
+  ConnectActions();
+  ConnectLevels();
+  UpdatePlayActions();
+  UpdateReadouts();
+}
+
+void TSoundPanel::AssignActionKeys() {
   SetActionKeys(acPlay_, {Qt::Key_F5},
                 "Écouter depuis le curseur, ou arrêter ; Espace sur la forme d'onde");
   SetActionKeys(acGoTo_, {Qt::CTRL | Qt::Key_G}, "Placer le curseur à un temps donné");
@@ -63,6 +83,9 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   SetActionKeys(acHearCut_, {Qt::Key_F6},
                 "Écouter quelques secondes avant et après le point de coupe choisi");
   SetActionKeys(acDetectPauses_, {Qt::CTRL | Qt::Key_D});
+}
+
+QToolBar* TSoundPanel::MakeToolBar() {
   auto* toolbar = new QToolBar(this);
   toolbar->setObjectName("ToolBarSound");
   toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -76,7 +99,10 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   toolbar->addAction(acGoTo_);
   toolbar->addSeparator();
   toolbar->addAction(acDetectPauses_);
+  return toolbar;
+}
 
+QHBoxLayout* TSoundPanel::MakeReadouts() {
   const auto readout = [this](const char* name) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
@@ -94,18 +120,10 @@ TSoundPanel::TSoundPanel(QWidget* parent)
     readouts->addWidget(label);
   readouts->addStretch(1);
   readouts->addWidget(lblLength_);
+  return readouts;
+}
 
-  auto* column = new QVBoxLayout;
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(1);
-  column->addWidget(strip_, 1);
-  column->addLayout(readouts);
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(toolbar);
-  layout->addLayout(column, 1);
-
+void TSoundPanel::ConnectActions() {
   connect(acPlay_, &QAction::triggered, this, &TSoundPanel::PlayOrStop);
   connect(acStop_, &QAction::triggered, player_, &TCutPlayer::Stop);
   connect(acHearCut_, &QAction::triggered, this, &TSoundPanel::HearCut);
@@ -115,6 +133,10 @@ TSoundPanel::TSoundPanel(QWidget* parent)
   connect(player_, &TCutPlayer::PositionChanged, strip_, &TWaveStrip::SetCursorMs);
   connect(player_, &TCutPlayer::Message, this, &TSoundPanel::StatusMessage);
   connect(player_, &TCutPlayer::Stopped, this, &TSoundPanel::OnPlaybackStopped);
+}
+
+// The levels as the loader hands them over, and the readouts that follow the cursor.
+void TSoundPanel::ConnectLevels() {
   connect(loader_, &TEnvelopeLoader::Started, strip_,
           [this](double stepMs, qint64 durationMs, int sampleRate) {
             strip_->SetLevels({stepMs, durationMs, {}});
@@ -129,8 +151,6 @@ TSoundPanel::TSoundPanel(QWidget* parent)
     UpdateReadouts();
   });
   connect(loader_, &TEnvelopeLoader::Failed, this, &TSoundPanel::StatusMessage);
-  UpdatePlayActions();
-  UpdateReadouts();
 }
 
 TSoundPanel::~TSoundPanel() {

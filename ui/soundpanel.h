@@ -9,7 +9,9 @@
 #include "format/sourcekind.h"
 
 class QAction;
+class QHBoxLayout;
 class QLabel;
+class QToolBar;
 
 namespace zembrio {
 
@@ -62,6 +64,13 @@ class TSoundPanel : public QWidget {
   void ListReplaced();
 
  private:
+  // The constructor's steps.
+  void AssignActionKeys();
+  QToolBar* MakeToolBar();
+  QHBoxLayout* MakeReadouts();
+  void ConnectActions();
+  void ConnectLevels();
+
   void UpdatePlayActions();
   void OnPlaybackStopped();
 

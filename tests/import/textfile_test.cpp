@@ -96,7 +96,8 @@ TEST(TrackListText, DetectionReadsACyrillicListAndFallsBackTo1252) {
   // Mostly UTF-8, which uchardet takes for UTF-8, with a sequence beyond U+10FFFF that
   // iconv's UTF-8 reader would let through: still read in 1252.
   const std::string mostlyUtf8 =
-      "D\xC3\xA9j\xC3\xA0 vu\r\n\xF6\xB9\x94\x96\x91\xBD\xFF\x94" "A\r\nD\xC3\xA9j\xC3\xA0\r\n";
+      "D\xC3\xA9j\xC3\xA0 vu\r\n\xF6\xB9\x94\x96\x91\xBD\xFF\x94"
+      "A\r\nD\xC3\xA9j\xC3\xA0\r\n";
   EXPECT_TRUE(IsValidUtf8(DecodeTrackListText(mostlyUtf8, 0)));
 }
 
