@@ -274,30 +274,42 @@ HeaderResult TMPGFile::ReadHeader() {
   if (header_[0] != 0xFF) {
     return NoSync;  // the common case while resynchronising through garbage
   }
-  const uint32_t key = HeaderKey(header_);
   const bool measured = frameCount_ > 0 || continuing_;  // against the reference stream
+  const HeaderResult result = TakeHeader(measured);
+  if (result == Ok) {
+    CountFrame(measured);
+  }
+  return result;
+}
+
+HeaderResult TMPGFile::TakeHeader(bool measured) {
+  const uint32_t key = HeaderKey(header_);
   if (measured && key == currentKey_ && !confirming_) {
     // The header repeats the last one but for the padding slot: it decodes alike.
     const int32_t padding = (header_[2] >> 1) & 1;
     current_.FrameLength += (padding - current_.Padding) * PaddingSlotSize(current_.LayerCode);
     current_.DataLength = current_.FrameLength - 4;
     current_.Padding = padding;
-  } else {
-    FrameHeader decoded;
-    const HeaderReference reference{refVersion_, refSampleRate_, refLayer_};
-    const HeaderResult result = Decode(header_[0], header_[1], header_[2], header_[3],
-                                       measured ? &reference : nullptr, decoded);
-    if (result != Ok) {
-      return result;
-    }
-    // While looking for the first frame, a lone sync pattern in junk must not become the
-    // reference that every real frame is then measured against.
-    if (confirming_ && !NextHeaderConfirms(decoded)) {
-      return Invalid;
-    }
-    current_ = decoded;
-    currentKey_ = key;
+    return Ok;
   }
+  FrameHeader decoded;
+  const HeaderReference reference{refVersion_, refSampleRate_, refLayer_};
+  const HeaderResult result = Decode(header_[0], header_[1], header_[2], header_[3],
+                                     measured ? &reference : nullptr, decoded);
+  if (result != Ok) {
+    return result;
+  }
+  // While looking for the first frame, a lone sync pattern in junk must not become the
+  // reference that every real frame is then measured against.
+  if (confirming_ && !NextHeaderConfirms(decoded)) {
+    return Invalid;
+  }
+  current_ = decoded;
+  currentKey_ = key;
+  return Ok;
+}
+
+void TMPGFile::CountFrame(bool measured) {
   const FrameHeader& header = current_;
   dataLength_ = fullDataLength_ = header.DataLength;
   if (!measured) {
@@ -323,7 +335,6 @@ HeaderResult TMPGFile::ReadHeader() {
     detailSink_->OnFrame(
         {frameCount_, startSample_, endSample_, header.Bitrate, header.BitrateIndex});
   }
-  return Ok;
 }
 
 void TMPGFile::StepBack() {

@@ -147,6 +147,11 @@ class TMPGFile {
 
  private:
   void ResetCounters();
+  // The header just read becomes the current one (decoded, or the last one with its
+  // padding slot when it repeats it); measured: against the reference stream.
+  HeaderResult TakeHeader(bool measured);
+  // The frame of the header just taken: counted, its samples placed, its data length set.
+  void CountFrame(bool measured);
   // Moves on from a refused header to where the next one may start.
   void StepBack();
   // The first-frame search: headers count only when confirmed by NextHeaderConfirms.
