@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cut/mpegcutoptions.h"
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/stretchcounter.h"
 #include "cutlist/cutpoint.h"
 #include "mpeg/mpgfile.h"

@@ -15,7 +15,7 @@
 #include "cut/mpegwalkrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "cut/statswalk.h"
 #include "mpeg/mpgfile.h"

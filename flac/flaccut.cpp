@@ -9,7 +9,7 @@
 #include "core/timevalue.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "flac/framescan.h"
 #include "flac/md5feed.h"

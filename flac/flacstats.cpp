@@ -7,7 +7,7 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "flac/pcmreader.h"
 #include "flac/trackmetadata.h"
@@ -74,10 +74,10 @@ std::string PictureLine(size_t number, const std::vector<uint8_t>& body) {
          " octets";
 }
 
-class TFlacStatsRun : public TSourceRun {
+class TFlacStatsRun : public TSourceWalkRun {
  public:
   TFlacStatsRun(TRunContext& ctx, const std::string& path)
-      : TSourceRun(ctx, kStatsStateText), path_(path) {}
+      : TSourceWalkRun(ctx, kStatsStateText), path_(path) {}
 
  private:
   void Prepare() override;

@@ -11,7 +11,7 @@
 #include "core/timevalue.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "opus/opustags.h"
 #include "opus/opuswalk.h"

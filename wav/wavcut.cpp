@@ -8,7 +8,7 @@
 #include "core/textutil.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "wav/wavfile.h"
 #include "wav/wavreport.h"

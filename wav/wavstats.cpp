@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "wav/wavfile.h"
 #include "wav/wavreport.h"
@@ -12,10 +12,10 @@ namespace zembrio {
 namespace {
 
 // The header and the chunks are read at once: the run has no walk to show.
-class TWavStatsRun : public TSourceRun {
+class TWavStatsRun : public TSourceWalkRun {
  public:
   TWavStatsRun(TRunContext& ctx, const std::string& path)
-      : TSourceRun(ctx, kStatsStateText), path_(path) {}
+      : TSourceWalkRun(ctx, kStatsStateText), path_(path) {}
 
  private:
   void Prepare() override { source_.emplace(path_); }

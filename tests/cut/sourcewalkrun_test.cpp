@@ -1,4 +1,4 @@
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 
 #include <gtest/gtest.h>
 
@@ -72,9 +72,9 @@ class TScriptedRun : public TCutListRun {
   const RecordingFeedback& recorded_;
 };
 
-class SourceRunTest : public ::testing::Test {
+class SourceWalkRunTest : public ::testing::Test {
  protected:
-  SourceRunTest() {
+  SourceWalkRunTest() {
     for (const char* name : {"un", "deux"})
       list.Add().Name = name;
   }
@@ -86,7 +86,7 @@ class SourceRunTest : public ::testing::Test {
   TScriptedRun run{rc, list};
 };
 
-TEST_F(SourceRunTest, FinishedRunShowsItsReportAndLeavesTheBusyState) {
+TEST_F(SourceWalkRunTest, FinishedRunShowsItsReportAndLeavesTheBusyState) {
   EXPECT_EQ(Run(), RunEndOfData);
   EXPECT_EQ(run.Steps, (std::vector<std::string>{"Prepare", "Walk", "StopWalk", "Conclude",
                                                  "MakeReport", "ReleaseSource"}));
@@ -100,7 +100,7 @@ TEST_F(SourceRunTest, FinishedRunShowsItsReportAndLeavesTheBusyState) {
 
 // What an earlier run left (an abort, "overwrite all", its outputs, the rows' reports) does
 // not carry over into this one.
-TEST_F(SourceRunTest, RunStartsItsRowsAndOutputsAnew) {
+TEST_F(SourceWalkRunTest, RunStartsItsRowsAndOutputsAnew) {
   rc.State.AbortRequested = true;
   rc.State.OverwriteAll = true;
   rc.State.RunOutputs = {"/tmp/un.mp3"};
@@ -114,7 +114,7 @@ TEST_F(SourceRunTest, RunStartsItsRowsAndOutputsAnew) {
 
 // The run's steps after the walk see the failure settled: the derived runs mark their rows
 // by it.
-TEST_F(SourceRunTest, RefusalIsSaidBeforeTheRunConcludes) {
+TEST_F(SourceWalkRunTest, RefusalIsSaidBeforeTheRunConcludes) {
   run.OnPrepare = [] { throw TRunError("Source invalide."); };
   run.OnConclude = [](TScriptedRun& r) { r.Unfinished(1); };
   EXPECT_EQ(Run(), RunFailed);
@@ -132,7 +132,7 @@ TEST_F(SourceRunTest, RefusalIsSaidBeforeTheRunConcludes) {
   EXPECT_EQ(rc.Feedback.ReadyCount, 1);
 }
 
-TEST_F(SourceRunTest, AbortHeardWhileTheProgressIsShownEndsTheRun) {
+TEST_F(SourceWalkRunTest, AbortHeardWhileTheProgressIsShownEndsTheRun) {
   rc.Feedback.OnEvents = [this] { rc.State.AbortRequested = true; };
   bool kept = true;
   run.OnWalk = [&kept](TScriptedRun& r) {
@@ -153,7 +153,7 @@ TEST_F(SourceRunTest, AbortHeardWhileTheProgressIsShownEndsTheRun) {
 
 // A report that cannot be completed (a listing that fails to close) fails the run: it is
 // not shown as the report of a finished one.
-TEST_F(SourceRunTest, ReportThatFailsTheRunIsNotShown) {
+TEST_F(SourceWalkRunTest, ReportThatFailsTheRunIsNotShown) {
   run.ReportFails = true;
   EXPECT_EQ(Run(), RunFailed);
   EXPECT_EQ(rc.Feedback.Messages,

@@ -1,4 +1,4 @@
-#include "cut/sourcerun.h"
+#include "cut/sourcewalkrun.h"
 
 #include <exception>
 
@@ -9,7 +9,7 @@
 
 namespace zembrio {
 
-TRunOutcome TSourceRun::Run() {
+TRunOutcome TSourceWalkRun::Run() {
   Begin();
   const std::optional<std::string> error = Attempt();
   StopWalk();
@@ -22,7 +22,7 @@ TRunOutcome TSourceRun::Run() {
   return End();
 }
 
-void TSourceRun::Begin() {
+void TSourceWalkRun::Begin() {
   ctx_.State.AbortRequested = false;
   startTime_ = TClock::now();
   StartAnew();
@@ -32,7 +32,7 @@ void TSourceRun::Begin() {
   outcome_ = RunFailed;
 }
 
-std::optional<std::string> TSourceRun::Attempt() {
+std::optional<std::string> TSourceWalkRun::Attempt() {
   try {
     Prepare();
     Walk();
@@ -42,7 +42,7 @@ std::optional<std::string> TSourceRun::Attempt() {
   return std::nullopt;
 }
 
-TRunOutcome TSourceRun::End() {
+TRunOutcome TSourceWalkRun::End() {
   feedback_.SetIdle(true);
   feedback_.SetWaitCursor(false);
   std::vector<std::string> report;
@@ -57,7 +57,7 @@ TRunOutcome TSourceRun::End() {
   return outcome;
 }
 
-void TSourceRun::ShowOutcomeMessage() {
+void TSourceWalkRun::ShowOutcomeMessage() {
   if (ReachedEnd()) {
     ShowFinishedMessage();
   } else if (outcome_ == RunAborted) {
@@ -68,7 +68,7 @@ void TSourceRun::ShowOutcomeMessage() {
   }
 }
 
-void TSourceRun::ShowProgress(bool forced) {
+void TSourceWalkRun::ShowProgress(bool forced) {
   if (!ProgressDue(ctx_.State, forced))
     return;
   feedback_.SetProgress(Progress());
@@ -76,19 +76,19 @@ void TSourceRun::ShowProgress(bool forced) {
   feedback_.ProcessPendingEvents();
 }
 
-bool TSourceRun::KeepGoing() {
+bool TSourceWalkRun::KeepGoing() {
   ShowProgress(false);
   return !ctx_.State.AbortRequested;
 }
 
-bool TSourceRun::AbortHeard() {
+bool TSourceWalkRun::AbortHeard() {
   if (!ctx_.State.AbortRequested)
     return false;
   outcome_ = RunAborted;
   return true;
 }
 
-void TSourceRun::RequireSourceFile(const std::string& path) {
+void TSourceWalkRun::RequireSourceFile(const std::string& path) {
   if (!FileExists(path) || DirectoryExists(path))
     throw TRunError(kSourceInvalid);
 }

@@ -20,13 +20,13 @@ namespace zembrio {
 constexpr const char* kCutStateText = "En cours..";
 constexpr const char* kStatsStateText = "Stats";
 
-class TSourceRun {
+class TSourceWalkRun {
  public:
-  TSourceRun(TRunContext& ctx, const char* stateText)
+  TSourceWalkRun(TRunContext& ctx, const char* stateText)
       : ctx_(ctx), feedback_(ctx.Feedback), stateText_(stateText) {}
-  virtual ~TSourceRun() = default;
-  TSourceRun(const TSourceRun&) = delete;
-  TSourceRun& operator=(const TSourceRun&) = delete;
+  virtual ~TSourceWalkRun() = default;
+  TSourceWalkRun(const TSourceWalkRun&) = delete;
+  TSourceWalkRun& operator=(const TSourceWalkRun&) = delete;
 
   // Runs the walk with all its closing steps, messages and report. Returns RunEndOfData
   // (finished), RunFailed or RunAborted.
@@ -85,10 +85,10 @@ class TSourceRun {
 
 // A run that goes along the cut list: each row's report is "  non atteint" until the walk
 // reaches its point, and a cut's report ends with every fragment's.
-class TCutListRun : public TSourceRun {
+class TCutListRun : public TSourceWalkRun {
  public:
   TCutListRun(TRunContext& ctx, TCPList& list, const char* stateText)
-      : TSourceRun(ctx, stateText), list_(list) {}
+      : TSourceWalkRun(ctx, stateText), list_(list) {}
 
  protected:
   // The rows' reports and the run's record of outputs start anew.
