@@ -15,6 +15,7 @@
 #include "cut/mpegwalkrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "cut/statswalk.h"
 #include "mpeg/mpgfile.h"
@@ -78,12 +79,7 @@ class TMpegSplitter : public TMpegWalkRun {
 void TMpegSplitter::Prepare() {
   // A fresh header frame replaces the source's, which describes the whole source.
   OpenSource(options_.SKIPVBRHEADER || options_.XINGHEADER);
-  outputDir_ = WithTrailingDelimiter(run_.OutputDir);
-  // A folder that cannot be made shows up as the error of the first output file.
-  try {
-    ForceDirectories(outputDir_);
-  } catch (const std::exception&) {
-  }
+  outputDir_ = MakeFragmentFolder(run_.OutputDir);
   if (options_.ID3V2TAG == 1) {
     id3v2_ = std::make_unique<TId3v2Source>(run_.SourcePath);
     if (id3v2_->TooLarge())
@@ -271,21 +267,14 @@ void TMpegSplitter::FinishFragment(bool last) {
       MarkEmpty(*current_, row_);
       return;
     }
-    if (Finished()) {
-      current_->Report.emplace_back(" fait");
-      SetStatus("fait");
-    }
+    if (Finished())
+      EndRow(row_ - 1, " fait", "fait");
     return;
   }
   if (Finished()) {
-    current_->Report.emplace_back(" sauté");
-    SetStatus("sauté");
-  } else if (outcome_ == RunAborted) {
-    current_->Report.emplace_back(" **   abandon  **");
-    SetStatus("**    abandon **");
+    EndRow(row_ - 1, " sauté", "sauté");
   } else {
-    current_->Report.emplace_back(" ** erreur**");
-    SetStatus("** erreur**");
+    EndUnfinishedRow(row_ - 1);
   }
 }
 

@@ -13,7 +13,6 @@ namespace zembrio {
 
 namespace {
 
-constexpr const char* kRule = "---------------------";
 constexpr int kBarWidth = 50;
 constexpr int kFirstBitrateIndex = 1;
 constexpr int kLastBitrateIndex = 14;
@@ -35,11 +34,6 @@ double ShareOf(int64_t count, int64_t total) {
 
 void AddFileInfo(const TReportInput& input, std::vector<std::string>& lines) {
   const TStreamFigures& f = input.Figures;
-  lines.push_back("Durée proc. : " + FormatElapsed(input.Elapsed));
-  lines.emplace_back();
-  lines.emplace_back("Info fich:");
-  lines.emplace_back(kRule);
-  lines.push_back("Nom fich:  " + input.SourcePath);
   lines.push_back("MPEG Version: " + f.VersionText);
   lines.push_back("MPEG Layer: " + std::to_string(4 - f.Layer));
   lines.push_back("Fréquence: " + std::to_string(f.SampleRate) + " Hz");
@@ -49,19 +43,6 @@ void AddFileInfo(const TReportInput& input, std::vector<std::string>& lines) {
   }
   lines.push_back("Entête VBR: " + PresentText(f.HasVBRHeader));
   lines.push_back("TAG ID3v1: " + PresentText(f.HasTag));
-}
-
-void AddFragments(const TCPList& list, std::vector<std::string>& lines) {
-  lines.emplace_back();
-  lines.emplace_back("Fragments:");
-  lines.emplace_back(kRule);
-  for (int i = 0; i < list.Count(); ++i) {
-    lines.emplace_back();
-    lines.push_back("Fragment " + std::to_string(i + 1));
-    const std::vector<std::string>& report = list[i].Report;
-    lines.insert(lines.end(), report.begin(), report.end());
-    lines.emplace_back();
-  }
 }
 
 void AddFrameErrors(const std::vector<std::string>& errorLines, std::vector<std::string>& lines) {
@@ -76,7 +57,7 @@ void AddFrameStatistics(const TStreamFigures& f, std::vector<std::string>& lines
   const std::string separator = LocaleDecimalSeparator();
   lines.emplace_back();
   lines.emplace_back("Stats frames:    ");
-  lines.emplace_back(kRule);
+  lines.emplace_back(kReportRule);
   lines.emplace_back("Bitrate - Frames - Pourcent. ");
   int64_t weightedSum = 0;  // 64 bits: a long file at a high rate overflows 32
   for (int i = kFirstBitrateIndex; i <= kLastBitrateIndex; ++i) {
@@ -104,16 +85,33 @@ TStreamFigures TStreamFigures::Of(const TMPGFile& source) {
 }
 
 std::vector<std::string> BuildReport(const TReportInput& input) {
-  std::vector<std::string> lines;
+  std::vector<std::string> lines = ReportHead(input.Elapsed, input.SourcePath);
   AddFileInfo(input, lines);
   if (input.Cut) {
     if (input.List != nullptr)
-      AddFragments(*input.List, lines);
+      AddFragmentReports(*input.List, lines);
   } else {
     AddFrameErrors(input.ErrorLines, lines);
     AddFrameStatistics(input.Figures, lines);
   }
   return lines;
+}
+
+std::vector<std::string> ReportHead(std::chrono::milliseconds elapsed,
+                                    const std::string& sourcePath) {
+  return {"Durée proc. : " + FormatElapsed(elapsed), "", "Info fich:", kReportRule,
+          "Nom fich:  " + sourcePath};
+}
+
+void AddFragmentReports(const TCPList& list, std::vector<std::string>& lines) {
+  lines.insert(lines.end(), {"", "Fragments:", kReportRule});
+  for (int i = 0; i < list.Count(); ++i) {
+    lines.emplace_back();
+    lines.push_back("Fragment " + std::to_string(i + 1));
+    const std::vector<std::string>& report = list[i].Report;
+    lines.insert(lines.end(), report.begin(), report.end());
+    lines.emplace_back();
+  }
 }
 
 std::string PositionText(int32_t rate, int64_t position) {

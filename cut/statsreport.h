@@ -40,6 +40,14 @@ struct TReportInput {
 
 std::vector<std::string> BuildReport(const TReportInput& input);
 
+// The rule under a report's titles.
+constexpr const char* kReportRule = "---------------------";
+// How every report begins: the processing time, then "Info fich:" with the source's name.
+std::vector<std::string> ReportHead(std::chrono::milliseconds elapsed,
+                                    const std::string& sourcePath);
+// A cut's report ends with its fragments, each with its row's report.
+void AddFragmentReports(const TCPList& list, std::vector<std::string>& lines);
+
 // FormatPosition that stays defined before any frame gave a rate: 0 s then.
 std::string PositionText(int32_t rate, int64_t position);
 // One decimal with the given separator ("100.0", "12,5").

@@ -97,8 +97,7 @@ bool TStatisticsWalk::AwaitSecondHalf(bool toItsEnd) {
   for (;;) {
     if (toItsEnd ? secondHalf_->Ended(kWaitSlice) : secondHalf_->StartKnown(kWaitSlice))
       return true;
-    ShowProgress(false);
-    if (ctx_.State.AbortRequested) {
+    if (!KeepGoing()) {
       outcome_ = RunAborted;
       secondHalf_.reset();
       return false;

@@ -7,9 +7,9 @@
 #include "core/fileio.h"
 #include "core/platform.h"
 #include "core/timevalue.h"
-#include "cut/cutrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "flac/framescan.h"
 #include "flac/md5feed.h"
@@ -19,8 +19,6 @@
 namespace zembrio {
 
 namespace {
-
-constexpr const char* kRule = "---------------------";
 
 // One cut point's stretch of the source, in samples.
 struct TTrack {
@@ -36,19 +34,17 @@ std::string PositionOf(uint32_t rate, uint64_t sample) {
   return PositionText(static_cast<int32_t>(rate), static_cast<int64_t>(sample));
 }
 
-class TFlacCutter {
+class TFlacCutter : public TCutListRun {
  public:
   TFlacCutter(TRunContext& ctx, TCPList& list, const TFlacCutRun& run)
-      : ctx_(ctx), feedback_(ctx.Feedback), list_(list), run_(run) {}
-
-  TRunOutcome Run();
+      : TCutListRun(ctx, list, kCutStateText), run_(run) {}
 
  private:
-  void Begin();
-  void Prepare();
+  void Prepare() override;
   void ReadSource();
   void PlanTracks();
-  void Walk();
+  void Walk() override;
+  void Conclude() override;
   // Gives the frame's samples to every track they belong to.
   void TakeFrame(const TFlacFrame& frame);
   void StartTrack(TTrack& track, const TFlacFrame& frame);
@@ -59,22 +55,14 @@ class TFlacCutter {
   void EndOfStream();
   // The track being written when the run stops early: it goes, it is not whole.
   void DropUnfinished();
-  bool KeepWaiting();
-  void ShowProgress(bool forced);
+  double Progress() const override;
+  std::string ShownPosition() const override;
   void SetStatus(const TTrack& track, const std::string& status) {
     feedback_.SetRowStatus(track.Index + 1, status);
   }
-  std::vector<std::string> MakeReport() const;
-  void ShowOutcomeMessage();
+  std::vector<std::string> MakeReport() override;
 
-  TRunContext& ctx_;
-  IRunFeedback& feedback_;
-  TCPList& list_;
   const TFlacCutRun& run_;
-
-  TClock::time_point startTime_{};
-  std::chrono::milliseconds elapsed_{0};
-  TRunOutcome outcome_ = RunFailed;
   std::string outputDir_;
   std::unique_ptr<TInputFile> input_;
   TFlacStreamLayout layout_;
@@ -94,44 +82,9 @@ class TFlacCutter {
   int fragmentTotal_ = 0;
 };
 
-TRunOutcome TFlacCutter::Run() {
-  Begin();
-  try {
-    Prepare();
-    Walk();
-  } catch (const std::exception& e) {
-    feedback_.ShowMessage(e.what());
-    outcome_ = RunFailed;
-  }
-  if (outcome_ != RunEndOfData)
-    DropUnfinished();
-  feed_.reset();  // stops the decode when the run ended early
-  if (input_)
-    ShowProgress(true);
-  input_.reset();
-  elapsed_ = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - startTime_);
-  feedback_.SetIdle(true);
-  feedback_.SetWaitCursor(false);
-  std::vector<std::string> report;
-  if (outcome_ == RunEndOfData)
-    report = MakeReport();
-  ShowOutcomeMessage();
-  if (outcome_ == RunEndOfData)
-    feedback_.ShowReport(report);
-  feedback_.ShowReady();
-  return outcome_;
-}
-
-void TFlacCutter::Begin() {
-  startTime_ = TClock::now();
-  BeginCutRun(ctx_, list_);
-}
-
 void TFlacCutter::Prepare() {
-  outputDir_ = WithTrailingDelimiter(run_.OutputDir);
-  MakeFragmentFolder(outputDir_);
-  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath))
-    throw TRunError("Source invalide.");
+  outputDir_ = MakeFragmentFolder(run_.OutputDir);
+  RequireSourceFile(run_.SourcePath);
   ReadSource();
   PlanTracks();
   if (run_.Tags)
@@ -149,7 +102,7 @@ void TFlacCutter::ReadSource() {
   input_ = std::make_unique<TInputFile>(run_.SourcePath);
   const auto layout = ReadFlacStreamLayout(*input_);
   if (!layout)
-    throw TRunError("Source invalide.");
+    throw TRunError(kSourceInvalid);
   layout_ = *layout;
   try {
     metadata_ = ReadFlacSourceMetadata(run_.SourcePath);
@@ -199,10 +152,8 @@ void TFlacCutter::Walk() {
     if (result == TFlacScanResult::End)
       break;
     ShowProgress(false);
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
+    if (AbortHeard())
       return;
-    }
     TakeFrame(frame);
     if (outcome_ == RunAborted)
       return;
@@ -216,10 +167,8 @@ void TFlacCutter::TakeFrame(const TFlacFrame& frame) {
     TTrack& track = tracks_[next_];
     if (!track.Started) {
       StartTrack(track, frame);
-      if (ctx_.State.AbortRequested) {
-        outcome_ = RunAborted;
+      if (AbortHeard())
         return;
-      }
     }
     if (writing_ == &track)
       FeedOutput(track, frame);
@@ -302,22 +251,16 @@ const TPcmSamples& TFlacCutter::DecodedFrame(const TFlacFrame& frame) {
 }
 
 void TFlacCutter::FinishTrack(TTrack& track) {
-  TCutPoint& point = list_[track.Index];
   track.Done = true;
   if (writing_ != &track) {
-    if (point.IsSkipped()) {
-      point.Report.emplace_back(" sauté");
-      SetStatus(track, "sauté");
-    }
+    if (list_[track.Index].IsSkipped())
+      EndRow(track.Index, " sauté", "sauté");
     return;
   }
-  const auto md5 =
-      feed_->Await(static_cast<size_t>(track.Md5Slot), [this] { return KeepWaiting(); });
+  const auto md5 = feed_->Await(static_cast<size_t>(track.Md5Slot), [this] { return KeepGoing(); });
   if (!md5) {
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
+    if (AbortHeard())
       return;
-    }
     throw TRunError("Décodage FLAC de la source échoué: " + feed_->Error());
   }
   // Taken out first: a track whose close failed is not closed a second time.
@@ -325,8 +268,7 @@ void TFlacCutter::FinishTrack(TTrack& track) {
   writing_ = nullptr;
   framesEncoded_ += writer->FramesEncoded();
   writer->Finish(*md5);
-  point.Report.emplace_back(" fait");
-  SetStatus(track, "fait");
+  EndRow(track.Index, " fait", "fait");
 }
 
 // The track that runs to the end closes here; points past the end stay unreached.
@@ -336,44 +278,37 @@ void TFlacCutter::EndOfStream() {
     if (outcome_ == RunAborted)
       return;
   }
-  sourceMd5_ = feed_->AwaitSource([this] { return KeepWaiting(); });
-  if (ctx_.State.AbortRequested) {
-    outcome_ = RunAborted;
+  sourceMd5_ = feed_->AwaitSource([this] { return KeepGoing(); });
+  if (AbortHeard())
     return;
-  }
   outcome_ = RunEndOfData;
+}
+
+void TFlacCutter::Conclude() {
+  if (!ReachedEnd())
+    DropUnfinished();
+  feed_.reset();  // stops the decode when the run ended early
+  if (input_)
+    ShowProgress(true);
+  input_.reset();
 }
 
 void TFlacCutter::DropUnfinished() {
   for (TTrack& track : tracks_) {
     if (!track.Started || track.Done)
       continue;
-    TCutPoint& point = list_[track.Index];
     if (writer_ && writing_ == &track) {
       const std::string path = writer_->Path();
       writer_.reset();
       writing_ = nullptr;
       DeleteFile(path);
     }
-    if (outcome_ == RunAborted) {
-      point.Report.emplace_back(" **   abandon  **");
-      SetStatus(track, "**    abandon **");
-    } else {
-      point.Report.emplace_back(" ** erreur**");
-      SetStatus(track, "** erreur**");
-    }
+    EndUnfinishedRow(track.Index);
   }
 }
 
-bool TFlacCutter::KeepWaiting() {
-  ShowProgress(false);
-  return !ctx_.State.AbortRequested;
-}
-
 // The decode for the MD5s is the slower walk: the bar follows it.
-void TFlacCutter::ShowProgress(bool forced) {
-  if (!ProgressDue(ctx_.State, forced))
-    return;
+double TFlacCutter::Progress() const {
   const uint64_t total = layout_.Info.TotalSamples;
   const uint64_t decoded = feed_ ? feed_->Decoded() : 0;
   double progress = 0;
@@ -382,16 +317,16 @@ void TFlacCutter::ShowProgress(bool forced) {
   } else if (input_ && input_->Size() > 0) {
     progress = static_cast<double>(input_->Position()) / static_cast<double>(input_->Size());
   }
-  feedback_.SetProgress(progress);
-  const uint64_t at = scanner_ ? scanner_->SamplesRead() : 0;
-  feedback_.ShowInfoText("Position source: " + PositionOf(layout_.Info.SampleRate, at));
-  feedback_.ProcessPendingEvents();
+  return progress;
 }
 
-std::vector<std::string> TFlacCutter::MakeReport() const {
+std::string TFlacCutter::ShownPosition() const {
+  return PositionOf(layout_.Info.SampleRate, scanner_ ? scanner_->SamplesRead() : 0);
+}
+
+std::vector<std::string> TFlacCutter::MakeReport() {
   const TFlacStreamInfo& info = layout_.Info;
-  std::vector<std::string> lines = {"Durée proc. : " + FormatElapsed(elapsed_), "",
-                                    "Info fich:", kRule, "Nom fich:  " + run_.SourcePath};
+  std::vector<std::string> lines = ReportHead(elapsed_, run_.SourcePath);
   lines.push_back("FLAC: " + std::to_string(info.SampleRate) + " Hz, " +
                   std::to_string(info.Channels) + " canaux, " + std::to_string(info.BitsPerSample) +
                   " bits");
@@ -401,21 +336,8 @@ std::vector<std::string> TFlacCutter::MakeReport() const {
     lines.emplace_back(kSourceMd5Different);
   lines.push_back("Frames copiées: " + std::to_string(framesCopied_) +
                   ", réencodées: " + std::to_string(framesEncoded_));
-  lines.insert(lines.end(), {"", "Fragments:", kRule});
-  for (int i = 0; i < list_.Count(); ++i) {
-    lines.emplace_back();
-    lines.push_back("Fragment " + std::to_string(i + 1));
-    lines.insert(lines.end(), list_[i].Report.begin(), list_[i].Report.end());
-    lines.emplace_back();
-  }
+  AddFragmentReports(list_, lines);
   return lines;
-}
-
-void TFlacCutter::ShowOutcomeMessage() {
-  if (outcome_ == RunAborted)
-    feedback_.ShowMessage("  Abandon .");
-  else if (outcome_ != RunEndOfData)
-    feedback_.ShowMessage("Opération avortée.");
 }
 
 }  // namespace

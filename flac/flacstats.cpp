@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <limits>
-#include <optional>
 
 #include "core/fileio.h"
 #include "core/platform.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "flac/pcmreader.h"
 #include "flac/trackmetadata.h"
@@ -15,8 +15,6 @@
 namespace zembrio {
 
 namespace {
-
-constexpr const char* kStatsRule = "---------------------";
 
 // What the frames said while the stream was decoded.
 struct TFrameFigures {
@@ -76,31 +74,27 @@ std::string PictureLine(size_t number, const std::vector<uint8_t>& body) {
          " octets";
 }
 
-class TFlacStatsRun {
+class TFlacStatsRun : public TSourceWalkRun {
  public:
   TFlacStatsRun(TRunContext& ctx, const std::string& path)
-      : ctx_(ctx), feedback_(ctx.Feedback), path_(path) {}
-
-  TRunOutcome Run();
+      : TSourceWalkRun(ctx, kStatsStateText), path_(path) {}
 
  private:
-  void Begin();
-  void Prepare();
-  void Decode();
-  void ShowProgress(bool forced);
+  void Prepare() override;
+  // Decodes the whole stream.
+  void Walk() override;
+  void StopWalk() override;
+  double Progress() const override;
+  std::string ShownPosition() const override;
   bool ReadsVariableBlocks() const;
-  std::vector<std::string> MakeReport() const;
+  std::vector<std::string> MakeReport() override;
   void AddStream(std::vector<std::string>& lines) const;
   void AddTags(std::vector<std::string>& lines) const;
   void AddErrors(std::vector<std::string>& lines) const;
-  void ShowOutcomeMessage();
+  void ShowFinishedMessage() override;
+  void ReleaseSource() override { reader_.reset(); }
 
-  TRunContext& ctx_;
-  IRunFeedback& feedback_;
   const std::string path_;
-  TClock::time_point startTime_{};
-  std::chrono::milliseconds elapsed_{0};
-  TRunOutcome outcome_ = RunFailed;
   TFlacSourceMetadata meta_;
   std::unique_ptr<TFlacPcmReader> reader_;
   TFrameFigures figures_;
@@ -108,44 +102,8 @@ class TFlacStatsRun {
   bool variableBlocks_ = false;
 };
 
-TRunOutcome TFlacStatsRun::Run() {
-  Begin();
-  std::optional<std::string> error;
-  try {
-    Prepare();
-    Decode();
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-  if (reader_)
-    ShowProgress(true);
-  elapsed_ = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - startTime_);
-  if (error) {
-    feedback_.ShowMessage(*error);
-    outcome_ = RunFailed;
-  }
-  feedback_.SetIdle(true);
-  feedback_.SetWaitCursor(false);
-  ShowOutcomeMessage();
-  if (outcome_ == RunEndOfData)
-    feedback_.ShowReport(MakeReport());
-  reader_.reset();
-  feedback_.ShowReady();
-  return outcome_;
-}
-
-void TFlacStatsRun::Begin() {
-  ctx_.State.AbortRequested = false;
-  startTime_ = TClock::now();
-  feedback_.SetWaitCursor(true);
-  feedback_.ShowStateText("Stats");
-  feedback_.SetIdle(false);
-  outcome_ = RunFailed;
-}
-
 void TFlacStatsRun::Prepare() {
-  if (!FileExists(path_) || DirectoryExists(path_))
-    throw TRunError("Source invalide.");
+  RequireSourceFile(path_);
   meta_ = ReadFlacSourceMetadata(path_);
   variableBlocks_ = ReadsVariableBlocks();
   figures_.LastEnd = meta_.AudioOffset;
@@ -165,12 +123,10 @@ bool TFlacStatsRun::ReadsVariableBlocks() const {
          (header[1] & 0x01) != 0;
 }
 
-void TFlacStatsRun::Decode() {
+void TFlacStatsRun::Walk() {
   for (;;) {
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
+    if (AbortHeard())
       return;
-    }
     if (!reader_->DecodeNext())
       break;
     ShowProgress(false);
@@ -179,21 +135,23 @@ void TFlacStatsRun::Decode() {
   outcome_ = RunEndOfData;
 }
 
-void TFlacStatsRun::ShowProgress(bool forced) {
-  if (!ProgressDue(ctx_.State, forced))
-    return;
-  const int64_t size = reader_->Size();
-  feedback_.SetProgress(size > 0 ? std::min(static_cast<double>(reader_->Position()) / size, 1.0)
-                                 : 1.0);
-  feedback_.ShowInfoText("Position source: " +
-                         PositionText(static_cast<int32_t>(meta_.StreamInfo.SampleRate),
-                                      static_cast<int64_t>(reader_->DecodedEnd())));
-  feedback_.ProcessPendingEvents();
+void TFlacStatsRun::StopWalk() {
+  if (reader_)
+    ShowProgress(true);
 }
 
-std::vector<std::string> TFlacStatsRun::MakeReport() const {
-  std::vector<std::string> lines;
-  lines.push_back("Durée proc. : " + FormatElapsed(elapsed_));
+double TFlacStatsRun::Progress() const {
+  const int64_t size = reader_->Size();
+  return size > 0 ? std::min(static_cast<double>(reader_->Position()) / size, 1.0) : 1.0;
+}
+
+std::string TFlacStatsRun::ShownPosition() const {
+  return PositionText(static_cast<int32_t>(meta_.StreamInfo.SampleRate),
+                      static_cast<int64_t>(reader_->DecodedEnd()));
+}
+
+std::vector<std::string> TFlacStatsRun::MakeReport() {
+  std::vector<std::string> lines = ReportHead(elapsed_, path_);
   AddStream(lines);
   AddTags(lines);
   AddErrors(lines);
@@ -204,10 +162,6 @@ void TFlacStatsRun::AddStream(std::vector<std::string>& lines) const {
   const TFlacStreamInfo& info = meta_.StreamInfo;
   const auto rate = static_cast<int32_t>(info.SampleRate);
   const TFrameFigures& f = figures_;
-  lines.emplace_back();
-  lines.emplace_back("Info fich:");
-  lines.emplace_back(kStatsRule);
-  lines.push_back("Nom fich:  " + path_);
   lines.emplace_back("Format: FLAC");
   lines.push_back("Fréquence: " + std::to_string(info.SampleRate) + " Hz");
   lines.push_back("Canaux: " + std::to_string(info.Channels));
@@ -233,7 +187,7 @@ void TFlacStatsRun::AddStream(std::vector<std::string>& lines) const {
 void TFlacStatsRun::AddTags(std::vector<std::string>& lines) const {
   lines.emplace_back();
   lines.emplace_back("Tags:");
-  lines.emplace_back(kStatsRule);
+  lines.emplace_back(kReportRule);
   if (!meta_.Vendor.empty())
     lines.push_back("Encodeur: " + meta_.Vendor);
   lines.insert(lines.end(), meta_.Comments.begin(), meta_.Comments.end());
@@ -241,7 +195,7 @@ void TFlacStatsRun::AddTags(std::vector<std::string>& lines) const {
     return;
   lines.emplace_back();
   lines.emplace_back("Images:");
-  lines.emplace_back(kStatsRule);
+  lines.emplace_back(kReportRule);
   for (size_t i = 0; i < meta_.Pictures.size(); ++i)
     lines.push_back(PictureLine(i + 1, meta_.Pictures[i]));
 }
@@ -258,20 +212,10 @@ void TFlacStatsRun::AddErrors(std::vector<std::string>& lines) const {
     lines.push_back("... " + std::to_string(reader_->ErrorCount()) + " en tout");
 }
 
-void TFlacStatsRun::ShowOutcomeMessage() {
-  switch (outcome_) {
-    case RunEndOfData:
-      if (reader_->ErrorCount() > 0)
-        feedback_.ShowMessage("Terminé, mais avec  " + std::to_string(reader_->ErrorCount()) +
-                              " err. frames.");
-      break;
-    case RunAborted:
-      feedback_.ShowMessage("  Abandon .");
-      break;
-    default:
-      feedback_.ShowMessage("Opération avortée.");
-      break;
-  }
+void TFlacStatsRun::ShowFinishedMessage() {
+  if (reader_->ErrorCount() > 0)
+    feedback_.ShowMessage("Terminé, mais avec  " + std::to_string(reader_->ErrorCount()) +
+                          " err. frames.");
 }
 
 }  // namespace

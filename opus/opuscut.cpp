@@ -9,9 +9,9 @@
 #include "core/platform.h"
 #include "core/textutil.h"
 #include "core/timevalue.h"
-#include "cut/cutrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "opus/opustags.h"
 #include "opus/opuswalk.h"
@@ -22,7 +22,6 @@ namespace zembrio {
 
 namespace {
 
-constexpr const char* kRule = "---------------------";
 // Far beyond any stream, and far enough from the limit to add a pre-skip to.
 constexpr int64_t kOpenEnd = INT64_MAX / 4;
 
@@ -43,22 +42,16 @@ std::string PositionOf(int64_t sample) {
   return PositionText(kOpusRate, sample);
 }
 
-class TOpusCutter {
+class TOpusCutter : public TCutListRun {
  public:
   TOpusCutter(TRunContext& ctx, TCPList& list, const TOpusCutRun& run)
-      : ctx_(ctx),
-        feedback_(ctx.Feedback),
-        list_(list),
-        run_(run),
-        serials_(std::random_device{}()) {}
-
-  TRunOutcome Run();
+      : TCutListRun(ctx, list, kCutStateText), run_(run), serials_(std::random_device{}()) {}
 
  private:
-  void Begin();
-  void Prepare();
+  void Prepare() override;
   void PlanTracks();
-  void Walk();
+  void Walk() override;
+  void Conclude() override;
   void TakePacket(const TOpusPacket& packet);
   void StartTrack(TTrack& track, const TOpusPacket& packet);
   void OpenOutput(TTrack& track);
@@ -71,23 +64,17 @@ class TOpusCutter {
   bool PastTheEnd(const TTrack& track) const { return total_ >= 0 && track.Start >= total_; }
   void DropUnfinished();
   uint32_t NewSerial();
-  void ShowProgress(bool forced);
+  double Progress() const override;
+  std::string ShownPosition() const override { return PositionOf(played_); }
   void SetStatus(const TTrack& track, const std::string& status) {
     feedback_.SetRowStatus(track.Index + 1, status);
   }
   // The source's samples of the stream (pre-skip included) where a played sample lies.
   int64_t Decoded(int64_t played) const { return played + walk_->Head().PreSkip; }
-  std::vector<std::string> MakeReport() const;
-  void ShowOutcomeMessage();
+  std::vector<std::string> MakeReport() override;
+  void ReleaseSource() override;
 
-  TRunContext& ctx_;
-  IRunFeedback& feedback_;
-  TCPList& list_;
   const TOpusCutRun& run_;
-
-  TClock::time_point startTime_{};
-  std::chrono::milliseconds elapsed_{0};
-  TRunOutcome outcome_ = RunFailed;
   std::string outputDir_;
   std::string extension_;
   std::unique_ptr<TInputFile> input_;
@@ -104,44 +91,9 @@ class TOpusCutter {
   int fragmentTotal_ = 0;
 };
 
-TRunOutcome TOpusCutter::Run() {
-  Begin();
-  try {
-    Prepare();
-    Walk();
-  } catch (const std::exception& e) {
-    feedback_.ShowMessage(e.what());
-    outcome_ = RunFailed;
-  }
-  if (outcome_ != RunEndOfData)
-    DropUnfinished();
-  if (input_)
-    ShowProgress(true);
-  elapsed_ = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - startTime_);
-  feedback_.SetIdle(true);
-  feedback_.SetWaitCursor(false);
-  std::vector<std::string> report;
-  if (outcome_ == RunEndOfData)
-    report = MakeReport();
-  walk_.reset();
-  input_.reset();
-  ShowOutcomeMessage();
-  if (outcome_ == RunEndOfData)
-    feedback_.ShowReport(report);
-  feedback_.ShowReady();
-  return outcome_;
-}
-
-void TOpusCutter::Begin() {
-  startTime_ = TClock::now();
-  BeginCutRun(ctx_, list_);
-}
-
 void TOpusCutter::Prepare() {
-  outputDir_ = WithTrailingDelimiter(run_.OutputDir);
   extension_ = OpusFragmentExtension(run_.SourcePath);
-  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath))
-    throw TRunError("Source invalide.");
+  RequireSourceFile(run_.SourcePath);
   input_ = std::make_unique<TInputFile>(run_.SourcePath, kOggSourceBuffer);
   walk_ = std::make_unique<TOpusWalk>(*input_);
   if (!walk_->ReadHeaders())
@@ -149,7 +101,7 @@ void TOpusCutter::Prepare() {
   // Only the first link would be cut, and the fragments would miss the others' sound.
   if (walk_->ChainedFile())
     throw TRunError("Source Opus chaînée (plusieurs flux à la suite) : coupe impossible.");
-  MakeFragmentFolder(outputDir_);
+  outputDir_ = MakeFragmentFolder(run_.OutputDir);
   lastSerial_ = walk_->Serial();
   PlanTracks();
   if (run_.Tags)
@@ -183,10 +135,8 @@ void TOpusCutter::Walk() {
     ++packetsRead_;
     played_ = std::max<int64_t>(0, packet.End() - walk_->Head().PreSkip);
     ShowProgress(false);
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
+    if (AbortHeard())
       return;
-    }
     if (packet.Last)
       ClampToEnd(walk_->PlayedSamples());
     TakePacket(packet);
@@ -213,10 +163,8 @@ void TOpusCutter::TakePacket(const TOpusPacket& packet) {
       break;
     ++firstWaiting_;
     StartTrack(track, packet);
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
+    if (AbortHeard())
       return;
-    }
   }
   while (firstOpen_ < firstWaiting_ && tracks_[firstOpen_].Done)
     ++firstOpen_;
@@ -225,10 +173,8 @@ void TOpusCutter::TakePacket(const TOpusPacket& packet) {
     if (track.Done)
       continue;
     FeedTrack(track, packet);
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
+    if (AbortHeard())
       return;
-    }
   }
 }
 
@@ -330,16 +276,21 @@ void TOpusCutter::FinishTrack(TTrack& track) {
     return;
   }
   if (point.IsSkipped()) {
-    point.Report.emplace_back(" sauté");
-    SetStatus(track, "sauté");
+    EndRow(track.Index, " sauté", "sauté");
     return;
   }
   if (!writer || !writer->IsOpen())
     return;
   writer->Finish();
   packetsCopied_ += writer->PacketsWritten();
-  point.Report.emplace_back(" fait");
-  SetStatus(track, "fait");
+  EndRow(track.Index, " fait", "fait");
+}
+
+void TOpusCutter::Conclude() {
+  if (!ReachedEnd())
+    DropUnfinished();
+  if (input_)
+    ShowProgress(true);
 }
 
 // The fragment being written when the run stops early goes: it is not whole.
@@ -347,22 +298,14 @@ void TOpusCutter::DropUnfinished() {
   for (TTrack& track : tracks_) {
     if (!track.Started || track.Done)
       continue;
-    TCutPoint& point = list_[track.Index];
     if (track.Writer && track.Writer->IsOpen()) {
       const std::string path = track.Writer->Path();
       track.Writer.reset();
       DeleteFile(path);
     }
     track.Writer.reset();
-    if (!track.Reached)
-      continue;  // only its pre-roll was read
-    if (outcome_ == RunAborted) {
-      point.Report.emplace_back(" **   abandon  **");
-      SetStatus(track, "**    abandon **");
-    } else {
-      point.Report.emplace_back(" ** erreur**");
-      SetStatus(track, "** erreur**");
-    }
+    if (track.Reached)  // not when only its pre-roll was read
+      EndUnfinishedRow(track.Index);
   }
 }
 
@@ -375,22 +318,16 @@ uint32_t TOpusCutter::NewSerial() {
   return serial;
 }
 
-void TOpusCutter::ShowProgress(bool forced) {
-  if (!ProgressDue(ctx_.State, forced))
-    return;
-  double progress = 0;
-  if (input_ && input_->Size() > 0)
-    progress = std::min(1.0, static_cast<double>(walk_ ? walk_->Position() : 0) /
-                                 static_cast<double>(input_->Size()));
-  feedback_.SetProgress(progress);
-  feedback_.ShowInfoText("Position source: " + PositionOf(played_));
-  feedback_.ProcessPendingEvents();
+double TOpusCutter::Progress() const {
+  if (!input_ || input_->Size() <= 0)
+    return 0;
+  return std::min(1.0, static_cast<double>(walk_ ? walk_->Position() : 0) /
+                           static_cast<double>(input_->Size()));
 }
 
-std::vector<std::string> TOpusCutter::MakeReport() const {
+std::vector<std::string> TOpusCutter::MakeReport() {
   const TOpusHead& head = walk_->Head();
-  std::vector<std::string> lines = {"Durée proc. : " + FormatElapsed(elapsed_), "",
-                                    "Info fich:", kRule, "Nom fich:  " + run_.SourcePath};
+  std::vector<std::string> lines = ReportHead(elapsed_, run_.SourcePath);
   lines.push_back("Opus: " + std::to_string(kOpusRate) + " Hz, " + std::to_string(head.Channels) +
                   " canaux, pré-skip " + std::to_string(head.PreSkip) + ", durée " +
                   PositionOf(walk_->PlayedSamples()));
@@ -399,21 +336,13 @@ std::vector<std::string> TOpusCutter::MakeReport() const {
                   ", copiés: " + std::to_string(packetsCopied_));
   if (walk_->ChainFollows())
     lines.emplace_back("Source chaînée : seul le premier flux a été coupé.");
-  lines.insert(lines.end(), {"", "Fragments:", kRule});
-  for (int i = 0; i < list_.Count(); ++i) {
-    lines.emplace_back();
-    lines.push_back("Fragment " + std::to_string(i + 1));
-    lines.insert(lines.end(), list_[i].Report.begin(), list_[i].Report.end());
-    lines.emplace_back();
-  }
+  AddFragmentReports(list_, lines);
   return lines;
 }
 
-void TOpusCutter::ShowOutcomeMessage() {
-  if (outcome_ == RunAborted)
-    feedback_.ShowMessage("  Abandon .");
-  else if (outcome_ != RunEndOfData)
-    feedback_.ShowMessage("Opération avortée.");
+void TOpusCutter::ReleaseSource() {
+  walk_.reset();
+  input_.reset();
 }
 
 }  // namespace

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 
 #include "core/fileio.h"
 #include "core/platform.h"
 #include "core/textutil.h"
-#include "cut/cutrun.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "wav/wavfile.h"
 #include "wav/wavreport.h"
@@ -20,17 +19,17 @@ namespace zembrio {
 
 namespace {
 
-class TWavCutter {
+class TWavCutter : public TCutListRun {
  public:
   TWavCutter(TRunContext& ctx, TCPList& list, const TWavCutRun& run)
-      : ctx_(ctx), feedback_(ctx.Feedback), list_(list), run_(run) {}
-
-  TRunOutcome Run();
+      : TCutListRun(ctx, list, kCutStateText), run_(run) {}
 
  private:
-  void Begin();
-  void Prepare();
-  void Cut();
+  void Prepare() override;
+  // Cuts the tracks one after the other.
+  void Walk() override;
+  // A track that was being written keeps what it holds, with a header that says so.
+  void StopWalk() override;
   // The first sample of each point's stretch; a point before the previous one starts
   // where that one does.
   std::vector<int64_t> Starts() const;
@@ -38,18 +37,16 @@ class TWavCutter {
   void WriteTrack(int index, std::string name, int64_t start, int64_t end);
   TWavOutputOptions OutputOptions(int index, int64_t start, int64_t end);
   void CopySamples(TWavWriter& writer, int64_t start, int64_t end);
-  void EndRow(const char* reportLine, const char* status);
-  void ShowProgress(bool forced);
+  void EndCurrentRow(const char* reportLine, const char* status) {
+    EndRow(row_ - 1, reportLine, status);
+  }
+  double Progress() const override;
+  std::string ShownPosition() const override;
   void SetStatus(const std::string& status) { feedback_.SetRowStatus(row_, status); }
-  void ShowOutcomeMessage();
+  std::vector<std::string> MakeReport() override;
+  void OnFailure() override;
 
-  TRunContext& ctx_;
-  IRunFeedback& feedback_;
-  TCPList& list_;
   const TWavCutRun& run_;
-
-  TClock::time_point startTime_{};
-  TRunOutcome outcome_ = RunFailed;
   std::string outputDir_;
   std::unique_ptr<TWavFile> source_;
   std::unique_ptr<TInputFile> input_;
@@ -62,56 +59,9 @@ class TWavCutter {
   int fragmentTotal_ = 0;
 };
 
-TRunOutcome TWavCutter::Run() {
-  Begin();
-  std::optional<std::string> error;
-  try {
-    Prepare();
-    Cut();
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-  if (writer_) {  // ended early: the track keeps what it holds, with a header that says so
-    try {
-      writer_->Finish();
-    } catch (const std::exception&) {
-    }
-    writer_.reset();
-  }
-  const auto elapsed =
-      std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - startTime_);
-  if (source_)
-    ShowProgress(true);
-  input_.reset();
-  if (error) {
-    feedback_.ShowMessage(*error);
-    outcome_ = RunFailed;
-  }
-  feedback_.SetIdle(true);
-  feedback_.SetWaitCursor(false);
-  ShowOutcomeMessage();
-  if (outcome_ == RunEndOfData) {
-    TWavReportInput input;
-    input.Cut = true;
-    input.Source = source_.get();
-    input.Elapsed = elapsed;
-    input.List = &list_;
-    feedback_.ShowReport(BuildWavReport(input));
-  }
-  feedback_.ShowReady();
-  return outcome_;
-}
-
-void TWavCutter::Begin() {
-  startTime_ = TClock::now();
-  BeginCutRun(ctx_, list_);
-}
-
 void TWavCutter::Prepare() {
-  outputDir_ = WithTrailingDelimiter(run_.OutputDir);
-  MakeFragmentFolder(outputDir_);
-  if (!FileExists(run_.SourcePath) || DirectoryExists(run_.SourcePath))
-    throw TRunError("Source invalide.");
+  outputDir_ = MakeFragmentFolder(run_.OutputDir);
+  RequireSourceFile(run_.SourcePath);
   source_ = std::make_unique<TWavFile>(run_.SourcePath);
   input_ = std::make_unique<TInputFile>(run_.SourcePath);
   if (run_.Tags) {
@@ -131,16 +81,14 @@ std::vector<int64_t> TWavCutter::Starts() const {
   return starts;
 }
 
-void TWavCutter::Cut() {
+void TWavCutter::Walk() {
   const int64_t total = source_->Samples();
   const std::vector<int64_t> starts = Starts();
   for (int i = 0; i < list_.Count() && starts[i] < total; ++i) {
     const bool last = i + 1 == list_.Count() || starts[i + 1] >= total;
     CutPoint(i, starts[i], last ? total : starts[i + 1]);
-    if (ctx_.State.AbortRequested) {
-      outcome_ = RunAborted;
+    if (AbortHeard())
       return;
-    }
   }
   position_ = total;
   outcome_ = RunEndOfData;
@@ -157,13 +105,13 @@ void TWavCutter::CutPoint(int index, int64_t start, int64_t end) {
       " début réel:  " + PositionText(static_cast<int32_t>(source_->Format().SampleRate), start);
   if (ctx_.State.AbortRequested) {  // heard while the progress was shown
     current_->Report = {requested, actual};
-    EndRow(" **   abandon  **", "**    abandon **");
+    EndCurrentRow(" **   abandon  **", "**    abandon **");
     return;
   }
   if (current_->IsSkipped()) {
     SetStatus("sauter ....");
     current_->Report = {requested, actual};
-    EndRow(" sauté", "sauté");
+    EndCurrentRow(" sauté", "sauté");
     return;
   }
   if (start == end) {  // two points at one time: nothing between them
@@ -176,7 +124,7 @@ void TWavCutter::CutPoint(int index, int64_t start, int64_t end) {
   ConfirmOutputName(ctx_, run_.SourcePath, name);
   current_->Report = {" Nom fich: " + name, requested, actual};
   if (ctx_.State.AbortRequested) {
-    EndRow(" **   abandon  **", "**    abandon **");
+    EndCurrentRow(" **   abandon  **", "**    abandon **");
     return;
   }
   WriteTrack(index, name, start, end);
@@ -189,9 +137,9 @@ void TWavCutter::WriteTrack(int index, std::string name, int64_t start, int64_t 
   const std::unique_ptr<TWavWriter> writer = std::move(writer_);
   writer->Finish();
   if (ctx_.State.AbortRequested) {
-    EndRow(" **   abandon  **", "**    abandon **");
+    EndCurrentRow(" **   abandon  **", "**    abandon **");
   } else {
-    EndRow(" fait", "fait");
+    EndCurrentRow(" fait", "fait");
   }
 }
 
@@ -226,42 +174,44 @@ void TWavCutter::CopySamples(TWavWriter& writer, int64_t start, int64_t end) {
   CopyWavData(*input_, layout.DataOffset + start * blockAlign, (end - start) * blockAlign, writer,
               [&](int64_t done) {
                 position_ = start + done / blockAlign;
-                ShowProgress(false);
-                return !ctx_.State.AbortRequested;
+                return KeepGoing();
               });
 }
 
-void TWavCutter::EndRow(const char* reportLine, const char* status) {
-  current_->Report.emplace_back(reportLine);
-  SetStatus(status);
-}
-
-void TWavCutter::ShowProgress(bool forced) {
-  if (!ProgressDue(ctx_.State, forced))
-    return;
-  const int64_t total = source_->Samples();
-  const auto rate = static_cast<int32_t>(source_->Format().SampleRate);
-  feedback_.SetProgress(total > 0 ? static_cast<double>(position_) / static_cast<double>(total)
-                                  : 1.0);
-  feedback_.ShowInfoText("Position source: " + PositionText(rate, position_));
-  feedback_.ProcessPendingEvents();
-}
-
-void TWavCutter::ShowOutcomeMessage() {
-  switch (outcome_) {
-    case RunEndOfData:
-      break;
-    case RunAborted:
-      feedback_.ShowMessage("  Abandon .");
-      break;
-    default:
-      feedback_.ShowMessage("Opération avortée.");
-      if (row_ > 0) {
-        current_->Report.emplace_back(" ** erreur**");
-        SetStatus("! erreur!");
-      }
-      break;
+void TWavCutter::StopWalk() {
+  if (writer_) {
+    try {
+      writer_->Finish();
+    } catch (const std::exception&) {
+    }
+    writer_.reset();
   }
+  if (source_)
+    ShowProgress(true);
+  input_.reset();
+}
+
+double TWavCutter::Progress() const {
+  const int64_t total = source_->Samples();
+  return total > 0 ? static_cast<double>(position_) / static_cast<double>(total) : 1.0;
+}
+
+std::string TWavCutter::ShownPosition() const {
+  return PositionText(static_cast<int32_t>(source_->Format().SampleRate), position_);
+}
+
+std::vector<std::string> TWavCutter::MakeReport() {
+  TWavReportInput input;
+  input.Cut = true;
+  input.Source = source_.get();
+  input.Elapsed = elapsed_;
+  input.List = &list_;
+  return BuildWavReport(input);
+}
+
+void TWavCutter::OnFailure() {
+  if (row_ > 0)
+    EndCurrentRow(" ** erreur**", "! erreur!");
 }
 
 }  // namespace

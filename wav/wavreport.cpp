@@ -16,8 +16,6 @@ namespace zembrio {
 
 namespace {
 
-constexpr const char* kRule = "---------------------";
-
 std::string IdText(const TChunkId& id) {
   std::string text(id.begin(), id.end());
   std::replace_if(
@@ -64,11 +62,6 @@ void AddTags(const TWavLayout& layout, std::vector<std::string>& lines) {
 void AddFileInfo(const TWavReportInput& input, std::vector<std::string>& lines) {
   const TWavLayout& layout = input.Source->Layout();
   const TWavFormat& f = layout.Format;
-  lines.push_back("Durée proc. : " + FormatElapsed(input.Elapsed));
-  lines.emplace_back();
-  lines.emplace_back("Info fich:");
-  lines.emplace_back(kRule);
-  lines.push_back("Nom fich:  " + input.Source->Path());
   lines.push_back(std::string("Conteneur: ") + (layout.Rf64 ? "RF64" : "RIFF"));
   lines.push_back("Format: " + WavFormatName(f));
   lines.push_back("Fréquence: " + std::to_string(f.SampleRate) + " Hz");
@@ -94,19 +87,6 @@ void AddFileInfo(const TWavReportInput& input, std::vector<std::string>& lines) 
   AddTags(layout, lines);
 }
 
-void AddFragments(const TCPList& list, std::vector<std::string>& lines) {
-  lines.emplace_back();
-  lines.emplace_back("Fragments:");
-  lines.emplace_back(kRule);
-  for (int i = 0; i < list.Count(); ++i) {
-    lines.emplace_back();
-    lines.push_back("Fragment " + std::to_string(i + 1));
-    const std::vector<std::string>& report = list[i].Report;
-    lines.insert(lines.end(), report.begin(), report.end());
-    lines.emplace_back();
-  }
-}
-
 }  // namespace
 
 std::string WavChunkList(const TWavLayout& layout) {
@@ -130,10 +110,10 @@ std::string WavChunkList(const TWavLayout& layout) {
 }
 
 std::vector<std::string> BuildWavReport(const TWavReportInput& input) {
-  std::vector<std::string> lines;
+  std::vector<std::string> lines = ReportHead(input.Elapsed, input.Source->Path());
   AddFileInfo(input, lines);
   if (input.Cut && input.List != nullptr)
-    AddFragments(*input.List, lines);
+    AddFragmentReports(*input.List, lines);
   return lines;
 }
 
