@@ -59,6 +59,9 @@ void AddTags(const TWavLayout& layout, std::vector<std::string>& lines) {
   }
 }
 
+constexpr const char* kDataTruncated =
+    "Bloc data tronqué : le fichier finit avant la taille annoncée.";
+
 void AddFileInfo(const TWavReportInput& input, std::vector<std::string>& lines) {
   const TWavLayout& layout = input.Source->Layout();
   const TWavFormat& f = layout.Format;
@@ -70,8 +73,13 @@ void AddFileInfo(const TWavReportInput& input, std::vector<std::string>& lines) 
   if (f.Extensible() && f.ValidBits != 0 && f.ValidBits != f.BitsPerSample)
     bits += " (" + std::to_string(f.ValidBits) + " utiles)";
   lines.push_back(bits);
-  if (input.Cut)
+  // A cut's report says it too: the last tracks of such a file are shorter than asked, or
+  // not there.
+  if (input.Cut) {
+    if (layout.DataTruncated)
+      lines.emplace_back(kDataTruncated);
     return;
+  }
   lines.push_back("Alignement: " + std::to_string(f.BlockAlign) + " octets");
   if (f.Extensible()) {
     char mask[16];
@@ -82,7 +90,7 @@ void AddFileInfo(const TWavReportInput& input, std::vector<std::string>& lines) 
   lines.push_back("Échantillons: " + std::to_string(layout.Samples()));
   lines.push_back("Données: " + std::to_string(layout.DataSize) + " octets");
   if (layout.DataTruncated)
-    lines.emplace_back("Bloc data tronqué : le fichier finit avant la taille annoncée.");
+    lines.emplace_back(kDataTruncated);
   lines.push_back("Blocs: " + WavChunkList(layout));
   AddTags(layout, lines);
 }

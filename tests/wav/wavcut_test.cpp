@@ -101,6 +101,30 @@ TEST(WavCut, PassesOverUnnamedEmptyAndUnreachedPoints) {
   ASSERT_EQ(cut->Run.Feedback.Reports.size(), 1u);
 }
 
+// A file that ends before the size its data chunk announces is cut up to its end, and the
+// cut's report says why the last track is short.
+TEST(WavCut, ATruncatedSourceIsCutToItsEndAndTheReportSaysSo) {
+  WAV_SOURCES_OR_SKIP(s);
+  Bytes source = ReadBytes(s->Stereo16);
+  source.resize(source.size() - 4000);
+  TempDir dir;
+  const std::string path = dir.File("short.wav");
+  WriteBytes(path, source);
+  TCPList list;
+  AddPoint(list, 0, 0, "a");
+  AddPoint(list, 1, 0, "b");
+  const auto cut = Cut(path, dir.Path() + "out/", list);
+  ASSERT_EQ(cut->Outcome, RunEndOfData);
+  const TWavLayout layout = LayoutOf(source);
+  ASSERT_TRUE(layout.DataTruncated);
+  EXPECT_EQ(SampleBytes(ReadBytes(dir.File("out/b.wav"))), SampleBytes(source, 44100));
+  ASSERT_EQ(cut->Run.Feedback.Reports.size(), 1u);
+  const std::vector<std::string>& report = cut->Run.Feedback.Reports[0];
+  EXPECT_NE(std::find(report.begin(), report.end(),
+                      "Bloc data tronqué : le fichier finit avant la taille annoncée."),
+            report.end());
+}
+
 TEST(WavCut, OverwritePolicyAndAbort) {
   WAV_SOURCES_OR_SKIP(s);
   TempDir dir;
