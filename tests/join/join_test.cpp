@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/fileio.h"
 #include "core/settings.h"
 #include "framebuilder.h"
 #include "recordingfeedback.h"
@@ -166,6 +167,24 @@ TEST_F(JoinTest, RawCopyOfExactBlockMultiplesAndEmptyFiles) {
 
   EXPECT_EQ(Join(dir_.File("out.ogg"), TJoinMode::jmRaw), TJoinOutcome::Finished);
   EXPECT_EQ(test::ReadFile(dir_.File("out.ogg")), big);
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"fait", "fait", "fait"}));
+}
+
+// Inputs larger than the read window go out lent from it, window after window.
+TEST_F(JoinTest, RawCopyOfInputsLargerThanTheReadWindow) {
+  Bytes large(3 * TInputFile::kDefaultBufferSize + 12345);
+  for (size_t i = 0; i < large.size(); ++i)
+    large[i] = static_cast<uint8_t>(i * 31 + i / 4099);
+  Bytes odd(TInputFile::kCarryLimit + 7, 0x5A);
+  Write("large.ogg", large);
+  Write("odd.ogg", odd);
+  List({"large.ogg", "odd.ogg", "large.ogg"});
+
+  EXPECT_EQ(Join(dir_.File("out.ogg"), TJoinMode::jmRaw), TJoinOutcome::Finished);
+  Bytes expected = large;
+  expected.insert(expected.end(), odd.begin(), odd.end());
+  expected.insert(expected.end(), large.begin(), large.end());
+  EXPECT_EQ(test::ReadFile(dir_.File("out.ogg")), expected);
   EXPECT_EQ(Statuses(), (std::vector<std::string>{"fait", "fait", "fait"}));
 }
 
