@@ -52,7 +52,7 @@ for _ in $(seq 1 "$RUNS"); do
 done
 rm -f "$WORK/copy.mp3"
 
-bench_report cp cut "zembrio-cli cut" stats "zembrio-cli stats" mp3splt "mp3splt -f"
+bench_report cp cp "cp" cut "zembrio-cli cut" stats "zembrio-cli stats" mp3splt "mp3splt -f"
 printf 'mp3splt -f / zembrio-cli cut: %.1f (wall)\n' \
   "$(echo "$(bench_median "${BENCH_WALL[mp3splt]}") / $(bench_median "${BENCH_WALL[cut]}")" | bc -l)"
 PEAK_KB=$(/usr/bin/time -f %M "${CUT[@]}" 2>&1 >/dev/null | tail -1)

@@ -56,5 +56,5 @@ for _ in $(seq 1 "$RUNS"); do
 done
 cmp -s "$OUT/raw.mp3" <(cat "${FRAGMENTS[@]}") || echo "WARNING: raw join differs from cat"
 
-bench_report cp frames "zembrio-cli join (frames)" raw "zembrio-cli join --raw"
+bench_report cp cp "cp" frames "zembrio-cli join (frames)" raw "zembrio-cli join --raw"
 echo "Targets: frame copy <= 1.5 x cp, raw copy <= 1.2 x cp."

@@ -85,9 +85,9 @@ done
 echo "Points found by zembrio-cli silence (start, name, duration):"
 "$CLI" --ini "$INI" --quiet silence "$SOURCE" | sed 's/^/  /'
 echo
-bench_report mp3splt silence "zembrio-cli silence"
+bench_report mp3splt mp3splt "mp3splt -s -P" silence "zembrio-cli silence"
 echo
-bench_report mpg123 levels "zembrio-cli levels" engine "envelope (engine alone)"
+bench_report mpg123 mpg123 "mpg123 -t" levels "zembrio-cli levels" engine "envelope (engine alone)"
 echo
 echo "Strip of $(basename "$HOUR"), seconds from the start (medians):"
 printf '  first stretch drawn %s, whole strip sketched %s, whole strip measured %s\n' \
