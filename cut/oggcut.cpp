@@ -11,6 +11,7 @@
 #include "core/timevalue.h"
 #include "cut/overwrite.h"
 #include "cut/process.h"
+#include "cut/sourcewalkrun.h"
 #include "cut/statsreport.h"
 #include "tags/vorbiscomments.h"
 
@@ -77,6 +78,8 @@ class TOggChain {
       ctx_.Feedback.SetProgress(1);
       if (run_.BatchMode)
         SaveBatch();
+      else if (!anyFailed_ && !ctx_.State.AbortRequested)
+        SayUnreachedPoints(ctx_.Feedback, list_);  // the cutter found them past the end
     } catch (...) {
       Close();
       throw;

@@ -4,6 +4,7 @@
 
 #include "core/fileio.h"
 #include "core/platform.h"
+#include "core/timevalue.h"
 #include "cut/oggcut.h"
 #include "cut/overwrite.h"
 
@@ -110,6 +111,20 @@ void TCutListRun::EndUnfinishedRow(int index) {
   } else {
     EndRow(index, " ** erreur**", "** erreur**");
   }
+}
+
+void SayUnreachedPoints(IRunFeedback& feedback, const TCPList& list) {
+  const std::vector<std::string> unreached{kNotReached};
+  for (int i = 0; i < list.Count(); ++i) {
+    const TCutPoint& point = list[i];
+    if (!point.IsSkipped() && point.Report == unreached)
+      feedback.ShowMessage(UnreachedPointMessage(point));
+  }
+}
+
+std::string UnreachedPointMessage(const TCutPoint& point) {
+  return "Point de coupe au-delà de la fin de la source, non atteint : " + point.Name + " (" +
+         FormatCutPoint(point) + ")";
 }
 
 std::string MakeFragmentFolder(const std::string& folder) {

@@ -20,6 +20,12 @@ namespace zembrio {
 constexpr const char* kCutStateText = "En cours..";
 constexpr const char* kStatsStateText = "Stats";
 
+// The message of a named cut point past the source's end.
+std::string UnreachedPointMessage(const TCutPoint& point);
+// After a cut that went through the source to its end: every named point that it never
+// reached lies past the end, and a message says so for each, not the report alone.
+void SayUnreachedPoints(IRunFeedback& feedback, const TCPList& list);
+
 class TSourceWalkRun {
  public:
   TSourceWalkRun(TRunContext& ctx, const char* stateText)
@@ -97,6 +103,8 @@ class TCutListRun : public TSourceWalkRun {
   void EndRow(int index, const char* reportLine, const char* status);
   // The row of a fragment that the run left unfinished: aborted or failed.
   void EndUnfinishedRow(int index);
+  // After a walk that read the source to its end.
+  void SayUnreachedPoints() { zembrio::SayUnreachedPoints(feedback_, list_); }
 
   TCPList& list_;
 };

@@ -165,8 +165,7 @@ void TMpegSplitter::RecordUnreachedPoints() {
     if (plan_.TargetOf(point) <= end) {
       MarkEmpty(point, i + 1);
     } else {
-      feedback_.ShowMessage("Point de coupe au-delà de la fin de la source, non atteint : " +
-                            point.Name + " (" + FormatCutPoint(point) + ")");
+      feedback_.ShowMessage(UnreachedPointMessage(point));
     }
   }
 }

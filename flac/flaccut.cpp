@@ -282,6 +282,7 @@ void TFlacCutter::EndOfStream() {
   if (AbortHeard())
     return;
   outcome_ = RunEndOfData;
+  SayUnreachedPoints();
 }
 
 void TFlacCutter::Conclude() {

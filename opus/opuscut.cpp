@@ -146,6 +146,7 @@ void TOpusCutter::Walk() {
   // A stream without audio packets: every fragment is past its end.
   ClampToEnd(walk_->PlayedSamples());
   outcome_ = RunEndOfData;
+  SayUnreachedPoints();
 }
 
 void TOpusCutter::ClampToEnd(int64_t total) {

@@ -92,6 +92,7 @@ void TWavCutter::Walk() {
   }
   position_ = total;
   outcome_ = RunEndOfData;
+  SayUnreachedPoints();
 }
 
 void TWavCutter::CutPoint(int index, int64_t start, int64_t end) {

@@ -197,6 +197,21 @@ TEST_F(LosslessCliTest, AWavImageIsSlicedJoinedAndMeasured) {
   EXPECT_EQ(Cli({"stats", "image.wav"}).Exit, 0);
 }
 
+// A named point past the image's end is said on standard error, --quiet or not, as for MPEG;
+// an unnamed one is passed over without a word; the cut still succeeds.
+TEST_F(LosslessCliTest, PointsPastTheEndOfAnImageAreSaid) {
+  MakeFlac("image.flac");
+  for (const char* source : {"image.flac", "image.wav"}) {
+    SCOPED_TRACE(source);
+    const auto cut = Cli({"cut", source, "--point", "0=a", "--point", "3s=b", "--point", "7s=late",
+                          "--point", "8s", "--dest", "past", "--quiet"});
+    EXPECT_EQ(cut.Exit, 0) << cut.Err;
+    EXPECT_EQ(cut.Err,
+              "Point de coupe au-delà de la fin de la source, non atteint : late (00m 07s 00f)\n");
+    fs::remove_all(Path("past"));
+  }
+}
+
 TEST_F(LosslessCliTest, JoinsOfDifferentKindsOrFormatsAreRefusedAndWriteNothing) {
   MakeFlac("image.flac");
   ASSERT_EQ(Tool("sox", {"-n", "-r", "48000", "-c", "2", "-b", "16", "other.wav", "synth", "1",

@@ -199,6 +199,10 @@ TEST_F(OpusCutTest, PointsPastTheEndOrTogetherWriteNothing) {
   EXPECT_EQ(rc.Feedback.RowStatus[3], "fait");
   EXPECT_EQ(rc.Feedback.RowStatus.count(4) == 0 || rc.Feedback.RowStatus[4].empty(), true);
   EXPECT_EQ(list[3].Report, std::vector<std::string>{"  non atteint"});
+  // Said, not left to the report alone; the empty "same" is not past the end.
+  EXPECT_EQ(rc.Feedback.Messages,
+            std::vector<std::string>{
+                "Point de coupe au-delà de la fin de la source, non atteint : late (00m 09s 00f)"});
   EXPECT_FALSE(fs::exists(FragmentPath("same")));
   EXPECT_FALSE(fs::exists(FragmentPath("late")));
   EXPECT_EQ(DecodeOpus(FragmentPath("b")).Total, DecodeOpus(source).Total - 48000);
