@@ -115,11 +115,16 @@ void TCutListRun::EndUnfinishedRow(int index) {
 
 void SayUnreachedPoints(IRunFeedback& feedback, const TCPList& list) {
   const std::vector<std::string> unreached{kNotReached};
+  std::string lines;
   for (int i = 0; i < list.Count(); ++i) {
     const TCutPoint& point = list[i];
     if (!point.IsSkipped() && point.Report == unreached)
-      feedback.ShowMessage(UnreachedPointMessage(point));
+      lines += (lines.empty() ? "" : "\n") + UnreachedPointMessage(point);
   }
+  // One message for them all: the window shows it in one box, however many tracks an
+  // image cut short has lost.
+  if (!lines.empty())
+    feedback.ShowMessage(lines);
 }
 
 std::string UnreachedPointMessage(const TCutPoint& point) {

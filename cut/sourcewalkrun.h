@@ -23,7 +23,7 @@ constexpr const char* kStatsStateText = "Stats";
 // The message of a named cut point past the source's end.
 std::string UnreachedPointMessage(const TCutPoint& point);
 // After a cut that went through the source to its end: every named point that it never
-// reached lies past the end, and a message says so for each, not the report alone.
+// reached lies past the end, and one message says so, a line for each, not the report alone.
 void SayUnreachedPoints(IRunFeedback& feedback, const TCPList& list);
 
 class TSourceWalkRun {

@@ -160,14 +160,10 @@ void TMpegSplitter::RecordUnreachedPoints() {
   const int64_t end = StreamEnd();
   for (int i = plan_.Next(); i < list_.Count(); ++i) {
     TCutPoint& point = list_[i];
-    if (point.IsSkipped())
-      continue;
-    if (plan_.TargetOf(point) <= end) {
+    if (!point.IsSkipped() && plan_.TargetOf(point) <= end)
       MarkEmpty(point, i + 1);
-    } else {
-      feedback_.ShowMessage(UnreachedPointMessage(point));
-    }
   }
+  SayUnreachedPoints();
 }
 
 // A stretch inside a fragment is reported with it; one before the first point with the

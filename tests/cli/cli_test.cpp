@@ -271,11 +271,12 @@ TEST_F(CliTest, MissingTrackListAndPointsPastTheEndAreSaid) {
   EXPECT_NE(missing.Err.find("missing.cue"), std::string::npos) << missing.Err;
   EXPECT_EQ(missing.Err.find("Spécifiez"), std::string::npos) << missing.Err;
 
-  const auto late =
-      Cli({"cut", "song.mp3", "--point", "0=a", "--point", "1m=late", "--point", "2m", "--quiet"});
+  const auto late = Cli({"cut", "song.mp3", "--point", "0=a", "--point", "1m=late", "--point", "2m",
+                         "--point", "3m=later", "--quiet"});
   EXPECT_EQ(late.Exit, 0) << late.Err;
   EXPECT_EQ(late.Err,
-            "Point de coupe au-delà de la fin de la source, non atteint : late (01m 00s 00f)\n");
+            "Point de coupe au-delà de la fin de la source, non atteint : late (01m 00s 00f)\n"
+            "Point de coupe au-delà de la fin de la source, non atteint : later (03m 00s 00f)\n");
   EXPECT_TRUE(Exists("a.mp3"));
 }
 
