@@ -22,8 +22,12 @@ namespace {
 // A stream of the packets the input describes: a length byte, then the bytes, each packet
 // ending at a granule taken from the next two bytes.
 void WritePaged(const uint8_t* data, size_t size, const std::string& path) {
-  if (size < 4)
+  if (size < 4) {
+    // Too short to describe a stream: the bytes as they are, so that the walk never reads
+    // the file an earlier input left.
+    fuzz::WriteBytes(path, data, size);
     return;
+  }
   const std::vector<uint8_t> head = {'O',     'p',     'u',  's',  'H', 'e', 'a', 'd', 1, data[0],
                                      data[1], data[2], 0x80, 0xBB, 0,   0,   0,   0,   0};
   size_t at = 4;
