@@ -16,6 +16,10 @@
 
 namespace zembrio {
 
+// The walk keeps its last step's HeaderResult as the run's outcome: a walk that read the
+// source to its end is a run that reached it.
+static_assert(static_cast<int32_t>(EndOfData) == static_cast<int32_t>(RunEndOfData));
+
 class TMpegWalkRun : public TCutListRun {
  public:
   TMpegWalkRun(TRunContext& ctx, TCPList& list, const TMpegRun& run, const TMpegCutOptions& options)
