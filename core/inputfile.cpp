@@ -49,13 +49,13 @@ void TInputFile::ThrowBadSeek() const {
 }
 
 void TInputFile::Fill() {
-  CallInLoan();
   // Only a read that goes on from the window is followed by blocks read ahead: the first
   // window, a probe's reads (a format check, the tags at the end) and a walk that is
   // split between processors take none, nor a thread to read them.
   const bool goesOn = bufferFill_ > 0 && position_ >= bufferStart_ &&
                       position_ - bufferStart_ < static_cast<int64_t>(bufferFill_ + BlockSize());
   if (!TakeReadAhead()) {
+    CallInLoan();  // the window's own block is read into
     bufferStart_ = position_;
     window_ = buffer_.data() + carry_;
     bufferFill_ = ReadFully(fd_.Get(), path_, buffer_.data() + carry_, BlockSize(), position_);
@@ -78,7 +78,7 @@ bool TInputFile::TakeReadAhead() {
   const bool continues = next == bufferStart_ + static_cast<int64_t>(bufferFill_) &&
                          position_ >= bufferStart_ && carried <= static_cast<int64_t>(carry_) &&
                          position_ < next + static_cast<int64_t>(got);
-  front_ = (front_ + 1) % kReadAheadDepth;
+  front_ = NextSlot(front_);
   --inFlight_;
   if (!continues) {
     DropReadAhead();  // read for nothing: the walk went elsewhere
@@ -88,6 +88,9 @@ bool TInputFile::TakeReadAhead() {
     DropReadAhead();
     ThrowErrno(path_, error);
   }
+  // The window's block takes the slot's place; an output may go on writing from it.
+  lentFences_[static_cast<size_t>(slot)] =
+      borrower_ != nullptr ? borrower_->LetLoanGo() : TWriteFence{};
   TByteBlock& block = readAhead_->Buffer(slot);
   unsigned char* start = block.data() + carry_ - carried;
   std::memcpy(start, window_ + (next - carried - bufferStart_), static_cast<size_t>(carried));
@@ -102,7 +105,7 @@ void TInputFile::DropReadAhead() {
   for (; inFlight_ > 0; --inFlight_) {
     int error = 0;
     readAhead_->Wait(front_, error);
-    front_ = (front_ + 1) % kReadAheadDepth;
+    front_ = NextSlot(front_);
   }
 }
 
@@ -114,6 +117,7 @@ void TInputFile::CallInLoan() {
 
 void TInputFile::StopReadingAhead() {
   DropReadAhead();
+  WaitForLentBlocks();
   readAhead_.reset();
   readAheadStopped_ = true;
   blockSize_ = std::min(blockSize_, kOwnReadBlock);
@@ -130,13 +134,25 @@ void TInputFile::StartReadAhead() {
     aheadEnd_ = end;
   }
   if (!readAhead_ && aheadEnd_ < size_) {
-    readAhead_ =
-        std::make_unique<TReadAhead>(fd_.Get(), path_, buffer_.size(), carry_, kReadAheadDepth);
+    readAhead_ = std::make_unique<TReadAhead>(fd_.Get(), path_, buffer_.size(), carry_,
+                                              kReadAheadDepth + kLentBlocks);
+    lentFences_.resize(kReadAheadDepth + kLentBlocks);
   }
   while (inFlight_ < kReadAheadDepth && aheadEnd_ < size_) {
-    readAhead_->Start((front_ + inFlight_) % kReadAheadDepth, aheadEnd_);
+    const int slot = (front_ + inFlight_) % (kReadAheadDepth + kLentBlocks);
+    TWriteFence& lent = lentFences_[static_cast<size_t>(slot)];
+    lent.Wait();
+    lent = {};
+    readAhead_->Start(slot, aheadEnd_);
     aheadEnd_ += static_cast<int64_t>(BlockSize());
     ++inFlight_;
+  }
+}
+
+void TInputFile::WaitForLentBlocks() {
+  for (TWriteFence& lent : lentFences_) {
+    lent.Wait();
+    lent = {};
   }
 }
 

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/byteblock.h"
 #include "core/rawfile.h"
+#include "core/writebehind.h"
 
 namespace zembrio {
 
@@ -17,7 +19,8 @@ class TReadAhead;
 // A file read from start to end (a frame walk, a join) is read a few blocks ahead by a
 // thread of its own once the reads go on past one window, so that copying the next blocks
 // from the system overlaps the work on this one. Bytes of the current window may be lent to an
-// output (TOutputFile::WriteLent), which has written them out before the window changes.
+// output (TOutputFile::WriteLent), which has written them out before their block is read
+// into again: a block read ahead takes the window's place meanwhile.
 class TInputFile {
  public:
   static constexpr size_t kDefaultBufferSize = 1 << 20;
@@ -29,6 +32,9 @@ class TInputFile {
   // Blocks read ahead at once. Copying from the system's cache is the slow part of a walk:
   // a thread does it while the walk goes on.
   static constexpr int kReadAheadDepth = 2;
+  // Blocks a window leaves behind while an output still writes bytes lent from them: the walk
+  // goes on in the next window instead of waiting for those writes.
+  static constexpr int kLentBlocks = 1;
   // Blocks read on the caller's own thread once reading ahead stopped: a block that fits in
   // the processor's cache is copied there and read back from there, not from memory. A
   // statistics walk, which only looks at the headers, takes a tenth less time so.
@@ -94,6 +100,9 @@ class TInputFile {
   void CallInLoan();
   // Keeps kReadAheadDepth blocks coming after a full window.
   void StartReadAhead();
+  // Waits until no output writes from the blocks left behind.
+  void WaitForLentBlocks();
+  static int NextSlot(int slot) { return (slot + 1) % (kReadAheadDepth + kLentBlocks); }
   size_t BlockSize() const { return blockSize_; }
 
   std::string path_;
@@ -109,6 +118,8 @@ class TInputFile {
   size_t bufferFill_ = 0;                  // valid bytes in window_
   // Only for a file larger than one block; used in turn, from front_.
   std::unique_ptr<TReadAhead> readAhead_;
+  // Per slot: what an output still writes from the window that block held before.
+  std::vector<TWriteFence> lentFences_;
   int front_ = 0;         // the slot whose block comes next
   int inFlight_ = 0;      // blocks started and not yet taken
   int64_t aheadEnd_ = 0;  // where the block after the last one started begins

@@ -181,6 +181,17 @@ void TOutputFile::WriteLentOut() {
   Put(lent_, count, lentOffset_);
 }
 
+TWriteFence TOutputFile::LetLoanGo() {
+  if (!positioned_ || lender_ == nullptr) {
+    WriteLentOut();
+    return {};
+  }
+  lender_->borrower_ = nullptr;
+  lender_ = nullptr;
+  HandOverLent();
+  return writer_ ? writer_->Fence() : TWriteFence{};
+}
+
 void TOutputFile::WriteLentOutKeepingFailure() noexcept {
   try {
     WriteLentOut();
@@ -194,6 +205,9 @@ void TOutputFile::Flush() {
     return;
   }
   WriteLentOut();
+  // Bytes let go by a lender that moved on may still be under way, or have failed.
+  if (const int error = writer_ ? writer_->Wait() : 0)
+    Fail(error);
   FlushBuffer();
 }
 

@@ -7,11 +7,11 @@
 
 #include "core/byteblock.h"
 #include "core/rawfile.h"
+#include "core/writebehind.h"
 
 namespace zembrio {
 
 class TInputFile;
-class TWriteBehind;
 
 // An output is written under a temporary name in its destination folder and takes its own
 // name only when Close() finds it whole: a full disk or a crash never leaves a partial file
@@ -37,7 +37,8 @@ class TOutputFile {
   // Appends count bytes that lie in the read window of source, without copying them: they
   // are written from where they lie, together with the bytes lent next when those follow
   // them, at the latest when the window is about to change. A regular file writes them on
-  // a thread of its own meanwhile, beside the walk that lends them.
+  // a thread of its own meanwhile, beside the walk that lends them, and may still be
+  // writing them once the walk has moved on to a window read ahead.
   void WriteLent(TInputFile& source, const void* data, size_t count);
   // Bytes written so far (buffered and lent included).
   int64_t Size() const { return written_; }
@@ -71,6 +72,10 @@ class TOutputFile {
   // changes. When the lender closes, a failure is kept for the next call here.
   void WriteLentOut();
   void WriteLentOutKeepingFailure() noexcept;
+  // Ends the loan without waiting: positioned, the lent bytes go to the writing thread, and
+  // the lender waits for the returned fence before their memory changes. A failure shows
+  // at the next write or the close.
+  TWriteFence LetLoanGo();
   // Forgets the lent bytes: the output closes after a failure.
   void EndLoan() noexcept;
   // Positioned: gives the lent bytes gathered so far to the writing thread.

@@ -19,10 +19,11 @@ void TWriteBehind::Loop() {
     busy_ = true;
     lock.unlock();
     const int error = Failure() == 0 ? WriteFullyAt(fd_, job.Data, job.Count, job.Offset) : 0;
-    lock.lock();
-    busy_ = false;
     if (error != 0 && Failure() == 0)
       failure_.store(error, std::memory_order_release);
+    progress_->Finished(++finished_);
+    lock.lock();
+    busy_ = false;
   }
 }
 

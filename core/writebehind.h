@@ -5,10 +5,52 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 namespace zembrio {
+
+// How many stretches a writing thread has finished, shared with whoever lent it bytes: the
+// lender may reuse its memory once the stretches it lent are through. Once the thread has
+// gone, every stretch counts as through: nothing reads the lent memory any more.
+class TWriteProgress {
+ public:
+  void Finished(uint64_t count) {
+    {
+      std::lock_guard lock(mutex_);
+      finished_ = count;
+    }
+    changed_.notify_all();
+  }
+  void End() { Finished(UINT64_MAX); }
+  bool Reached(uint64_t count) {
+    std::lock_guard lock(mutex_);
+    return finished_ >= count;
+  }
+  void WaitFor(uint64_t count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return finished_ >= count; });
+  }
+
+ private:
+  uint64_t finished_ = 0;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+};
+
+// The point a lender waits for before its lent memory changes: every stretch handed over
+// until then written (or dropped by a writer that has gone). An empty fence is passed.
+struct TWriteFence {
+  std::shared_ptr<TWriteProgress> Progress;
+  uint64_t Stretches = 0;
+
+  bool Passed() const { return !Progress || Progress->Reached(Stretches); }
+  void Wait() const {
+    if (Progress)
+      Progress->WaitFor(Stretches);
+  }
+};
 
 // Writes stretches of memory into one file at their offsets, on a thread of its own, in the
 // order they come. Putting bytes into the system's cache is the slow part of a cut: on a
@@ -33,6 +75,7 @@ class TWriteBehind {
     }
     wake_.notify_all();
     thread_.join();
+    progress_->End();
   }
   TWriteBehind(const TWriteBehind&) = delete;
   TWriteBehind& operator=(const TWriteBehind&) = delete;
@@ -41,9 +84,15 @@ class TWriteBehind {
     {
       std::lock_guard lock(mutex_);
       jobs_.push_back(job);
+      ++added_;
       idle_.store(false, std::memory_order_relaxed);
     }
     wake_.notify_one();
+  }
+  // Passed once every stretch added so far is written.
+  TWriteFence Fence() {
+    std::lock_guard lock(mutex_);
+    return {progress_, added_};
   }
   // Nothing to write right now. Read without a lock at every loan: a stale answer only
   // hands a stretch over a little earlier or later.
@@ -61,6 +110,9 @@ class TWriteBehind {
 
   const int fd_;
   std::deque<TJob> jobs_;
+  uint64_t added_ = 0;
+  uint64_t finished_ = 0;  // of the writing thread
+  const std::shared_ptr<TWriteProgress> progress_ = std::make_shared<TWriteProgress>();
   bool busy_ = false;
   bool stop_ = false;
   std::atomic<bool> idle_{true};

@@ -169,6 +169,30 @@ TEST(OutputFileFaultTest, AnOutputTakesItsNameOnlyWhenWhole) {
   EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
+// Bytes lent from windows the walk has left are written behind it; a full disk there still
+// fails the output when it closes after no further loan.
+TEST(OutputFileFaultTest, AFullDiskUnderWindowsLeftBehindFailsTheClose) {
+  TempDir dir;
+  const std::string source = dir.File("source.bin");
+  test::WriteFile(source, test::Bytes(size_t{6} << 20, 0x5A));
+  const std::string name = dir.File("out.bin");
+  {
+    const FileSizeLimit full(size_t{1} << 20);
+    TOutputFile output(name);
+    TInputFile input(source);
+    constexpr size_t kPiece = 1 << 16;
+    for (int64_t at = 0; at < (int64_t{5} << 20); at += kPiece) {
+      const unsigned char* bytes = input.Peek(kPiece);
+      ASSERT_NE(bytes, nullptr);
+      if (at < (int64_t{2} << 20))
+        output.WriteLent(input, bytes, kPiece);
+      input.Skip(kPiece);
+    }
+    EXPECT_THROW(output.Close(), std::system_error);
+  }
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
 TEST(OutputFileFaultTest, ADeviceIsWrittenDirectly) {
   TOutputFile output("/dev/null");
   EXPECT_EQ(output.WritingPath(), "/dev/null");

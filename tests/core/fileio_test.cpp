@@ -7,8 +7,10 @@
 #include <random>
 #include <system_error>
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include "core/writebehind.h"
 #include "tests/support/framebuilder.h"
 
 namespace zembrio {
@@ -307,6 +309,51 @@ TEST(OutputFileTest, ADiscardedOutputStopsItsWritesAndLeavesNothing) {
   }
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
     EXPECT_EQ(entry.path().filename(), "a.bin");
+}
+
+TEST(OutputFileTest, WindowsLeftWhileTheirBytesAreWrittenKeepThemUntilWritten) {
+  // Whole windows lent at once: the walk runs through the blocks read ahead faster than the
+  // output writes what earlier windows lent. The source closes first, and other reads then
+  // take its blocks.
+  TempDir dir;
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), size_t{20} << 20);
+  TOutputFile output(dir.File("out.bin"));
+  {
+    TInputFile source(dir.File("a.bin"));
+    constexpr size_t kPiece = TInputFile::kDefaultBufferSize / 2;
+    for (size_t at = 0; at < content.size(); at += kPiece) {
+      const unsigned char* bytes = source.Peek(kPiece);
+      ASSERT_NE(bytes, nullptr);
+      output.WriteLent(source, bytes, kPiece);
+      source.Skip(kPiece);
+    }
+  }
+  test::WriteFile(dir.File("b.bin"), Bytes(size_t{6} << 20, 0xEE));
+  TInputFile other(dir.File("b.bin"));
+  while (other.Peek(1 << 16) != nullptr)
+    other.Skip(1 << 16);
+  output.Close();
+  EXPECT_TRUE(test::ReadFile(dir.File("out.bin")) == content);
+}
+
+TEST(WriteBehindTest, AFencePassesOnceItsStretchesAreWrittenOrTheWriterIsGone) {
+  TempDir dir;
+  TFd fd(::open(dir.File("out.bin").c_str(), O_WRONLY | O_CREAT, 0644));
+  ASSERT_TRUE(fd.IsOpen());
+  const Bytes bytes(1 << 20, 7);
+  TWriteFence fence;
+  EXPECT_TRUE(fence.Passed());
+  {
+    TWriteBehind writer(fd.Get());
+    writer.Add({bytes.data(), bytes.size(), 0});
+    fence = writer.Fence();
+    fence.Wait();
+    EXPECT_TRUE(fence.Passed());
+    EXPECT_EQ(test::ReadFile(dir.File("out.bin")), bytes);
+    writer.Add({bytes.data(), bytes.size(), 1 << 20});
+    fence = writer.Fence();
+  }  // gone, whether the last stretch was written or dropped
+  EXPECT_TRUE(fence.Passed());
 }
 
 TEST(FileFunctionsTest, AtomicWriteReplacesWholeAndKeepsLinks) {
