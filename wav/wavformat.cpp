@@ -230,8 +230,15 @@ TWavParse TChunkWalk::Finish() {
     return {std::nullopt, std::string("Source WAV non prise en charge : format ") + code +
                               " (seuls PCM et flottant se coupent sans perte)."};
   }
+  // Players and converters size a frame by the channels and the bytes of a sample: a block
+  // alignment that says otherwise is read as they read it, so that a cut falls where they
+  // play it. The `fmt ` bytes still go to the outputs as they are.
+  const uint32_t frameBytes = uint32_t{format->Channels} * ((format->BitsPerSample + 7u) / 8u);
+  if (frameBytes > UINT16_MAX)
+    return {std::nullopt, kBadFmt};
   layout_.Format = *format;
-  layout_.DataSize -= layout_.DataSize % format->BlockAlign;
+  layout_.Format.BlockAlign = static_cast<uint16_t>(frameBytes);
+  layout_.DataSize -= layout_.DataSize % frameBytes;
   return {std::move(layout_), {}};
 }
 

@@ -102,6 +102,12 @@ TEST(WavParse, RefusesWhatItCannotCut) {
   PutChunk(zeroAlign, "fmt ", fmt);
   PutChunk(zeroAlign, "data", Bytes(8, 1));
   EXPECT_EQ(Parse(Riff(zeroAlign)).Refusal, "Source WAV invalide : bloc fmt illisible.");
+  Bytes tooWide;
+  fmt = PcmFmt();
+  fmt[2] = fmt[3] = 0xFF;  // 65535 channels of 16 bits: no frame size fits the header
+  PutChunk(tooWide, "fmt ", fmt);
+  PutChunk(tooWide, "data", Bytes(8, 1));
+  EXPECT_EQ(Parse(Riff(tooWide)).Refusal, "Source WAV invalide : bloc fmt illisible.");
   Bytes rf64 = Riff(Bytes{});
   std::memcpy(rf64.data(), "RF64", 4);
   PutChunk(rf64, "fmt ", PcmFmt());
@@ -130,6 +136,18 @@ TEST(WavParse, ToleratesStreamedAndSloppyFiles) {
   ASSERT_TRUE(cut.Layout);
   EXPECT_EQ(cut.Layout->DataSize, 300);
   EXPECT_TRUE(cut.Layout->DataTruncated);
+
+  // A block alignment that disagrees with the channels and bits: sized as players size it.
+  Bytes misaligned;
+  Bytes wide = PcmFmt();
+  wide[12] = 8;
+  PutChunk(misaligned, "fmt ", wide);
+  PutChunk(misaligned, "data", Bytes(40, 1));
+  const TWavParse aligned = Parse(Riff(misaligned));
+  ASSERT_TRUE(aligned.Layout) << aligned.Refusal;
+  EXPECT_EQ(aligned.Layout->Format.BlockAlign, 4);
+  EXPECT_EQ(aligned.Layout->Samples(), 10);
+  EXPECT_EQ(aligned.Layout->FmtBody, wide);
 
   Bytes sloppy;
   Bytes fmt = PcmFmt();
