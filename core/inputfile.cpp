@@ -103,8 +103,7 @@ bool TInputFile::TakeReadAhead() {
 
 void TInputFile::DropReadAhead() {
   for (; inFlight_ > 0; --inFlight_) {
-    int error = 0;
-    readAhead_->Wait(front_, error);
+    readAhead_->Forget(front_);
     front_ = NextSlot(front_);
   }
 }

@@ -1,5 +1,6 @@
 #include "core/readahead.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "core/rawfile.h"
@@ -14,21 +15,35 @@ void TReadAhead::Loop() {
       return;
     TSlot& slot = Slot(queue_.front());
     queue_.pop_front();
-    const int64_t offset = slot.Offset;
     lock.unlock();
-    size_t got = 0;
-    int error = 0;
-    try {
-      got = ReadFully(fd_, path_, slot.Block.data() + room_, slot.Block.size() - room_, offset);
-    } catch (const std::system_error& failure) {
-      error = failure.code().value();
-    }
+    Read(slot);
     lock.lock();
+  }
+}
+
+bool TReadAhead::TakeQueued(int slot) {
+  const auto queued = std::find(queue_.begin(), queue_.end(), slot);
+  if (queued == queue_.end())
+    return false;
+  queue_.erase(queued);
+  return true;
+}
+
+void TReadAhead::Read(TSlot& slot) {
+  size_t got = 0;
+  int error = 0;
+  try {
+    got = ReadFully(fd_, path_, slot.Block.data() + room_, slot.Block.size() - room_, slot.Offset);
+  } catch (const std::system_error& failure) {
+    error = failure.code().value();
+  }
+  {
+    std::lock_guard lock(mutex_);
     slot.Got = got;
     slot.Error = error;
     slot.Done = true;
-    finished_.notify_all();
   }
+  finished_.notify_all();
 }
 
 }  // namespace zembrio

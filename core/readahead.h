@@ -51,13 +51,29 @@ class TReadAhead {
   int64_t Offset(int slot) { return Slot(slot).Offset; }
 
   // Waits for the read started last in slot; returns the bytes read, and its error through
-  // error.
+  // error. A read the thread has not begun yet is made here instead of waited for: the
+  // thread was held up (by the writes sharing the processors), and this one would idle.
   size_t Wait(int slot, int& error) {
     std::unique_lock lock(mutex_);
     TSlot& target = Slot(slot);
+    if (!target.Done && TakeQueued(slot)) {
+      lock.unlock();
+      Read(target);
+      lock.lock();
+    }
     finished_.wait(lock, [&target] { return target.Done; });
     error = target.Error;
     return target.Got;
+  }
+  // Lets the read started last in slot go: one not begun is not made.
+  void Forget(int slot) {
+    std::unique_lock lock(mutex_);
+    TSlot& target = Slot(slot);
+    if (!target.Done && TakeQueued(slot)) {
+      target.Got = 0;
+      target.Done = true;
+    }
+    finished_.wait(lock, [&target] { return target.Done; });
   }
   TByteBlock& Buffer(int slot) { return Slot(slot).Block; }
 
@@ -73,6 +89,10 @@ class TReadAhead {
   TSlot& Slot(int slot) { return slots_[static_cast<size_t>(slot)]; }
 
   void Loop();
+  // Takes slot out of the reads not begun; false when the thread has begun it.
+  bool TakeQueued(int slot);
+  // Reads the slot's block and marks it done; called without the lock.
+  void Read(TSlot& slot);
 
   const int fd_;
   const std::string& path_;  // the owner's, which outlives this

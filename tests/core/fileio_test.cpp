@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "core/readahead.h"
 #include "core/writebehind.h"
 #include "tests/support/framebuilder.h"
 
@@ -336,24 +337,82 @@ TEST(OutputFileTest, WindowsLeftWhileTheirBytesAreWrittenKeepThemUntilWritten) {
   EXPECT_TRUE(test::ReadFile(dir.File("out.bin")) == content);
 }
 
-TEST(WriteBehindTest, AFencePassesOnceItsStretchesAreWrittenOrTheWriterIsGone) {
+// A lender that would wait for its stretches writes those not begun itself, up to its
+// fence and no further; the rest are dropped when the writing stops.
+TEST(WriteBehindTest, AFenceIsPassedByWritingWhatIsNotBegun) {
   TempDir dir;
   TFd fd(::open(dir.File("out.bin").c_str(), O_WRONLY | O_CREAT, 0644));
   ASSERT_TRUE(fd.IsOpen());
-  const Bytes bytes(1 << 20, 7);
-  TWriteFence fence;
+  const Bytes first(5000, 1);
+  const Bytes second(3000, 2);
+  auto queue = std::make_shared<TWriteQueue>(fd.Get());  // no thread: only the lender writes
+  const TWriteFence fence{queue, queue->Add({first.data(), first.size(), 0})};
+  const uint64_t last = queue->Add({second.data(), second.size(), 5000});
+  EXPECT_FALSE(fence.Passed());
+  EXPECT_FALSE(queue->Idle());
+  fence.Wait();
   EXPECT_TRUE(fence.Passed());
+  EXPECT_FALSE(queue->Through(last));
+  EXPECT_EQ(test::ReadFile(dir.File("out.bin")), first);
+  queue->Stop();
+  EXPECT_TRUE(queue->Through(last));
+  EXPECT_EQ(test::ReadFile(dir.File("out.bin")), first);
+
+  // With its thread, every stretch is written once, whoever writes it; a writer that has
+  // gone leaves every fence passed.
+  TWriteFence afterwards;
+  EXPECT_TRUE(afterwards.Passed());
   {
     TWriteBehind writer(fd.Get());
-    writer.Add({bytes.data(), bytes.size(), 0});
-    fence = writer.Fence();
-    fence.Wait();
-    EXPECT_TRUE(fence.Passed());
-    EXPECT_EQ(test::ReadFile(dir.File("out.bin")), bytes);
-    writer.Add({bytes.data(), bytes.size(), 1 << 20});
-    fence = writer.Fence();
-  }  // gone, whether the last stretch was written or dropped
-  EXPECT_TRUE(fence.Passed());
+    for (int i = 0; i < 64; ++i) {
+      writer.Add({second.data(), second.size(), 5000 + int64_t{3000} * i});
+      if (i % 8 == 0)
+        writer.Fence().Wait();
+    }
+    EXPECT_EQ(writer.Wait(), 0);
+    EXPECT_EQ(std::filesystem::file_size(dir.File("out.bin")), 5000u + 3000u * 64u);
+    writer.Add({second.data(), second.size(), 0});
+    afterwards = writer.Fence();
+  }
+  EXPECT_TRUE(afterwards.Passed());
+}
+
+TEST(WriteBehindTest, AFailedStretchDropsTheLaterOnes) {
+  TempDir dir;
+  test::WriteFile(dir.File("ro.bin"), Bytes(10, 0));
+  TFd readOnly(::open(dir.File("ro.bin").c_str(), O_RDONLY));
+  const Bytes bytes(100, 3);
+  TWriteQueue queue(readOnly.Get());
+  queue.Add({bytes.data(), bytes.size(), 0});
+  const uint64_t last = queue.Add({bytes.data(), bytes.size(), 100});
+  queue.Finish(last);
+  EXPECT_EQ(queue.Failure(), EBADF);
+  EXPECT_TRUE(queue.Idle());
+}
+
+// Reads the thread has not begun are made by the one that waits for them, and a read let
+// go before it began is not made at all.
+TEST(ReadAheadTest, WaitingForAReadNotBegunMakesIt) {
+  TempDir dir;
+  constexpr size_t kBlock = 1 << 16;
+  const Bytes content = WritePatternedFile(dir.File("a.bin"), kBlock * 6);
+  TFd fd(::open(dir.File("a.bin").c_str(), O_RDONLY));
+  const std::string path = dir.File("a.bin");
+  TReadAhead reads(fd.Get(), path, kBlock + 16, 16, 3);
+  for (int round = 0; round < 2; ++round) {
+    for (int slot = 0; slot < 3; ++slot)
+      reads.Start(slot, int64_t{kBlock} * (3 * round + slot));
+    for (const int slot : {2, 0, 1}) {  // the last one started first: usually not begun
+      int error = -1;
+      ASSERT_EQ(reads.Wait(slot, error), kBlock);
+      EXPECT_EQ(error, 0);
+      const unsigned char* got = reads.Buffer(slot).data() + 16;
+      const auto from = content.begin() + static_cast<long>(kBlock * (3 * round + slot));
+      EXPECT_TRUE(std::equal(from, from + kBlock, got)) << "slot " << slot;
+    }
+  }
+  reads.Start(0, 0);
+  reads.Forget(0);
 }
 
 TEST(FileFunctionsTest, AtomicWriteReplacesWholeAndKeepsLinks) {
