@@ -124,9 +124,18 @@ void TOutputFile::WriteLent(TInputFile& source, const void* data, size_t count) 
   }
   lentCount_ += count;
   written_ += static_cast<int64_t>(count);
-  if (positioned_ &&
-      (lentCount_ >= kLentLimit || (lentCount_ >= kLentWhenIdle && (!writer_ || writer_->Idle()))))
+  if (positioned_ && (lentCount_ >= kLentLimit ||
+                      (lentCount_ >= kLentWhenIdle && (!writer_ || writer_->Idle())))) {
+    FailOnWriteBehind();
     HandOverLent();
+  }
+}
+
+void TOutputFile::FailOnWriteBehind() {
+  if (!writer_ || writer_->Failure() == 0)
+    return;
+  WriteLentOut();  // the loan ends once the writes under way are through
+  Fail(writer_->Failure());
 }
 
 void TOutputFile::HandOverLent() {
@@ -186,6 +195,7 @@ TWriteFence TOutputFile::LetLoanGo() {
     WriteLentOut();
     return {};
   }
+  FailOnWriteBehind();
   lender_->borrower_ = nullptr;
   lender_ = nullptr;
   HandOverLent();

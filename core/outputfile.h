@@ -80,6 +80,9 @@ class TOutputFile {
   void EndLoan() noexcept;
   // Positioned: gives the lent bytes gathered so far to the writing thread.
   void HandOverLent();
+  // A write behind that failed fails the output now, at a loan, rather than at its close:
+  // a cut stops within a window of a full disk, before it opens the next fragment.
+  void FailOnWriteBehind();
 
   std::string path_;
   TFd fd_;

@@ -193,6 +193,32 @@ TEST(OutputFileFaultTest, AFullDiskUnderWindowsLeftBehindFailsTheClose) {
   EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
+// The walk that lends to an output whose writes behind it fail learns of it within a few
+// windows, not only when the output closes: a cut stops before its next fragment.
+TEST(OutputFileFaultTest, AFullDiskBehindTheWalkStopsItsLoans) {
+  TempDir dir;
+  const std::string source = dir.File("source.bin");
+  test::WriteFile(source, test::Bytes(size_t{10} << 20, 0x5A));
+  const std::string name = dir.File("out.bin");
+  {
+    const FileSizeLimit full(size_t{1} << 20);
+    TOutputFile output(name);
+    TInputFile input(source);
+    constexpr size_t kPiece = 1 << 16;
+    EXPECT_THROW(
+        {
+          while (const unsigned char* bytes = input.Peek(kPiece)) {
+            output.WriteLent(input, bytes, kPiece);
+            input.Skip(kPiece);
+          }
+        },
+        std::system_error);
+    EXPECT_LT(input.Position(), int64_t{6} << 20);
+    EXPECT_THROW(output.Close(), std::system_error);
+  }
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
 TEST(OutputFileFaultTest, ADeviceIsWrittenDirectly) {
   TOutputFile output("/dev/null");
   EXPECT_EQ(output.WritingPath(), "/dev/null");
