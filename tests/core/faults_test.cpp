@@ -181,12 +181,16 @@ TEST(OutputFileFaultTest, AFullDiskUnderWindowsLeftBehindFailsTheClose) {
     TOutputFile output(name);
     TInputFile input(source);
     constexpr size_t kPiece = 1 << 16;
-    for (int64_t at = 0; at < (int64_t{5} << 20); at += kPiece) {
-      const unsigned char* bytes = input.Peek(kPiece);
-      ASSERT_NE(bytes, nullptr);
-      if (at < (int64_t{2} << 20))
-        output.WriteLent(input, bytes, kPiece);
-      input.Skip(kPiece);
+    try {
+      for (int64_t at = 0; at < (int64_t{5} << 20); at += kPiece) {
+        const unsigned char* bytes = input.Peek(kPiece);
+        ASSERT_NE(bytes, nullptr);
+        if (at < (int64_t{2} << 20))
+          output.WriteLent(input, bytes, kPiece);
+        input.Skip(kPiece);
+      }
+    } catch (const std::system_error&) {
+      // Known already at a loan or a window change: the close must still say so.
     }
     EXPECT_THROW(output.Close(), std::system_error);
   }
