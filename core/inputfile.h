@@ -34,7 +34,7 @@ class TInputFile {
   static constexpr int kReadAheadDepth = 2;
   // Blocks a window leaves behind while an output still writes bytes lent from them: the walk
   // goes on in the next window instead of waiting for those writes.
-  static constexpr int kLentBlocks = 1;
+  static constexpr int kLentBlocks = 2;
   // Blocks read on the caller's own thread once reading ahead stopped: a block that fits in
   // the processor's cache is copied there and read back from there, not from memory. A
   // statistics walk, which only looks at the headers, takes a tenth less time so.
