@@ -50,12 +50,12 @@ bool TWriteQueue::ThroughLocked(uint64_t last) const {
 }
 
 void TWriteQueue::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopped_ = true;
-    queued_.clear();
-  }
+  std::unique_lock lock(mutex_);
+  stopped_ = true;
+  queued_.clear();
   changed_.notify_all();
+  // The file's descriptor closes after this: no write may still be under way on it.
+  changed_.wait(lock, [this] { return underWay_.empty(); });
 }
 
 void TWriteQueue::WriteFront(std::unique_lock<std::mutex>& lock) {

@@ -37,7 +37,8 @@ class TWriteQueue {
   // Nothing to write right now.
   bool Idle() const { return idle_.load(std::memory_order_relaxed); }
   int Failure() const { return failure_.load(std::memory_order_acquire); }
-  // Drops the stretches not begun and ends the writing thread's WriteNext.
+  // Drops the stretches not begun, waits for those under way and ends the writing thread's
+  // WriteNext.
   void Stop();
 
  private:
