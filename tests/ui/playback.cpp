@@ -149,10 +149,18 @@ class TestPlayback : public QObject {
     const size_t firstA = heard.find('a'), firstB = heard.find('b');
     QVERIFY2(firstA != std::string::npos && firstB != std::string::npos, heard.c_str());
     QVERIFY2(firstA < firstB && heard.find('a', firstB) == std::string::npos, heard.c_str());
-    // The two seconds of HEARCUT on each side: neither cut short nor played on.
+    // The two seconds of HEARCUT on each side: neither cut short nor played on. On a busy
+    // machine the sound server may run dry for a moment; the monitor then hears a gap, and
+    // after it some of the same sound again (the server rewinds): each gap inside a tone
+    // allows two windows more of it.
     const auto count = [&heard](char tone) { return std::count(heard.begin(), heard.end(), tone); };
-    QVERIFY2(count('a') >= 16 && count('a') <= 22, heard.c_str());
-    QVERIFY2(count('b') >= 16 && count('b') <= 22, heard.c_str());
+    const auto gapsInside = [&heard](char tone) {
+      const size_t first = heard.find(tone), last = heard.rfind(tone);
+      return std::count(heard.begin() + static_cast<long>(first),
+                        heard.begin() + static_cast<long>(last), '.');
+    };
+    QVERIFY2(count('a') >= 16 && count('a') <= 22 + 2 * gapsInside('a'), heard.c_str());
+    QVERIFY2(count('b') >= 16 && count('b') <= 22 + 2 * gapsInside('b'), heard.c_str());
   }
 
  private:
