@@ -113,6 +113,15 @@ void TCutListRun::EndUnfinishedRow(int index) {
   }
 }
 
+namespace {
+
+std::string UnreachedPointMessage(const TCutPoint& point) {
+  return "Point de coupe au-delà de la fin de la source, non atteint : " + point.Name + " (" +
+         FormatCutPoint(point) + ")";
+}
+
+}  // namespace
+
 void SayUnreachedPoints(IRunFeedback& feedback, const TCPList& list) {
   const std::vector<std::string> unreached{kNotReached};
   std::string lines;
@@ -125,11 +134,6 @@ void SayUnreachedPoints(IRunFeedback& feedback, const TCPList& list) {
   // image cut short has lost.
   if (!lines.empty())
     feedback.ShowMessage(lines);
-}
-
-std::string UnreachedPointMessage(const TCutPoint& point) {
-  return "Point de coupe au-delà de la fin de la source, non atteint : " + point.Name + " (" +
-         FormatCutPoint(point) + ")";
 }
 
 std::string MakeFragmentFolder(const std::string& folder) {

@@ -20,8 +20,6 @@ namespace zembrio {
 constexpr const char* kCutStateText = "En cours..";
 constexpr const char* kStatsStateText = "Stats";
 
-// The message of a named cut point past the source's end.
-std::string UnreachedPointMessage(const TCutPoint& point);
 // After a cut that went through the source to its end: every named point that it never
 // reached lies past the end, and one message says so, a line for each, not the report alone.
 void SayUnreachedPoints(IRunFeedback& feedback, const TCPList& list);
